@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/platform.hpp"
+
+namespace zet::embedded {
+
+class Database;
+
+// One late-bound call the component made on a host service object or on a
+// traced object (the toolbar), with its arguments as passed.
+struct TraceRecord {
+  std::string object;  // the ProgID, or the name the object was traced under
+  std::string member;
+  std::vector<Variant> args;
+};
+using TraceSink = std::function<void(const TraceRecord&)>;
+using MessageSink = std::function<void(std::string_view)>;
+
+// The suite's services over one SQLite database file: every host ProgID the
+// component uses, the foundation library's creation and list classes, the
+// shared-properties service that publishes `props` as the context property
+// string, and a message box that goes to the message sink.
+class EmbeddedPlatform : public Platform {
+ public:
+  // Opens an existing database of this schema. Throws std::runtime_error with
+  // a one-line reason when the file is missing or is not such a database.
+  static std::unique_ptr<EmbeddedPlatform> Open(const std::string& path, std::string props);
+  ~EmbeddedPlatform() override;
+
+  ObjectRef CreateObject(std::string_view prog_id) override;
+  int32_t CurrentProcessId() override;
+  void ShowMessage(std::string_view text) noexcept override;
+
+  void SetTraceSink(TraceSink sink);
+  void SetMessageSink(MessageSink sink);
+  void SetProps(std::string props);
+
+  // Wraps an object so that every call on it (and on the objects reached
+  // through it) is traced under `name`.
+  ObjectRef Traced(ObjectRef object, std::string name);
+
+  Database& Db();
+
+ private:
+  struct Impl;
+  explicit EmbeddedPlatform(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// Creates the schema in a new database file (which must not exist unless
+// `overwrite`), and the demo data when `demo` is set. Throws
+// std::runtime_error with a one-line reason on failure.
+void CreateDatabase(const std::string& path, bool demo, bool overwrite);
+
+}  // namespace zet::embedded

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/dispatch.hpp"
+
+namespace zet {
+
+// The component's only door to the outside world. The Windows server
+// implements it over COM, the embedded host over its own objects, and the
+// tests with a scripted fake.
+class Platform {
+ public:
+  Platform() : serial_(NextSerial()) {}
+  Platform(const Platform&) = delete;
+  Platform& operator=(const Platform&) = delete;
+  virtual ~Platform() = default;
+
+  // A new object of the class registered under `prog_id`. Raises
+  // "ActiveX component can't create object" (429) when there is none.
+  virtual ObjectRef CreateObject(std::string_view prog_id) = 0;
+
+  // The operating system's id of the current process.
+  virtual int32_t CurrentProcessId() = 0;
+
+  // The modal message box of the error convention: the text, an OK button,
+  // no caption of the component's own. Must not throw.
+  virtual void ShowMessage(std::string_view text) noexcept = 0;
+
+  // Tells platforms apart for the per-thread module data, even when one is
+  // destroyed and another is built at the same address.
+  uint64_t Serial() const { return serial_; }
+
+ private:
+  static uint64_t NextSerial() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+  }
+  uint64_t serial_;
+};
+
+}  // namespace zet

@@ -1,0 +1,232 @@
+#include "support/fake_platform.hpp"
+
+#include <memory>
+
+#include "host/error.hpp"
+#include "host/service_factory.hpp"
+
+namespace zet::testing {
+
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+  return out;
+}
+
+class FakeField : public Dispatch {
+ public:
+  explicit FakeField(Variant value) : value_(std::move(value)) {}
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
+    if (member == "Value") return value_;
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  Variant value_;
+};
+
+struct RecordsetState {
+  std::shared_ptr<const Table> table;
+  size_t row = 0;
+  bool open = true;
+};
+
+class FakeRecordset;
+
+class FakeFields : public Dispatch {
+ public:
+  explicit FakeFields(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (member != "Item" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
+    const Table& t = *state_->table;
+    size_t column = t.fields.size();
+    const Variant& key = args[0].Value();
+    if (key.IsString()) {
+      for (size_t i = 0; i < t.fields.size(); ++i) {
+        if (Lower(t.fields[i]) == Lower(key.AsString())) column = i;
+      }
+    } else {
+      const int32_t index = CLng(key);
+      if (index >= 0) column = static_cast<size_t>(index);
+    }
+    if (column >= t.fields.size())
+      throw AutomationError(3265,
+                            "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
+    return Variant::Object(std::make_shared<FakeField>(t.rows[state_->row][column]));
+  }
+
+ private:
+  std::shared_ptr<RecordsetState> state_;
+};
+
+class FakeRecordset : public Dispatch {
+ public:
+  explicit FakeRecordset(std::shared_ptr<const Table> table) : state_(std::make_shared<RecordsetState>()) {
+    state_->table = std::move(table);
+  }
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
+    if (!state_->open && member != "Close")
+      throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+    const Table& t = *state_->table;
+    if (member == "EOF") return Variant::Boolean(state_->row >= t.rows.size());
+    if (member == "RecordCount") return Variant::Long(static_cast<int32_t>(t.rows.size()));
+    if (member == "Fields") return Variant::Object(std::make_shared<FakeFields>(state_));
+    if (member == "MoveNext") {
+      if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
+      ++state_->row;
+      return {};
+    }
+    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(state_->table));
+    if (member == "Close") {
+      state_->open = false;
+      return {};
+    }
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  std::shared_ptr<RecordsetState> state_;
+};
+
+class FakeValueList : public Dispatch {
+ public:
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (member == "Add" && args.size() == 1) {
+      items_.push_back(args[0].Value());
+      return {};
+    }
+    if (member == "Item" && args.size() == 1) {
+      const int32_t position = CLng(args[0].Value());
+      if (position < 1 || static_cast<size_t>(position) > items_.size()) RaiseRuntimeError(err::kSubscriptOutOfRange);
+      return items_[static_cast<size_t>(position) - 1];
+    }
+    if (member == "Count") return Variant::Long(static_cast<int32_t>(items_.size()));
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  std::vector<Variant> items_;
+};
+
+}  // namespace
+
+class FakeObject : public Dispatch {
+ public:
+  FakeObject(FakePlatform& platform, std::string prog_id) : platform_(platform), prog_id_(std::move(prog_id)) {}
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    return platform_.Handle(prog_id_, member, kind, args);
+  }
+
+ private:
+  FakePlatform& platform_;
+  std::string prog_id_;
+};
+
+Table Scalar(Variant value) {
+  return Table{{"F0"}, {{std::move(value)}}};
+}
+Table NoRows(std::vector<std::string> fields) {
+  return Table{std::move(fields), {}};
+}
+ObjectRef MakeRecordset(Table table) {
+  return std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)));
+}
+
+FakePlatform::FakePlatform() = default;
+FakePlatform::~FakePlatform() {
+  ReleaseServiceFactory(this);
+}
+
+ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
+  const std::string id(prog_id);
+  if (unregistered_.count(id)) RaiseRuntimeError(err::kCannotCreateObject);
+  ++created_[id];
+  if (id == ValueListProgId()) return std::make_shared<FakeValueList>();
+  return std::make_shared<FakeObject>(*this, id);
+}
+
+void FakePlatform::Answer(std::string fragment, Table table) {
+  rules_.push_back(Rule{std::move(fragment), std::move(table), false, {}});
+}
+
+void FakePlatform::Reject(std::string fragment, std::string description) {
+  rules_.push_back(Rule{std::move(fragment), {}, true, std::move(description)});
+}
+
+void FakePlatform::FailCall(std::string prog_id, std::string member, int32_t number, std::string description) {
+  failures_.push_back(Failure{std::move(prog_id), std::move(member), number, std::move(description)});
+}
+
+std::vector<std::string> FakePlatform::Statements() const {
+  std::vector<std::string> out;
+  for (const RecordedCall& call : calls) {
+    if (call.member == "GetData" || call.member == "ExecuteSQL") out.push_back(call.args.at(1).AsString());
+    if (call.member == "Execute") out.push_back(call.args.at(0).AsString());
+    if (call.member == "UpdateBatch") out.push_back(call.args.at(1).AsArray().items.at(0).AsString());
+  }
+  return out;
+}
+
+std::vector<RecordedCall> FakePlatform::CallsOn(std::string_view prog_id) const {
+  std::vector<RecordedCall> out;
+  for (const RecordedCall& call : calls) {
+    if (prog_id.empty() || call.object == prog_id) out.push_back(call);
+  }
+  return out;
+}
+
+int FakePlatform::CreatedCount(std::string_view prog_id) const {
+  const auto it = created_.find(std::string(prog_id));
+  return it == created_.end() ? 0 : it->second;
+}
+
+Variant FakePlatform::RunStatement(const std::string& sql) {
+  for (const Rule& rule : rules_) {
+    if (sql.find(rule.fragment) == std::string::npos) continue;
+    if (rule.reject) throw AutomationError(err::kDatabaseError, rule.description);
+    return Variant::Object(MakeRecordset(rule.table));
+  }
+  return Variant::Object(MakeRecordset(NoRows()));
+}
+
+Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, CallKind kind,
+                             std::span<Argument> args) {
+  RecordedCall call{prog_id, std::string(member), kind, {}, {}};
+  for (const Argument& arg : args) {
+    call.args.push_back(arg.Value());
+    call.by_ref.push_back(arg.IsByRef());
+  }
+  calls.push_back(call);
+  for (const Failure& f : failures_) {
+    if (f.prog_id == prog_id && f.member == member) throw AutomationError(f.number, f.description);
+  }
+
+  if (prog_id == ServiceFactoryProgId() && member == "CreateService") {
+    return Variant::Object(CreateObject(CStr(args[0].Value())));
+  }
+  if (prog_id == "ZetPropsMgr.ShareProps" && member == "GetProperty") {
+    if (CStr(args[1].Value()) == "PropsString") return Variant::String(props);
+    return {};
+  }
+  if (member == "GetData" || member == "ExecuteSQL") return RunStatement(CStr(args[1].Value()));
+  if (member == "Execute") return RunStatement(CStr(args[0].Value()));
+  if (member == "UpdateBatch") {
+    RunStatement(CStr(args[1].Value().AsArray().items.at(0)));
+    return {};
+  }
+  if (member == "GetSysValue") {
+    const auto it = sys_values.find(CStr(args[1].Value()) + "/" + CStr(args[2].Value()));
+    return it == sys_values.end() ? Variant::String("0") : it->second;
+  }
+  if (member == "AccessCheck") {
+    const auto it = access_errors.find(CLng(args[3].Value()));
+    if (it != access_errors.end()) throw AutomationError(it->second, "Access denied");
+    return Variant::Boolean(true);
+  }
+  RaiseRuntimeError(err::kMemberNotFound);
+}
+
+}  // namespace zet::testing
