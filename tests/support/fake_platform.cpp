@@ -29,8 +29,9 @@ class FakeField : public Dispatch {
 
 struct RecordsetState {
   std::shared_ptr<const Table> table;
+  RecordsetQuirks quirks;
   size_t row = 0;
-  bool open = true;
+  std::shared_ptr<bool> closed = std::make_shared<bool>(false);
 };
 
 class FakeRecordset;
@@ -64,28 +65,34 @@ class FakeFields : public Dispatch {
 
 class FakeRecordset : public Dispatch {
  public:
-  explicit FakeRecordset(std::shared_ptr<const Table> table) : state_(std::make_shared<RecordsetState>()) {
+  FakeRecordset(std::shared_ptr<const Table> table, RecordsetQuirks quirks)
+      : state_(std::make_shared<RecordsetState>()) {
     state_->table = std::move(table);
+    state_->quirks = std::move(quirks);
   }
   Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
-    if (!state_->open && member != "Close")
+    if (*state_->closed && member != "Close")
       throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+    if (member == state_->quirks.failing_member)
+      throw AutomationError(err::kDatabaseError, "Recordset." + std::string(member) + " failed");
     const Table& t = *state_->table;
     if (member == "EOF") return Variant::Boolean(state_->row >= t.rows.size());
-    if (member == "RecordCount") return Variant::Long(static_cast<int32_t>(t.rows.size()));
+    if (member == "RecordCount")
+      return Variant::Long(state_->quirks.record_count.value_or(static_cast<int32_t>(t.rows.size())));
     if (member == "Fields") return Variant::Object(std::make_shared<FakeFields>(state_));
     if (member == "MoveNext") {
       if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
       ++state_->row;
       return {};
     }
-    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(state_->table));
+    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(state_->table, state_->quirks));
     if (member == "Close") {
-      state_->open = false;
+      *state_->closed = true;
       return {};
     }
     RaiseRuntimeError(err::kMemberNotFound);
   }
+  std::shared_ptr<const bool> Closed() const { return state_->closed; }
 
  private:
   std::shared_ptr<RecordsetState> state_;
@@ -131,8 +138,8 @@ Table Scalar(Variant value) {
 Table NoRows(std::vector<std::string> fields) {
   return Table{std::move(fields), {}};
 }
-ObjectRef MakeRecordset(Table table) {
-  return std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)));
+ObjectRef MakeRecordset(Table table, RecordsetQuirks quirks) {
+  return std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), std::move(quirks));
 }
 
 FakePlatform::FakePlatform() = default;
@@ -142,18 +149,25 @@ FakePlatform::~FakePlatform() {
 
 ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
   const std::string id(prog_id);
+  events.push_back("new " + id);
   if (unregistered_.count(id)) RaiseRuntimeError(err::kCannotCreateObject);
   ++created_[id];
-  if (id == ValueListProgId()) return std::make_shared<FakeValueList>();
-  return std::make_shared<FakeObject>(*this, id);
+  ObjectRef object;
+  if (id == ValueListProgId()) {
+    object = std::make_shared<FakeValueList>();
+  } else {
+    object = std::make_shared<FakeObject>(*this, id);
+  }
+  objects_.emplace_back(id, object);
+  return object;
 }
 
-void FakePlatform::Answer(std::string fragment, Table table) {
-  rules_.push_back(Rule{std::move(fragment), std::move(table), false, {}});
+void FakePlatform::Answer(std::string fragment, Table table, RecordsetQuirks quirks) {
+  rules_.push_back(Rule{std::move(fragment), std::move(table), std::move(quirks), false, {}});
 }
 
 void FakePlatform::Reject(std::string fragment, std::string description) {
-  rules_.push_back(Rule{std::move(fragment), {}, true, std::move(description)});
+  rules_.push_back(Rule{std::move(fragment), {}, {}, true, std::move(description)});
 }
 
 void FakePlatform::FailCall(std::string prog_id, std::string member, int32_t number, std::string description) {
@@ -183,13 +197,27 @@ int FakePlatform::CreatedCount(std::string_view prog_id) const {
   return it == created_.end() ? 0 : it->second;
 }
 
+int FakePlatform::Alive(std::string_view prog_id) const {
+  int alive = 0;
+  for (const auto& [id, object] : objects_) {
+    if (id == prog_id && !object.expired()) ++alive;
+  }
+  return alive;
+}
+
 Variant FakePlatform::RunStatement(const std::string& sql) {
+  Table table = NoRows();
+  RecordsetQuirks quirks;
   for (const Rule& rule : rules_) {
     if (sql.find(rule.fragment) == std::string::npos) continue;
     if (rule.reject) throw AutomationError(err::kDatabaseError, rule.description);
-    return Variant::Object(MakeRecordset(rule.table));
+    table = rule.table;
+    quirks = rule.quirks;
+    break;
   }
-  return Variant::Object(MakeRecordset(NoRows()));
+  auto recordset = std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), std::move(quirks));
+  recordsets.push_back(IssuedRecordset{sql, recordset, recordset->Closed()});
+  return Variant::Object(recordset);
 }
 
 Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, CallKind kind,
@@ -200,6 +228,7 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
     call.by_ref.push_back(arg.IsByRef());
   }
   calls.push_back(call);
+  events.push_back(prog_id + "." + std::string(member));
   for (const Failure& f : failures_) {
     if (f.prog_id == prog_id && f.member == member) throw AutomationError(f.number, f.description);
   }
@@ -208,7 +237,9 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
     return Variant::Object(CreateObject(CStr(args[0].Value())));
   }
   if (prog_id == "ZetPropsMgr.ShareProps" && member == "GetProperty") {
-    if (CStr(args[1].Value()) == "PropsString") return Variant::String(props);
+    const std::string name = CStr(args[1].Value());
+    if (const auto it = share_props.find(name); it != share_props.end()) return it->second;
+    if (name == "PropsString") return Variant::String(props);
     return {};
   }
   if (member == "GetData" || member == "ExecuteSQL") return RunStatement(CStr(args[1].Value()));
@@ -227,6 +258,78 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
     return Variant::Boolean(true);
   }
   RaiseRuntimeError(err::kMemberNotFound);
+}
+
+// ---------------------------------------------------------------------------
+// Toolbar
+
+class FakeTool : public Dispatch {
+ public:
+  FakeTool(FakeToolbar* bar, size_t index) : bar_(bar), index_(index) {}
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    bar_->Record("Tool " + std::to_string(index_), member, kind, args);
+    if (kind != CallKind::PropertyPut || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
+    FakeToolbar::Tool& tool = bar_->tools[index_];
+    const Variant& value = args[0].Value();
+    if (member == "Visible") {
+      tool.visible = CBool(value);
+    } else if (member == "Caption") {
+      tool.caption = CStr(value);
+    } else if (member == "Text") {
+      tool.text = CStr(value);
+    } else {
+      RaiseRuntimeError(err::kMemberNotFound);
+    }
+    return {};
+  }
+
+ private:
+  FakeToolbar* bar_;
+  size_t index_;
+};
+
+class FakeBand : public Dispatch {
+ public:
+  // The test owns the bar and keeps it for longer than any call.
+  explicit FakeBand(FakeToolbar* bar) : bar_(bar) {}
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    bar_->Record(bar_->band_name, member, kind, args);
+    if (member != "Tools" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
+    const int32_t index = CLng(args[0].Value());
+    if (index < 0 || static_cast<size_t>(index) >= bar_->tools.size())
+      throw AutomationError(FakeToolbar::kBadToolIndex, "Invalid tool index " + std::to_string(index));
+    return Variant::Object(std::make_shared<FakeTool>(bar_, static_cast<size_t>(index)));
+  }
+
+ private:
+  FakeToolbar* bar_;
+};
+
+FakeToolbar::FakeToolbar(std::string band, int tool_count)
+    : band_name(std::move(band)), tools(static_cast<size_t>(tool_count)) {}
+
+void FakeToolbar::Record(std::string object, std::string_view member, CallKind kind, std::span<Argument> args) {
+  RecordedCall call{std::move(object), std::string(member), kind, {}, {}};
+  for (const Argument& arg : args) {
+    call.args.push_back(arg.Value());
+    call.by_ref.push_back(arg.IsByRef());
+  }
+  calls.push_back(std::move(call));
+}
+
+Variant FakeToolbar::Invoke(std::string_view member, CallKind kind, std::span<Argument> args) {
+  Record("ABar", member, kind, args);
+  if (member != "Bands" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
+  if (CStr(args[0].Value()) != band_name) RaiseRuntimeError(err::kSubscriptOutOfRange);
+  return Variant::Object(std::make_shared<FakeBand>(this));
+}
+
+std::vector<std::string> FakeToolbar::VisibleTools() const {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < tools.size(); ++i) {
+    if (tools[i].visible) out.push_back(std::to_string(i) + ":" + tools[i].caption + ":" + tools[i].text);
+  }
+  return out;
 }
 
 }  // namespace zet::testing
