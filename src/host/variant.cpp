@@ -262,7 +262,9 @@ double Val(std::string_view text) {
     while (j < s.size() && IsDigit(s[j])) exponent += s[j++];
     if (j > first) plain += exponent;
   }
-  return std::strtod(plain.c_str(), nullptr);
+  const double value = std::strtod(plain.c_str(), nullptr);
+  if (std::isinf(value)) RaiseRuntimeError(err::kOverflow);
+  return value;
 }
 
 double Val(const Variant& v) {
@@ -288,6 +290,8 @@ double RoundHalfEven(double value) {
 double NumberFromString(const std::string& s) {
   auto parsed = ParseAutomationNumber(s);
   if (!parsed) RaiseRuntimeError(err::kTypeMismatch);
+  // A number beyond the range of a Double is an overflow, not infinity.
+  if (std::isinf(parsed->value)) RaiseRuntimeError(err::kOverflow);
   return parsed->value;
 }
 

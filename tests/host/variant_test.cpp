@@ -1,0 +1,386 @@
+#include "host/variant.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "host/dispatch.hpp"
+#include "host/error.hpp"
+#include "support/case_name.hpp"
+
+namespace zet {
+namespace {
+
+// The runtime error a conversion raised, or 0 when it returned.
+int32_t ErrorOf(const std::function<void()>& conversion) {
+  try {
+    conversion();
+  } catch (const AutomationError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+class NoMembers : public Dispatch {
+ public:
+  Variant Invoke(std::string_view, CallKind, std::span<Argument>) override { RaiseRuntimeError(err::kMemberNotFound); }
+};
+
+Variant AnObject() {
+  return Variant::Object(std::make_shared<NoMembers>());
+}
+
+// ---------------------------------------------------------------------------
+// CLng
+
+struct LongCase {
+  const char* name;
+  Variant input;
+  int32_t expected;  // when error is 0
+  int32_t error;
+};
+
+class CLngTest : public ::testing::TestWithParam<LongCase> {};
+
+TEST_P(CLngTest, ConvertsOrRaises) {
+  const LongCase& c = GetParam();
+  int32_t got = 0;
+  const int32_t error = ErrorOf([&] { got = CLng(c.input); });
+  EXPECT_EQ(error, c.error);
+  if (c.error == 0) {
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, CLngTest,
+    ::testing::Values(
+        // Banker's rounding: halves go to the even neighbour.
+        LongCase{"HalfDownToEven", Variant::Double(2.5), 2, 0}, LongCase{"HalfUpToEven", Variant::Double(3.5), 4, 0},
+        LongCase{"NegativeHalfToEven", Variant::Double(-2.5), -2, 0},
+        LongCase{"NegativeHalfAwayToEven", Variant::Double(-3.5), -4, 0},
+        LongCase{"HalfToZero", Variant::Double(0.5), 0, 0}, LongCase{"OneAndHalf", Variant::Double(1.5), 2, 0},
+        LongCase{"JustBelowHalf", Variant::Double(2.4999), 2, 0},
+        LongCase{"TopEdge", Variant::Double(2147483647.49), 2147483647, 0},
+        LongCase{"TopEdgeRoundsOver", Variant::Double(2147483647.5), 0, err::kOverflow},
+        LongCase{"BottomEdgeHalfIsEven", Variant::Double(-2147483648.5), INT32_MIN, 0},
+        LongCase{"BelowBottom", Variant::Double(-2147483648.51), 0, err::kOverflow},
+        LongCase{"NotANumber", Variant::Double(std::numeric_limits<double>::quiet_NaN()), 0, err::kOverflow},
+        LongCase{"Integer", Variant::Integer(-7), -7, 0}, LongCase{"Long", Variant::Long(INT32_MIN), INT32_MIN, 0},
+        LongCase{"True", Variant::Boolean(true), -1, 0}, LongCase{"False", Variant::Boolean(false), 0, 0},
+        LongCase{"Empty", Variant(), 0, 0}, LongCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
+        LongCase{"Object", AnObject(), 0, err::kTypeMismatch},
+        // Text as the run time reads it.
+        LongCase{"Blanks", Variant::String("  12 \t"), 12, 0}, LongCase{"LeadingPlus", Variant::String("+12"), 12, 0},
+        LongCase{"LeadingMinus", Variant::String("-12"), -12, 0},
+        LongCase{"TrailingMinus", Variant::String("12-"), -12, 0},
+        LongCase{"Parentheses", Variant::String("(12)"), -12, 0},
+        LongCase{"Thousands", Variant::String("1,234,567"), 1234567, 0},
+        LongCase{"ThousandsAndHalf", Variant::String("1,234.5"), 1234, 0},
+        LongCase{"TextHalfToEven", Variant::String("2.5"), 2, 0}, LongCase{"TextHalfUp", Variant::String("3.5"), 4, 0},
+        LongCase{"LeadingPoint", Variant::String(".75"), 1, 0}, LongCase{"Exponent", Variant::String("1e3"), 1000, 0},
+        LongCase{"SignedExponent", Variant::String("1.5E+2"), 150, 0},
+        LongCase{"NegativeExponentForm", Variant::String(" -1.25e1 "), -12, 0},
+        LongCase{"Hex", Variant::String("&H10"), 16, 0}, LongCase{"LowerHex", Variant::String("&hff"), 255, 0},
+        LongCase{"HexBlanks", Variant::String(" &H1F "), 31, 0},
+        LongCase{"HexWrapsToMinusOne", Variant::String("&HFFFFFFFF"), -1, 0},
+        LongCase{"HexWrapsToMinimum", Variant::String("&H80000000"), INT32_MIN, 0},
+        LongCase{"HexTooWide", Variant::String("&H100000000"), 0, err::kOverflow},
+        LongCase{"Octal", Variant::String("&O17"), 15, 0},
+        LongCase{"OctalWraps", Variant::String("&O37777777777"), -1, 0},
+        LongCase{"TextTooLarge", Variant::String("2147483648"), 0, err::kOverflow},
+        LongCase{"TextSmallest", Variant::String("-2147483648"), INT32_MIN, 0},
+        LongCase{"HugeExponent", Variant::String("1e400"), 0, err::kOverflow},
+        LongCase{"Letters", Variant::String("abc"), 0, err::kTypeMismatch},
+        LongCase{"EmptyText", Variant::String(""), 0, err::kTypeMismatch},
+        LongCase{"OnlyBlanks", Variant::String("   "), 0, err::kTypeMismatch},
+        LongCase{"TrailingLetters", Variant::String("12abc"), 0, err::kTypeMismatch},
+        LongCase{"InnerBlank", Variant::String("1 2"), 0, err::kTypeMismatch},
+        LongCase{"BadHexDigit", Variant::String("&HZZ"), 0, err::kTypeMismatch},
+        LongCase{"OctalDigitEight", Variant::String("&O8"), 0, err::kTypeMismatch},
+        LongCase{"ExponentWithoutDigits", Variant::String("1e"), 0, err::kTypeMismatch},
+        LongCase{"LonePoint", Variant::String("."), 0, err::kTypeMismatch},
+        LongCase{"LoneSign", Variant::String("-"), 0, err::kTypeMismatch},
+        LongCase{"TwoSigns", Variant::String("+-5"), 0, err::kTypeMismatch}),
+    testing::CaseName());
+
+// ---------------------------------------------------------------------------
+// CInt
+
+struct IntCase {
+  const char* name;
+  Variant input;
+  int16_t expected;
+  int32_t error;
+};
+
+class CIntTest : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(CIntTest, ConvertsOrRaises) {
+  const IntCase& c = GetParam();
+  int16_t got = 0;
+  const int32_t error = ErrorOf([&] { got = CInt(c.input); });
+  EXPECT_EQ(error, c.error);
+  if (c.error == 0) {
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversions, CIntTest,
+                         ::testing::Values(IntCase{"TopEdge", Variant::Double(32767.4), 32767, 0},
+                                           IntCase{"TopHalfOver", Variant::Double(32767.5), 0, err::kOverflow},
+                                           IntCase{"HalfToEvenBelowTop", Variant::Double(32766.5), 32766, 0},
+                                           IntCase{"BottomHalfIsEven", Variant::Double(-32768.5), -32768, 0},
+                                           IntCase{"BelowBottom", Variant::Double(-32769), 0, err::kOverflow},
+                                           IntCase{"LongFits", Variant::Long(-32768), -32768, 0},
+                                           IntCase{"LongTooLarge", Variant::Long(32768), 0, err::kOverflow},
+                                           IntCase{"LongTooSmall", Variant::Long(-32769), 0, err::kOverflow},
+                                           IntCase{"TextHalf", Variant::String("0.5"), 0, 0},
+                                           IntCase{"TextOneAndHalf", Variant::String(" 1.5 "), 2, 0},
+                                           IntCase{"HexWraps", Variant::String("&HFFFF"), -1, 0},
+                                           IntCase{"HexHighBit", Variant::String("&H8000"), -32768, 0},
+                                           IntCase{"HexTooWide", Variant::String("&H10000"), 0, err::kOverflow},
+                                           IntCase{"OctalWraps", Variant::String("&O177777"), -1, 0},
+                                           IntCase{"TextTooLarge", Variant::String("32768"), 0, err::kOverflow},
+                                           IntCase{"True", Variant::Boolean(true), -1, 0},
+                                           IntCase{"Empty", Variant(), 0, 0},
+                                           IntCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
+                                           IntCase{"Letters", Variant::String("x"), 0, err::kTypeMismatch}),
+                         testing::CaseName());
+
+// ---------------------------------------------------------------------------
+// CDbl and CBool
+
+TEST(CDbl, ReadsTextAsTheRunTimeDoes) {
+  EXPECT_DOUBLE_EQ(CDbl(Variant::String("1,234.5")), 1234.5);
+  EXPECT_DOUBLE_EQ(CDbl(Variant::String(" 1e-3 ")), 0.001);
+  EXPECT_DOUBLE_EQ(CDbl(Variant::String("(2.5)")), -2.5);
+  EXPECT_DOUBLE_EQ(CDbl(Variant::Boolean(true)), -1);
+  EXPECT_DOUBLE_EQ(CDbl(Variant()), 0);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::String("1e400")); }), err::kOverflow);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::String("one")); }), err::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::Null()); }), err::kInvalidUseOfNull);
+}
+
+struct BoolCase {
+  const char* name;
+  Variant input;
+  bool expected;
+  int32_t error;
+};
+
+class CBoolTest : public ::testing::TestWithParam<BoolCase> {};
+
+TEST_P(CBoolTest, ConvertsOrRaises) {
+  const BoolCase& c = GetParam();
+  bool got = false;
+  const int32_t error = ErrorOf([&] { got = CBool(c.input); });
+  EXPECT_EQ(error, c.error);
+  if (c.error == 0) {
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversions, CBoolTest,
+                         ::testing::Values(BoolCase{"TrueWord", Variant::String("True"), true, 0},
+                                           BoolCase{"FalseWordAnyCase", Variant::String(" fALSE "), false, 0},
+                                           BoolCase{"ZeroText", Variant::String("0"), false, 0},
+                                           BoolCase{"ZeroPointZeroText", Variant::String("0.0"), false, 0},
+                                           BoolCase{"MinusOneText", Variant::String("-1"), true, 0},
+                                           BoolCase{"FractionText", Variant::String("0.5"), true, 0},
+                                           BoolCase{"Double", Variant::Double(0.1), true, 0},
+                                           BoolCase{"ZeroInteger", Variant::Integer(0), false, 0},
+                                           BoolCase{"Long", Variant::Long(2), true, 0},
+                                           BoolCase{"Empty", Variant(), false, 0},
+                                           BoolCase{"Null", Variant::Null(), false, err::kInvalidUseOfNull},
+                                           BoolCase{"Word", Variant::String("yes"), false, err::kTypeMismatch},
+                                           BoolCase{"EmptyText", Variant::String(""), false, err::kTypeMismatch}),
+                         testing::CaseName());
+
+// ---------------------------------------------------------------------------
+// Val
+
+struct ValCase {
+  const char* text;
+  double expected;
+};
+
+class ValTest : public ::testing::TestWithParam<ValCase> {};
+
+TEST_P(ValTest, ReadsTheLeadingNumber) {
+  EXPECT_DOUBLE_EQ(Val(std::string_view(GetParam().text)), GetParam().expected) << '"' << GetParam().text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversions, ValTest,
+                         ::testing::Values(ValCase{"4711", 4711}, ValCase{"12abc", 12},
+                                           ValCase{"  12  34 abc", 1234},  // blanks inside the number are skipped
+                                           ValCase{"1\t2\n3", 123}, ValCase{"-1.5e2x", -150}, ValCase{"+5", 5},
+                                           ValCase{".5", 0.5}, ValCase{"1,234", 1},  // no thousands separators
+                                           ValCase{"1e", 1}, ValCase{"2.5.1", 2.5}, ValCase{"abc", 0}, ValCase{"", 0},
+                                           ValCase{"--5", 0}, ValCase{"-", 0}, ValCase{"&HFFFF", -1},
+                                           ValCase{"&H7FFF", 32767}, ValCase{"&H10000", 65536},
+                                           ValCase{"&HFFFFFFFF", -1}, ValCase{"&O17", 15}, ValCase{"&HG", 0},
+                                           ValCase{"&H1Fzz", 31}));
+
+TEST(Val, OfAVariantReadsItsText) {
+  EXPECT_DOUBLE_EQ(Val(Variant::Long(12)), 12);
+  EXPECT_DOUBLE_EQ(Val(Variant::Double(1.5)), 1.5);
+  EXPECT_DOUBLE_EQ(Val(Variant::Double(1e15)), 1e15);  // through "1E+15"
+  EXPECT_DOUBLE_EQ(Val(Variant::String(" 7 days")), 7);
+  EXPECT_DOUBLE_EQ(Val(Variant()), 0);
+  EXPECT_DOUBLE_EQ(Val(Variant::Boolean(true)), 0);  // "True" starts with no number
+  EXPECT_EQ(ErrorOf([] { Val(Variant::Null()); }), err::kInvalidUseOfNull);
+}
+
+TEST(Val, NumberBeyondDoubleOverflows) {
+  EXPECT_EQ(ErrorOf([] { Val(std::string_view("1e400")); }), err::kOverflow);
+}
+
+// ---------------------------------------------------------------------------
+// CStr
+
+struct StrCase {
+  const char* name;
+  Variant input;
+  const char* expected;
+};
+
+class CStrTest : public ::testing::TestWithParam<StrCase> {};
+
+TEST_P(CStrTest, WritesTheRunTimesText) {
+  EXPECT_EQ(CStr(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, CStrTest,
+    ::testing::Values(
+        StrCase{"Integer", Variant::Integer(-5), "-5"}, StrCase{"Long", Variant::Long(2147483647), "2147483647"},
+        StrCase{"WholeDouble", Variant::Double(100), "100"}, StrCase{"Tenth", Variant::Double(0.1), "0.1"},
+        StrCase{"NegativeHalf", Variant::Double(-2.5), "-2.5"},
+        StrCase{"FifteenDigits", Variant::Double(123456789012345.0), "123456789012345"},
+        StrCase{"LargeSwitchesToExponent", Variant::Double(1e15), "1E+15"},
+        StrCase{"LargeWithFraction", Variant::Double(2.5e20), "2.5E+20"},
+        StrCase{"RoundedToFifteen", Variant::Double(1234567.1234567891), "1234567.12345679"},
+        StrCase{"Third", Variant::Double(1.0 / 3), "0.333333333333333"},
+        StrCase{"SmallStillPlain", Variant::Double(0.0001), "0.0001"},
+        StrCase{"SmallSwitchesToExponent", Variant::Double(0.00001), "1E-05"},
+        StrCase{"SmallWithFraction", Variant::Double(1.5e-7), "1.5E-07"},
+        StrCase{"NegativeZero", Variant::Double(-0.0), "0"}, StrCase{"True", Variant::Boolean(true), "True"},
+        StrCase{"False", Variant::Boolean(false), "False"}, StrCase{"Empty", Variant(), ""},
+        StrCase{"Text", Variant::String("as is "), "as is "}),
+    testing::CaseName());
+
+TEST(CStr, NullAndObjectRaise) {
+  EXPECT_EQ(ErrorOf([] { CStr(Variant::Null()); }), err::kInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CStr(AnObject()); }), err::kTypeMismatch);
+}
+
+// ---------------------------------------------------------------------------
+// Comparison with a number, and equality
+
+struct CompareCase {
+  const char* name;
+  Variant input;
+  double number;
+  std::optional<int> expected;
+  int32_t error;
+};
+
+class CompareWithNumberTest : public ::testing::TestWithParam<CompareCase> {};
+
+TEST_P(CompareWithNumberTest, OrdersOrRaises) {
+  const CompareCase& c = GetParam();
+  std::optional<int> got;
+  const int32_t error = ErrorOf([&] { got = CompareWithNumber(c.input, c.number); });
+  EXPECT_EQ(error, c.error);
+  if (c.error == 0) {
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, CompareWithNumberTest,
+    ::testing::Values(CompareCase{"EmptyIsZero", Variant(), 0, 0, 0},
+                      CompareCase{"IntegerZero", Variant::Integer(0), 0, 0, 0},
+                      CompareCase{"DoubleZero", Variant::Double(0.0), 0, 0, 0},
+                      CompareCase{"TextZero", Variant::String("0"), 0, 0, 0},
+                      CompareCase{"TextNumberAbove", Variant::String("1050"), 0, 1, 0},
+                      CompareCase{"TextNegativeWithBlanks", Variant::String(" -3 "), 0, -1, 0},
+                      CompareCase{"LongEqual", Variant::Long(5), 5, 0, 0},
+                      CompareCase{"TrueIsMinusOne", Variant::Boolean(true), 0, -1, 0},
+                      CompareCase{"NullIsNoAnswer", Variant::Null(), 0, std::nullopt, 0},
+                      CompareCase{"LettersRaise", Variant::String("abc"), 0, std::nullopt, err::kTypeMismatch},
+                      CompareCase{"EmptyTextRaises", Variant::String(""), 0, std::nullopt, err::kTypeMismatch},
+                      CompareCase{"ObjectRaises", AnObject(), 0, std::nullopt, err::kTypeMismatch}),
+    testing::CaseName());
+
+struct EqualsCase {
+  const char* name;
+  Variant a;
+  Variant b;
+  bool expected;
+};
+
+class VariantEqualsTest : public ::testing::TestWithParam<EqualsCase> {};
+
+TEST_P(VariantEqualsTest, ComparesAsTheLanguageDoes) {
+  const EqualsCase& c = GetParam();
+  EXPECT_EQ(VariantEquals(c.a, c.b), c.expected);
+  EXPECT_EQ(VariantEquals(c.b, c.a), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, VariantEqualsTest,
+    ::testing::Values(EqualsCase{"LongAndInteger", Variant::Long(21), Variant::Integer(21), true},
+                      EqualsCase{"DoubleAndInteger", Variant::Double(21), Variant::Integer(21), true},
+                      EqualsCase{"DifferentNumbers", Variant::Integer(21), Variant::Long(22), false},
+                      EqualsCase{"TextAndNumber", Variant::String("21"), Variant::Long(21), false},
+                      EqualsCase{"NullNeverEqual", Variant::Null(), Variant::Null(), false},
+                      EqualsCase{"NullAndZero", Variant::Null(), Variant::Integer(0), false},
+                      EqualsCase{"EmptyAndEmpty", Variant(), Variant(), true},
+                      EqualsCase{"EmptyAndZero", Variant(), Variant::Integer(0), true},
+                      EqualsCase{"EmptyAndEmptyText", Variant(), Variant::String(""), true},
+                      EqualsCase{"TextCaseMatters", Variant::String("a"), Variant::String("A"), false},
+                      EqualsCase{"TrueAndMinusOne", Variant::Boolean(true), Variant::Integer(-1), true}),
+    testing::CaseName());
+
+// ---------------------------------------------------------------------------
+// Subtypes and errors
+
+TEST(Variant, RawAccessOfAnotherSubtypeIsATypeMismatch) {
+  EXPECT_EQ(ErrorOf([] { (void)Variant::Integer(1).AsLong(); }), err::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { (void)Variant::Long(1).AsInteger(); }), err::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { (void)Variant::String("1").AsDouble(); }), err::kTypeMismatch);
+  EXPECT_EQ(Variant::Integer(1).Type(), VarType::Integer);
+  EXPECT_EQ(Variant::Long(1).Type(), VarType::Long);
+  EXPECT_EQ(Variant::Double(1).Type(), VarType::Double);
+  EXPECT_EQ(Variant::Nothing().Type(), VarType::Object);
+  EXPECT_FALSE(Variant::Integer(1) == Variant::Long(1));  // identity, not Variant comparison
+}
+
+TEST(RuntimeErrors, CarryTheirUsualNumbersAndTexts) {
+  struct Expected {
+    int32_t number;
+    const char* text;
+  };
+  for (const Expected& e : std::vector<Expected>{{err::kOverflow, "Overflow"},
+                                                 {err::kTypeMismatch, "Type mismatch"},
+                                                 {err::kInvalidUseOfNull, "Invalid use of Null"},
+                                                 {err::kCannotCreateObject, "ActiveX component can't create object"}}) {
+    try {
+      RaiseRuntimeError(e.number);
+      ADD_FAILURE() << "no error raised for " << e.number;
+    } catch (const AutomationError& error) {
+      EXPECT_EQ(error.Number(), e.number);
+      EXPECT_EQ(error.Description(), e.text);
+    }
+  }
+  EXPECT_EQ(err::kAccessDenied, -2147205104);
+}
+
+}  // namespace
+}  // namespace zet
