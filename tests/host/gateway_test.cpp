@@ -1,0 +1,209 @@
+#include "host/gateway.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/error.hpp"
+#include "host/service_factory.hpp"
+#include "support/fake_platform.hpp"
+
+namespace zet::testing {
+namespace {
+
+const std::string kFactory(ServiceFactoryProgId());
+
+std::vector<std::string> Members(const std::vector<RecordedCall>& calls) {
+  std::vector<std::string> out;
+  for (const RecordedCall& call : calls) out.push_back(call.object + "." + call.member);
+  return out;
+}
+
+TEST(ServiceFactory, MadeOnceForTheThreadAndReused) {
+  FakePlatform host;
+  EXPECT_FALSE(HasServiceFactory(host));
+  QueryData(host, "select 1");
+  EXPECT_TRUE(HasServiceFactory(host));
+  QueryData(host, "select 2");
+  UpdateData(host, "delete x");
+
+  EXPECT_EQ(host.CreatedCount(kFactory), 1);
+  EXPECT_EQ(host.CallsOn(kFactory).size(), 3u);  // one CreateService per request
+}
+
+TEST(ServiceFactory, EachThreadGetsItsOwn) {
+  FakePlatform host;
+  QueryData(host, "select 1");
+  ASSERT_EQ(host.CreatedCount(kFactory), 1);
+
+  // One call at a time, as the apartment model has it: the other thread runs
+  // while this one waits.
+  bool other_thread_had_one = true;
+  std::thread other([&] {
+    other_thread_had_one = HasServiceFactory(host);
+    QueryData(host, "select 2");
+    QueryData(host, "select 3");
+  });
+  other.join();
+
+  EXPECT_FALSE(other_thread_had_one);
+  EXPECT_EQ(host.CreatedCount(kFactory), 2);
+  QueryData(host, "select 4");
+  EXPECT_EQ(host.CreatedCount(kFactory), 2);
+}
+
+TEST(ServiceFactory, AFailedCreationRaisesAndKeepsNone) {
+  FakePlatform host;
+  host.Unregister(kFactory);
+  try {
+    QueryData(host, "select 1");
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.Number(), err::kCannotCreateObject);
+  }
+  EXPECT_FALSE(HasServiceFactory(host));
+}
+
+TEST(QueryData, CreatesTheServiceThenFetchesThePropertyStringJustBeforeTheCall) {
+  FakePlatform host;
+  host.props = "UserID=25;";
+  QueryData(host, "select 1");
+
+  EXPECT_EQ(host.events,
+            (std::vector<std::string>{"new " + kFactory, kFactory + ".CreateService", "new ZetMClass.ClassInfo",
+                                      "new ZetPropsMgr.ShareProps", "ZetPropsMgr.ShareProps.GetProperty",
+                                      "ZetPropsMgr.ShareProps.GetProperty", "ZetMClass.ClassInfo.GetData"}));
+  const auto create = host.CallsOn(kFactory);
+  ASSERT_EQ(create.size(), 1u);
+  EXPECT_EQ(create[0].args, (std::vector<Variant>{Variant::String("ZetMClass.ClassInfo")}));
+
+  const auto get_data = host.CallsOn("ZetMClass.ClassInfo");
+  ASSERT_EQ(get_data.size(), 1u);
+  EXPECT_EQ(get_data[0].args, (std::vector<Variant>{Variant::String("UserID=25;"), Variant::String("select 1")}));
+  EXPECT_EQ(get_data[0].by_ref, (std::vector<bool>{false, true}));
+}
+
+TEST(QueryData, TheRecordsetOutlivesTheService) {
+  FakePlatform host;
+  host.Answer("select", Table{{"FUserID"}, {{Variant::Long(3)}, {Variant::Long(5)}}});
+  const Recordset rs = QueryData(host, "select FUserID");
+
+  EXPECT_EQ(host.Alive("ZetMClass.ClassInfo"), 0);
+  ASSERT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.Field(0), Variant::Long(3));
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("FUserID"), Variant::Long(5));
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Eof());
+}
+
+TEST(QueryData, PassesARejectedStatementOn) {
+  FakePlatform host;
+  host.Reject("select", "Invalid object name 't_Nope'.");
+  try {
+    QueryData(host, "select * from t_Nope");
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.Description(), "Invalid object name 't_Nope'.");
+  }
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(UpdateData, SendsTheWholeTextAsTheOneElementOfAStringArray) {
+  FakePlatform host;
+  host.props = "UserID=25;";
+  const std::string batch = "update a set x=1\r\ninsert into a values (1)\r\n delete from a where x>20\r\n";
+  UpdateData(host, batch);
+
+  const auto calls = host.CallsOn("ZetMClass.ClassUpdate");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].member, "UpdateBatch");
+  ASSERT_EQ(calls[0].args.size(), 2u);
+  EXPECT_EQ(calls[0].args[0], Variant::String("UserID=25;"));
+  const VariantArray& array = calls[0].args[1].AsArray();
+  ASSERT_EQ(array.items.size(), 1u);
+  EXPECT_EQ(array.lower_bound, 0);
+  EXPECT_EQ(array.element, VarType::String);
+  EXPECT_EQ(array.items[0], Variant::String(batch));
+  EXPECT_EQ(calls[0].by_ref, (std::vector<bool>{false, true}));
+  // The property string is fetched after the service is made.
+  EXPECT_EQ(host.events.back(), "ZetMClass.ClassUpdate.UpdateBatch");
+  EXPECT_EQ(host.events[2], "new ZetMClass.ClassUpdate");
+}
+
+TEST(ReadSysValue, AsksForCategoryAndKeyByReference) {
+  FakePlatform host;
+  host.props = "UserID=25;";
+  host.sys_values["IC/APAlarmDateCount"] = Variant::Long(7);
+
+  EXPECT_EQ(ReadSysValue(host, "IC", "APAlarmDateCount", "0"), "7");
+
+  const auto calls = host.CallsOn("ZetBillDataAccess.SysInfo");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].member, "GetSysValue");
+  EXPECT_EQ(calls[0].args, (std::vector<Variant>{Variant::String("UserID=25;"), Variant::String("IC"),
+                                                 Variant::String("APAlarmDateCount")}));
+  EXPECT_EQ(calls[0].by_ref, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(host.Alive("ZetBillDataAccess.SysInfo"), 0);
+}
+
+TEST(ReadSysValue, GivesTheDefaultWhateverFailsAndShowsNothing) {
+  {
+    FakePlatform host;
+    host.Unregister("ZetBillDataAccess.SysInfo");
+    EXPECT_EQ(ReadSysValue(host, "IC", "ARAlarmDateCount", "def"), "def");
+    EXPECT_TRUE(host.messages.empty());
+  }
+  {
+    FakePlatform host;
+    host.FailCall("ZetBillDataAccess.SysInfo", "GetSysValue", -2147467259, "no such parameter");
+    EXPECT_EQ(ReadSysValue(host, "IC", "ARAlarmDateCount", "def"), "def");
+    EXPECT_TRUE(host.messages.empty());
+  }
+  {
+    FakePlatform host;
+    host.sys_values["IC/ARAlarmDateCount"] = Variant::Null();
+    EXPECT_EQ(ReadSysValue(host, "IC", "ARAlarmDateCount", "def"), "def");
+    EXPECT_TRUE(host.messages.empty());
+  }
+}
+
+TEST(CheckAccess, PassesItsArgumentsInOrderWithTheBooleanByValue) {
+  FakePlatform host;
+  host.props = "UserID=25;";
+  EXPECT_TRUE(CheckAccess(host, 4, 0, 8, "ZetEBSGL.VoucherInfo.GetJournal"));
+
+  const auto calls = host.CallsOn("ZetEBSBase.SecurityInfo");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].member, "AccessCheck");
+  EXPECT_EQ(calls[0].args,
+            (std::vector<Variant>{Variant::String("UserID=25;"), Variant::Long(4), Variant::Long(0), Variant::Long(8),
+                                  Variant::Boolean(true), Variant::String("ZetEBSGL.VoucherInfo.GetJournal")}));
+  EXPECT_EQ(calls[0].by_ref, (std::vector<bool>{false, true, true, true, false, true}));
+  EXPECT_EQ(Members(host.CallsOn()).back(), "ZetEBSBase.SecurityInfo.AccessCheck");
+}
+
+TEST(CheckAccess, ADenialIsRaisedNotAnswered) {
+  FakePlatform host;
+  host.access_errors[16] = err::kAccessDenied;
+  EXPECT_TRUE(CheckAccess(host, 4, 0, 8, "x"));
+  try {
+    CheckAccess(host, 4, 0, 16, "x");
+    ADD_FAILURE() << "a denial came back as an answer";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.Number(), -2147205104);
+  }
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(AsRecordset, NothingIsAReferenceAndAValueIsNot) {
+  EXPECT_FALSE(static_cast<bool>(AsRecordset(Variant::Nothing())));
+  EXPECT_THROW(AsRecordset(Variant::Long(1)), AutomationError);
+  EXPECT_THROW(AsRecordset(Variant::Nothing()).Eof(), AutomationError);
+}
+
+}  // namespace
+}  // namespace zet::testing
