@@ -1,0 +1,507 @@
+#include "embedded/tsql_adapter.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "host/error.hpp"
+
+namespace zet::embedded {
+
+namespace {
+
+[[noreturn]] void Unsupported(std::string_view construct) {
+  throw AutomationError(err::kDatabaseError,
+                        "The embedded database does not support the T-SQL construct " + std::string(construct));
+}
+
+[[noreturn]] void Malformed(std::string_view what) {
+  throw AutomationError(err::kDatabaseError, "Malformed statement: " + std::string(what));
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+template <size_t N>
+bool IsOneOf(std::string_view upper_word, const std::array<std::string_view, N>& words) {
+  return std::find(words.begin(), words.end(), upper_word) != words.end();
+}
+
+// Words that may stand before "(" without naming a function.
+constexpr std::array<std::string_view, 28> kNonFunctionWords = {
+    "AND",   "OR",     "NOT",    "IN",   "EXISTS",    "VALUES", "AS",   "ON",    "FROM", "JOIN",
+    "WHERE", "SELECT", "ALL",    "ANY",  "SOME",      "UNION",  "THEN", "ELSE",  "WHEN", "CASE",
+    "IS",    "LIKE",   "EXCEPT", "OVER", "INTERSECT", "SET",    "BY",   "HAVING"};
+
+// Functions that both dialects have with the same meaning for the arguments
+// the suite's statements give them. CharIndex is registered by the database.
+constexpr std::array<std::string_view, 17> kSharedFunctions = {
+    "COUNT",  "SUM",   "MIN",   "MAX",   "AVG",     "ABS",       "UPPER", "LOWER",    "COALESCE",
+    "NULLIF", "ROUND", "LTRIM", "RTRIM", "REPLACE", "SUBSTRING", "CAST",  "CHARINDEX"};
+
+// Words that only SQL Server knows (hints, procedural statements, clauses).
+constexpr std::array<std::string_view, 22> kServerOnlyWords = {
+    "NOLOCK", "READPAST", "ROWLOCK",  "UPDLOCK", "HOLDLOCK", "TABLOCK", "TABLOCKX", "NOWAIT",
+    "APPLY",  "PIVOT",    "UNPIVOT",  "MERGE",   "OUTPUT",   "DECLARE", "EXEC",     "EXECUTE",
+    "GO",     "TRAN",     "IDENTITY", "OPTION",  "FOR",      "COLLATE"};
+
+constexpr std::array<std::string_view, 4> kStatementWords = {"SELECT", "INSERT", "UPDATE", "DELETE"};
+
+bool IsWordStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+bool IsWordChar(char c) {
+  return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsSignificant(const Token& t) {
+  return t.kind != TokenKind::Space && t.kind != TokenKind::Comment;
+}
+bool IsSymbol(const Token& t, std::string_view s) {
+  return t.kind == TokenKind::Symbol && t.text == s;
+}
+bool IsWord(const Token& t, std::string_view upper_word) {
+  return t.kind == TokenKind::Word && Upper(t.text) == upper_word;
+}
+
+// Index of the first significant token at or after `i`, or `end`.
+size_t NextSignificant(const std::vector<Token>& tokens, size_t i, size_t end) {
+  while (i < end && !IsSignificant(tokens[i])) ++i;
+  return i;
+}
+
+// Index of the ")" that closes the "(" at `open`.
+size_t MatchingParen(const std::vector<Token>& tokens, size_t open, size_t end) {
+  int depth = 0;
+  for (size_t i = open; i < end; ++i) {
+    if (IsSymbol(tokens[i], "(")) ++depth;
+    if (IsSymbol(tokens[i], ")") && --depth == 0) return i;
+  }
+  Malformed("a parenthesis is never closed");
+}
+
+std::string TextOf(const std::vector<Token>& tokens, size_t begin, size_t end) {
+  std::string out;
+  for (size_t i = begin; i < end; ++i) out += tokens[i].text;
+  return out;
+}
+
+// Refuses, before anything is rewritten, the constructs that have no SQLite
+// counterpart, so that the error names the construct rather than whatever
+// SQLite would stumble over later.
+void RefuseServerOnlyConstructs(const std::vector<Token>& tokens) {
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    switch (t.kind) {
+      case TokenKind::Variable:
+        Unsupported("variable " + std::string(t.text));
+      case TokenKind::TempName:
+        Unsupported("temporary table " + std::string(t.text));
+      case TokenKind::Symbol:
+        if (t.text == "*=" || t.text == "=*") Unsupported("old-style outer join " + std::string(t.text));
+        break;
+      case TokenKind::Word: {
+        const std::string word = Upper(t.text);
+        if (word == "N" && i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::String)
+          Unsupported("Unicode literal N" + std::string(tokens[i + 1].text));
+        if (word == "WITH") {
+          const size_t open = NextSignificant(tokens, i + 1, tokens.size());
+          if (open < tokens.size() && IsSymbol(tokens[open], "(")) {
+            const size_t close = MatchingParen(tokens, open, tokens.size());
+            Unsupported("table hint " + TextOf(tokens, i, close + 1));
+          }
+        }
+        if (IsOneOf(word, kServerOnlyWords)) Unsupported(word);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+class Rewriter {
+ public:
+  Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options) : tokens_(tokens), options_(options) {}
+
+  // The tokens [begin, end) rewritten. Every SELECT that takes TOP gets its
+  // LIMIT at its own end: the ")" closing the sub-select it stands in, or the
+  // end of the range.
+  std::string Rewrite(size_t begin, size_t end) {
+    struct Limit {
+      int depth;
+      std::string count;
+    };
+    std::vector<Limit> limits;
+    std::string out;
+    size_t after_last_significant = 0;
+    int depth = 0;
+
+    auto emit = [&](std::string_view text, bool significant) {
+      out += text;
+      if (significant) after_last_significant = out.size();
+    };
+    // The LIMIT goes after the select's last token, before the blanks and
+    // line breaks that follow it.
+    auto close_limits = [&](int at_depth) {
+      while (!limits.empty() && limits.back().depth >= at_depth) {
+        const std::string clause = " LIMIT " + limits.back().count;
+        out.insert(after_last_significant, clause);
+        after_last_significant += clause.size();
+        limits.pop_back();
+      }
+    };
+
+    for (size_t i = begin; i < end; ++i) {
+      const Token& t = tokens_[i];
+      if (!IsSignificant(t)) {
+        emit(t.text, false);
+        continue;
+      }
+      if (IsSymbol(t, "(")) {
+        ++depth;
+        emit(t.text, true);
+        continue;
+      }
+      if (IsSymbol(t, ")")) {
+        close_limits(depth);
+        --depth;
+        emit(t.text, true);
+        continue;
+      }
+      if (t.kind != TokenKind::Word) {
+        emit(t.text, true);
+        continue;
+      }
+
+      const std::string word = Upper(t.text);
+      const size_t next = NextSignificant(tokens_, i + 1, end);
+      const bool call = next < end && IsSymbol(tokens_[next], "(");
+
+      if (word == "SELECT") {
+        emit(t.text, true);
+        size_t head = next;
+        if (head < end && (IsWord(tokens_[head], "DISTINCT") || IsWord(tokens_[head], "ALL"))) {
+          for (size_t k = i + 1; k <= head; ++k) emit(tokens_[k].text, IsSignificant(tokens_[k]));
+          i = head;
+          head = NextSignificant(tokens_, head + 1, end);
+        }
+        if (head < end && IsWord(tokens_[head], "TOP")) {
+          // LIMIT at the end of a compound select would bound all of it,
+          // where TOP bounds its own branch.
+          if (CompoundBefore(i, begin)) Unsupported("TOP in a SELECT combined by UNION, EXCEPT or INTERSECT");
+          for (size_t k = i + 1; k < head; ++k) emit(tokens_[k].text, false);
+          size_t after = 0;
+          limits.push_back({depth, TopCount(head, end, after)});
+          // The blanks after "TOP n" go with it, so that "SELECT TOP 1 1"
+          // reads "SELECT 1".
+          while (after < end && tokens_[after].kind == TokenKind::Space) ++after;
+          i = after - 1;
+        }
+        continue;
+      }
+      if (word == "UNION" || word == "EXCEPT" || word == "INTERSECT") {
+        if (!limits.empty() && limits.back().depth == depth)
+          Unsupported("TOP in a SELECT combined by UNION, EXCEPT or INTERSECT");
+      }
+      if (word == "TOP") Unsupported("TOP outside the head of a SELECT");
+
+      if (call && word == "ISNULL") {
+        emit("ifnull", true);
+        continue;
+      }
+      if (call && word == "GETDATE") {
+        const size_t close = NextSignificant(tokens_, next + 1, end);
+        if (close >= end || !IsSymbol(tokens_[close], ")")) Unsupported("getdate with arguments");
+        emit(Now(), true);
+        i = close;
+        continue;
+      }
+      if (call && word == "DATEDIFF") {
+        emit(DateDiff(next, end), true);
+        i = MatchingParen(tokens_, next, end);
+        continue;
+      }
+      if (call && !IsOneOf(word, kNonFunctionWords) && !IsOneOf(word, kSharedFunctions) && !AfterInto(i, begin)) {
+        Unsupported(std::string(t.text) + "()");
+      }
+      emit(t.text, true);
+    }
+    close_limits(0);
+    return out;
+  }
+
+ private:
+  // The row count of "TOP n" or "TOP (n)" at `top`; `after` receives the
+  // index of the first token past it.
+  std::string TopCount(size_t top, size_t end, size_t& after) const {
+    size_t k = NextSignificant(tokens_, top + 1, end);
+    std::string count;
+    if (k < end && IsSymbol(tokens_[k], "(")) {
+      const size_t number = NextSignificant(tokens_, k + 1, end);
+      const size_t close = number < end ? NextSignificant(tokens_, number + 1, end) : end;
+      if (close >= end || !IsSymbol(tokens_[close], ")") || !IsWholeNumber(tokens_[number]))
+        Unsupported("TOP with an expression");
+      count = tokens_[number].text;
+      after = close + 1;
+    } else if (k < end && IsWholeNumber(tokens_[k])) {
+      count = tokens_[k].text;
+      after = k + 1;
+    } else {
+      Unsupported("TOP with an expression");
+    }
+    const size_t following = NextSignificant(tokens_, after, end);
+    if (following < end && IsWord(tokens_[following], "PERCENT")) Unsupported("TOP ... PERCENT");
+    if (following < end && IsWord(tokens_[following], "WITH")) Unsupported("TOP ... WITH TIES");
+    return count;
+  }
+
+  static bool IsWholeNumber(const Token& t) {
+    return t.kind == TokenKind::Number && std::all_of(t.text.begin(), t.text.end(), IsDigit);
+  }
+
+  // Whether the SELECT at `i` is a later branch of a compound select.
+  bool CompoundBefore(size_t i, size_t begin) const {
+    int depth = 0;
+    for (size_t k = i; k > begin;) {
+      --k;
+      if (IsSymbol(tokens_[k], ")")) ++depth;
+      if (IsSymbol(tokens_[k], "(") && --depth < 0) return false;
+      if (depth == 0 &&
+          (IsWord(tokens_[k], "UNION") || IsWord(tokens_[k], "EXCEPT") || IsWord(tokens_[k], "INTERSECT")))
+        return true;
+    }
+    return false;
+  }
+
+  // The column list of INSERT INTO name(...) is no function call.
+  bool AfterInto(size_t i, size_t begin) const {
+    size_t k = i;
+    while (k > begin) {
+      --k;
+      if (IsSignificant(tokens_[k])) return IsWord(tokens_[k], "INTO");
+    }
+    return false;
+  }
+
+  // SQL Server counts the day boundaries between the two dates: the
+  // difference of their dates, whatever the times of day.
+  std::string DateDiff(size_t open, size_t end) {
+    const size_t close = MatchingParen(tokens_, open, end);
+    std::vector<std::pair<size_t, size_t>> args;
+    size_t start = open + 1;
+    int depth = 0;
+    for (size_t k = open + 1; k < close; ++k) {
+      if (IsSymbol(tokens_[k], "(")) ++depth;
+      if (IsSymbol(tokens_[k], ")")) --depth;
+      if (depth == 0 && IsSymbol(tokens_[k], ",")) {
+        args.emplace_back(start, k);
+        start = k + 1;
+      }
+    }
+    args.emplace_back(start, close);
+    if (args.size() != 3) Unsupported("datediff without three arguments");
+    for (auto& [b, e] : args) {
+      b = NextSignificant(tokens_, b, e);
+      while (e > b && !IsSignificant(tokens_[e - 1])) --e;
+      if (b == e) Unsupported("datediff with an empty argument");
+    }
+    const auto [unit_begin, unit_end] = args[0];
+    const std::string unit = Upper(TextOf(tokens_, unit_begin, unit_end));
+    if (unit != "DAY" && unit != "DD" && unit != "D") Unsupported("datediff(" + unit + ", ...)");
+    return "CAST(julianday(date(" + Rewrite(args[2].first, args[2].second) + ")) - julianday(date(" +
+           Rewrite(args[1].first, args[1].second) + ")) AS INTEGER)";
+  }
+
+  std::string Now() const {
+    if (options_.today.empty()) return "datetime('now','localtime')";
+    const std::string& d = options_.today;
+    const bool well_formed = d.size() == 10 && d[4] == '-' && d[7] == '-' &&
+                             std::all_of(d.begin(), d.begin() + 4, IsDigit) && IsDigit(d[5]) && IsDigit(d[6]) &&
+                             IsDigit(d[8]) && IsDigit(d[9]);
+    if (!well_formed) throw AutomationError(err::kDatabaseError, "The pinned day is not a YYYY-MM-DD date: " + d);
+    return "datetime('" + d + "')";
+  }
+
+  const std::vector<Token>& tokens_;
+  const TSqlOptions& options_;
+};
+
+}  // namespace
+
+std::vector<Token> Tokenize(std::string_view sql) {
+  std::vector<Token> tokens;
+  size_t i = 0;
+  const size_t n = sql.size();
+  auto push = [&](TokenKind kind, size_t start) { tokens.push_back(Token{kind, sql.substr(start, i - start)}); };
+
+  while (i < n) {
+    const size_t start = i;
+    const char c = sql[i];
+    if (IsSpace(c)) {
+      while (i < n && IsSpace(sql[i])) ++i;
+      push(TokenKind::Space, start);
+    } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+      while (i < n && sql[i] != '\n') ++i;
+      push(TokenKind::Comment, start);
+    } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+      const size_t close = sql.find("*/", i + 2);
+      if (close == std::string_view::npos) Malformed("a comment is never closed");
+      i = close + 2;
+      push(TokenKind::Comment, start);
+    } else if (c == '\'' || c == '"' || c == '[') {
+      // A quote inside is written twice ('' or "" or ]]).
+      const char closing = c == '[' ? ']' : c;
+      ++i;
+      for (;;) {
+        if (i >= n) Malformed(c == '\'' ? "a string is never closed" : "a quoted name is never closed");
+        if (sql[i] == closing) {
+          if (i + 1 < n && sql[i + 1] == closing) {
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        ++i;
+      }
+      push(c == '\'' ? TokenKind::String : TokenKind::QuotedName, start);
+    } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(sql[i + 1]))) {
+      if (c == '0' && i + 1 < n && (sql[i + 1] == 'x' || sql[i + 1] == 'X')) {
+        i += 2;
+        while (i < n && IsHexDigit(sql[i])) ++i;
+      } else {
+        while (i < n && IsDigit(sql[i])) ++i;
+        if (i < n && sql[i] == '.') {
+          ++i;
+          while (i < n && IsDigit(sql[i])) ++i;
+        }
+        if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+          size_t k = i + 1;
+          if (k < n && (sql[k] == '+' || sql[k] == '-')) ++k;
+          if (k < n && IsDigit(sql[k])) {
+            i = k;
+            while (i < n && IsDigit(sql[i])) ++i;
+          }
+        }
+      }
+      push(TokenKind::Number, start);
+    } else if (IsWordStart(c)) {
+      while (i < n && IsWordChar(sql[i])) ++i;
+      push(TokenKind::Word, start);
+    } else if (c == '@' || c == '#') {
+      while (i < n && (sql[i] == c)) ++i;
+      while (i < n && IsWordChar(sql[i])) ++i;
+      push(c == '@' ? TokenKind::Variable : TokenKind::TempName, start);
+    } else {
+      static constexpr std::array<std::string_view, 11> kPairs = {"<=", ">=", "<>", "!=", "!<", "!>",
+                                                                  "||", "*=", "=*", "::", "+="};
+      const std::string_view rest = sql.substr(i);
+      const auto pair =
+          std::find_if(kPairs.begin(), kPairs.end(), [&](std::string_view p) { return rest.starts_with(p); });
+      i += pair != kPairs.end() ? 2 : 1;
+      push(TokenKind::Symbol, start);
+    }
+  }
+  return tokens;
+}
+
+std::vector<std::string> SplitBatch(std::string_view sql) {
+  const std::vector<Token> tokens = Tokenize(sql);
+  std::vector<std::string> statements;
+  auto offset = [&](size_t token) { return static_cast<size_t>(tokens[token].text.data() - sql.data()); };
+  size_t piece_begin = 0;  // character offset where the current piece starts
+  auto cut_at = [&](size_t piece_end) {
+    const std::string_view piece = sql.substr(piece_begin, piece_end - piece_begin);
+    bool blank = true;
+    for (const Token& t : Tokenize(piece)) blank = blank && !IsSignificant(t);
+    if (!blank) statements.emplace_back(piece);
+    piece_begin = piece_end;
+  };
+  // A statement that begins a line takes the line break before it along
+  // with the statement it ends; its own indentation stays with it.
+  auto cut_before = [&](size_t token) {
+    size_t at = offset(token);
+    if (token > 0 && tokens[token - 1].kind == TokenKind::Space) {
+      const std::string_view space = tokens[token - 1].text;
+      const size_t line_break = space.rfind('\n');
+      if (line_break != std::string_view::npos) at = offset(token - 1) + line_break + 1;
+    }
+    cut_at(at);
+  };
+
+  int depth = 0;
+  std::string verb;                // the statement keyword of the current piece
+  bool insert_has_source = false;  // INSERT has met its VALUES or SELECT
+  std::string previous;            // the previous significant word, upper-cased
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    if (!IsSignificant(t)) continue;
+    if (IsSymbol(t, "(")) ++depth;
+    if (IsSymbol(t, ")")) --depth;
+    if (IsSymbol(t, ";") && depth == 0) {
+      cut_at(offset(i));
+      piece_begin = offset(i) + 1;
+      verb.clear();
+      previous.clear();
+      continue;
+    }
+    const std::string word = t.kind == TokenKind::Word ? Upper(t.text) : std::string();
+    if (depth == 0 && IsOneOf(word, kStatementWords)) {
+      bool starts_statement = !verb.empty();
+      if (word == "SELECT" && !verb.empty()) {
+        if (previous == "UNION" || previous == "ALL" || previous == "EXCEPT" || previous == "INTERSECT") {
+          starts_statement = false;
+        } else if (verb == "INSERT" && !insert_has_source) {
+          starts_statement = false;
+          insert_has_source = true;
+        }
+      }
+      if (starts_statement) {
+        cut_before(i);
+        verb.clear();
+      }
+      if (verb.empty()) {
+        verb = word;
+        insert_has_source = false;
+      }
+    }
+    if (depth == 0 && word == "VALUES" && verb == "INSERT") insert_has_source = true;
+    previous = word;
+  }
+  cut_at(sql.size());
+  return statements;
+}
+
+std::string TranslateStatement(std::string_view statement, const TSqlOptions& options) {
+  const std::vector<Token> tokens = Tokenize(statement);
+  const size_t head = NextSignificant(tokens, 0, tokens.size());
+  if (head == tokens.size()) Malformed("there is no statement");
+  if (tokens[head].kind != TokenKind::Word || !IsOneOf(Upper(tokens[head].text), kStatementWords))
+    Unsupported("statement " + std::string(tokens[head].text));
+  RefuseServerOnlyConstructs(tokens);
+  Rewriter rewriter(tokens, options);
+  return rewriter.Rewrite(0, tokens.size());
+}
+
+std::vector<std::string> TranslateBatch(std::string_view sql, const TSqlOptions& options) {
+  std::vector<std::string> statements = SplitBatch(sql);
+  for (std::string& statement : statements) statement = TranslateStatement(statement, options);
+  return statements;
+}
+
+}  // namespace zet::embedded
