@@ -42,8 +42,15 @@ class EmbeddedPlatform : public Platform {
   void SetMessageSink(MessageSink sink);
   void SetProps(std::string props);
 
+  // Pins the day that getdate() answers in statements ("YYYY-MM-DD", at
+  // midnight), so that due-date answers do not depend on the clock; an empty
+  // text goes back to the clock. std::invalid_argument for any other text.
+  void SetToday(std::string day);
+
   // Wraps an object so that every call on it (and on the objects reached
-  // through it) is traced under `name`.
+  // through it) is traced under `name`. An object returned by a call on it
+  // is traced as "<name>.<member>": for the toolbar passed as "ABar", the
+  // band is "ABar.Bands" and its tools "ABar.Bands.Tools".
   ObjectRef Traced(ObjectRef object, std::string name);
 
   Database& Db();
@@ -58,5 +65,8 @@ class EmbeddedPlatform : public Platform {
 // `overwrite`), and the demo data when `demo` is set. Throws
 // std::runtime_error with a one-line reason on failure.
 void CreateDatabase(const std::string& path, bool demo, bool overwrite);
+// The same, with the demo data's dates counted from `today` ("YYYY-MM-DD")
+// instead of the local date.
+void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today);
 
 }  // namespace zet::embedded

@@ -1,0 +1,145 @@
+#include "embedded/embedded_host.hpp"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <stdexcept>
+
+#include "embedded/database.hpp"
+#include "embedded/demo_data.hpp"
+#include "embedded/host_objects.hpp"
+#include "embedded/schema.hpp"
+#include "host/error.hpp"
+#include "host/service_factory.hpp"
+
+namespace zet::embedded {
+
+struct EmbeddedPlatform::Impl {
+  std::shared_ptr<HostState> state;
+};
+
+EmbeddedPlatform::EmbeddedPlatform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+EmbeddedPlatform::~EmbeddedPlatform() {
+  // This thread's creation service goes with the platform; those of other
+  // threads hold the shared state and go with their threads.
+  ReleaseServiceFactory(this);
+}
+
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Open(const std::string& path, std::string props) {
+  auto impl = std::make_unique<Impl>();
+  impl->state = std::make_shared<HostState>(Database::Open(path));
+  impl->state->SetProps(std::move(props));
+  return std::unique_ptr<EmbeddedPlatform>(new EmbeddedPlatform(std::move(impl)));
+}
+
+ObjectRef EmbeddedPlatform::CreateObject(std::string_view prog_id) {
+  return impl_->state->CreateObject(prog_id);
+}
+
+int32_t EmbeddedPlatform::CurrentProcessId() {
+  return static_cast<int32_t>(::getpid());
+}
+
+void EmbeddedPlatform::ShowMessage(std::string_view text) noexcept {
+  impl_->state->ShowMessage(text);
+}
+
+void EmbeddedPlatform::SetTraceSink(TraceSink sink) {
+  impl_->state->SetTraceSink(std::move(sink));
+}
+
+void EmbeddedPlatform::SetMessageSink(MessageSink sink) {
+  impl_->state->SetMessageSink(std::move(sink));
+}
+
+void EmbeddedPlatform::SetProps(std::string props) {
+  impl_->state->SetProps(std::move(props));
+}
+
+void EmbeddedPlatform::SetToday(std::string day) {
+  if (!day.empty()) {
+    // Checked here so that a bad day fails where it is given, not in the
+    // middle of a statement.
+    auto digits = [&](size_t from, size_t count) {
+      int value = 0;
+      for (size_t i = from; i < from + count; ++i) {
+        if (day[i] < '0' || day[i] > '9') return -1;
+        value = value * 10 + (day[i] - '0');
+      }
+      return value;
+    };
+    const bool shaped = day.size() == 10 && day[4] == '-' && day[7] == '-' && digits(0, 4) >= 0;
+    const int month = shaped ? digits(5, 2) : -1;
+    const int month_day = shaped ? digits(8, 2) : -1;
+    if (month < 1 || month > 12 || month_day < 1 || month_day > 31)
+      throw std::invalid_argument("not a YYYY-MM-DD date: " + day);
+  }
+  impl_->state->SetToday(std::move(day));
+}
+
+ObjectRef EmbeddedPlatform::Traced(ObjectRef object, std::string name) {
+  if (!object) return object;
+  return MakeTraced(impl_->state, std::move(object), std::move(name), true);
+}
+
+Database& EmbeddedPlatform::Db() {
+  return impl_->state->Db();
+}
+
+namespace {
+
+std::string LocalDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+void RemoveDatabaseFiles(const std::string& path) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
+}
+
+}  // namespace
+
+void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
+  CreateDatabase(path, demo, overwrite, LocalDay());
+}
+
+void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !overwrite) throw std::runtime_error(path + " already exists");
+  if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory");
+
+  // Built aside and moved into place, so that a failure leaves no half-made
+  // database and an overwrite keeps the old one until the new one is ready.
+  const std::string building = path + ".building-" + std::to_string(::getpid());
+  RemoveDatabaseFiles(building);
+  try {
+    {
+      const std::unique_ptr<Database> db = Database::Create(building);
+      db->Execute(SchemaScript());
+      db->Query("INSERT INTO t_ZetSchemaInfo (FVersion, FCreated) VALUES (?, ?)",
+                {Variant::Long(kSchemaVersion), Variant::String(today)});
+      if (demo) FillDemoData(*db, today);
+    }
+    // A journal left beside the old file must not be replayed into the new.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
+    std::filesystem::rename(building, path);
+  } catch (const AutomationError& e) {
+    RemoveDatabaseFiles(building);
+    throw std::runtime_error("cannot create " + path + ": " + e.Description());
+  } catch (const std::filesystem::filesystem_error& e) {
+    RemoveDatabaseFiles(building);
+    throw std::runtime_error("cannot create " + path + ": " + e.code().message());
+  } catch (const std::runtime_error& e) {
+    RemoveDatabaseFiles(building);
+    throw std::runtime_error("cannot create " + path + ": " + e.what());
+  }
+}
+
+}  // namespace zet::embedded

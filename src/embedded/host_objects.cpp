@@ -1,0 +1,509 @@
+#include "embedded/host_objects.hpp"
+
+#include <cstdio>
+#include <optional>
+
+#include "host/error.hpp"
+#include "host/gateway.hpp"
+#include "host/login_context.hpp"
+#include "host/service_factory.hpp"
+
+namespace zet::embedded {
+
+namespace {
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Automation names are case-insensitive.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+void ExpectArgs(std::span<Argument> args, size_t least, size_t most) {
+  if (args.size() < least || args.size() > most) RaiseRuntimeError(err::kWrongArgumentCount);
+}
+void ExpectArgs(std::span<Argument> args, size_t count) {
+  ExpectArgs(args, count, count);
+}
+
+// The host's own objects answer to no interface name but their own; only
+// recordsets claim _Recordset.
+class HostObject : public Dispatch {
+ public:
+  bool Supports(std::string_view) override { return false; }
+};
+
+// ---------------------------------------------------------------------------
+// Recordsets: every row read at once, so RecordCount is true and a clone
+// shares the rows.
+
+struct Cursor {
+  std::shared_ptr<const ResultSet> rows;
+  size_t position = 0;
+  bool open = true;
+
+  void RequireOpen() const {
+    if (!open) throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+  }
+  bool AtEnd() const { return position >= rows->rows.size(); }
+};
+
+[[noreturn]] void ItemNotFound() {
+  throw AutomationError(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+}
+
+class FieldObject : public HostObject {
+ public:
+  FieldObject(std::shared_ptr<Cursor> cursor, size_t column) : cursor_(std::move(cursor)), column_(column) {}
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    cursor_->RequireOpen();
+    if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
+    ExpectArgs(args, 0);
+    if (SameName(member, "Value")) {
+      // The field reads the record current at the time of the read.
+      if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
+      return cursor_->rows->rows[cursor_->position][column_];
+    }
+    if (SameName(member, "Name")) return Variant::String(cursor_->rows->columns[column_]);
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  std::shared_ptr<Cursor> cursor_;
+  size_t column_;
+};
+
+class FieldsObject : public HostObject {
+ public:
+  explicit FieldsObject(std::shared_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    cursor_->RequireOpen();
+    if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
+    if (SameName(member, "Item")) {
+      ExpectArgs(args, 1);
+      return Item(args[0].Value());
+    }
+    if (SameName(member, "Count")) {
+      ExpectArgs(args, 0);
+      return Variant::Long(static_cast<int32_t>(cursor_->rows->columns.size()));
+    }
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+  Variant Item(const Variant& key) {
+    const auto& columns = cursor_->rows->columns;
+    if (key.IsString()) {
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (SameName(columns[i], key.AsString())) return Variant::Object(std::make_shared<FieldObject>(cursor_, i));
+      }
+      ItemNotFound();
+    }
+    const int32_t index = CLng(key);
+    if (index < 0 || static_cast<size_t>(index) >= columns.size()) ItemNotFound();
+    return Variant::Object(std::make_shared<FieldObject>(cursor_, static_cast<size_t>(index)));
+  }
+
+ private:
+  std::shared_ptr<Cursor> cursor_;
+};
+
+class RecordsetObject : public Dispatch {
+ public:
+  explicit RecordsetObject(std::shared_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
+
+  bool Supports(std::string_view interface_name) override { return SameName(interface_name, "_Recordset"); }
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    if (SameName(member, "State")) {
+      ExpectArgs(args, 0);
+      return Variant::Long(cursor_->open ? 1 : 0);
+    }
+    cursor_->RequireOpen();
+    if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
+    const ResultSet& rs = *cursor_->rows;
+    if (SameName(member, "EOF")) {
+      ExpectArgs(args, 0);
+      return Variant::Boolean(cursor_->AtEnd());
+    }
+    if (SameName(member, "BOF")) {
+      ExpectArgs(args, 0);
+      return Variant::Boolean(rs.rows.empty());
+    }
+    if (SameName(member, "RecordCount")) {
+      ExpectArgs(args, 0);
+      return Variant::Long(static_cast<int32_t>(rs.rows.size()));
+    }
+    if (SameName(member, "Fields")) {
+      // rs.Fields(i) is rs.Fields.Item(i).
+      ExpectArgs(args, 0, 1);
+      auto fields = std::make_shared<FieldsObject>(cursor_);
+      if (args.size() == 1) return fields->Item(args[0].Value());
+      return Variant::Object(std::move(fields));
+    }
+    if (SameName(member, "MoveNext")) {
+      ExpectArgs(args, 0);
+      if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
+      ++cursor_->position;
+      return {};
+    }
+    if (SameName(member, "MoveFirst")) {
+      ExpectArgs(args, 0);
+      if (rs.rows.empty()) RaiseRuntimeError(err::kNoCurrentRecord);
+      cursor_->position = 0;
+      return {};
+    }
+    if (SameName(member, "Clone")) {
+      ExpectArgs(args, 0, 1);  // the lock type, which a materialized copy ignores
+      auto copy = std::make_shared<Cursor>();
+      copy->rows = cursor_->rows;
+      return Variant::Object(std::make_shared<RecordsetObject>(std::move(copy)));
+    }
+    if (SameName(member, "Close")) {
+      ExpectArgs(args, 0);
+      cursor_->open = false;
+      return {};
+    }
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  std::shared_ptr<Cursor> cursor_;
+};
+
+// What Execute hands back for a text that returns no rows: a recordset that
+// is already closed, as ADO's is.
+ObjectRef ClosedRecordset() {
+  auto cursor = std::make_shared<Cursor>();
+  cursor->rows = std::make_shared<const ResultSet>();
+  cursor->open = false;
+  return std::make_shared<RecordsetObject>(std::move(cursor));
+}
+
+// ---------------------------------------------------------------------------
+// The suite's services.
+
+class Service : public HostObject {
+ public:
+  explicit Service(std::shared_ptr<HostState> state) : state_(std::move(state)) {}
+
+ protected:
+  Variant Query(const Variant& sql) {
+    std::optional<ResultSet> rows = state_->Db().RunQuery(CStr(sql), state_->Options());
+    return Variant::Object(rows ? MakeRecordset(std::move(*rows)) : ClosedRecordset());
+  }
+  [[noreturn]] static void Unknown() { RaiseRuntimeError(err::kMemberNotFound); }
+
+  std::shared_ptr<HostState> state_;
+};
+
+// ZetConnection.AppConnection: Execute(sql).
+class AppConnection : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "Execute")) Unknown();
+    ExpectArgs(args, 1);
+    return Query(args[0].Value());
+  }
+};
+
+// ZetMClass.ClassInfo: GetData(props, sql).
+class ClassInfo : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "GetData")) Unknown();
+    ExpectArgs(args, 2);
+    return Query(args[1].Value());
+  }
+};
+
+// ZetBillDataAccess.GetData: ExecuteSQL(props, sql).
+class BillDataAccess : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "ExecuteSQL")) Unknown();
+    ExpectArgs(args, 2);
+    return Query(args[1].Value());
+  }
+};
+
+// ZetMClass.ClassUpdate: UpdateBatch(props, string array). Every statement of
+// every element runs in one transaction.
+class ClassUpdate : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "UpdateBatch")) Unknown();
+    ExpectArgs(args, 2);
+    const Variant& batch = args[1].Value();
+    if (!batch.IsArray()) RaiseRuntimeError(err::kTypeMismatch);
+    std::vector<std::string> texts;
+    for (const Variant& item : batch.AsArray().items) texts.push_back(CStr(item));
+    state_->Db().RunBatch(texts, state_->Options());
+    return {};
+  }
+};
+
+// ZetPropsMgr.ShareProps: GetProperty(pid, name). Publishes the property
+// string; every other property is unset.
+class ShareProps : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "GetProperty")) Unknown();
+    ExpectArgs(args, 2);
+    if (SameName(CStr(args[1].Value()), "PropsString")) return Variant::String(state_->Props());
+    return {};
+  }
+};
+
+// ZetBillDataAccess.SysInfo: GetSysValue(props, category, key[, default]).
+// A key that is not set answers the default when the caller gives one, and
+// "0" otherwise: every parameter the component reads is a count or a switch.
+class SysInfo : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "GetSysValue")) Unknown();
+    ExpectArgs(args, 3, 4);
+    const ResultSet rows =
+        state_->Db().Query("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
+                           {Variant::String(CStr(args[1].Value())), Variant::String(CStr(args[2].Value()))});
+    if (rows.rows.empty()) return Variant::String(args.size() == 4 ? CStr(args[3].Value()) : "0");
+    const Variant& value = rows.rows.front().front();
+    return Variant::String(value.IsNull() ? std::string() : CStr(value));
+  }
+};
+
+// ZetEBSBase.SecurityInfo: AccessCheck(props, type, id, right, flag, name).
+// The user holds a right on an object when one row of the user, or of a
+// group of the user, carries every bit of it; administrators hold all.
+class SecurityInfo : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "AccessCheck")) Unknown();
+    ExpectArgs(args, 6);
+    const std::string user_text = FindPropValue(CStr(args[0].Value()), "UserID");
+    const int32_t object_type = CLng(args[1].Value());
+    const int32_t object_id = CLng(args[2].Value());
+    const int32_t right = CLng(args[3].Value());
+    const std::string object_name = CStr(args[5].Value());
+
+    const std::optional<int32_t> user = ParseUserId(user_text);
+    if (!user) Deny("no user is logged in", right, object_type, object_id, object_name);
+    Database& db = state_->Db();
+    if (!db.Query("SELECT 1 FROM t_Group WHERE FUserID=? AND FGroupID=1 LIMIT 1", {Variant::Long(*user)})
+             .rows.empty()) {
+      return Variant::Boolean(true);
+    }
+    const ResultSet masks = db.Query(
+        "SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=? AND FObjectID=? "
+        "AND (FUserID=? OR FUserID IN (SELECT FGroupID FROM t_Group WHERE FUserID=?))",
+        {Variant::Long(object_type), Variant::Long(object_id), Variant::Long(*user), Variant::Long(*user)});
+    for (const auto& row : masks.rows) {
+      if (row.front().IsNull()) continue;
+      const int64_t mask = static_cast<int64_t>(CDbl(row.front()));
+      if ((mask & right) == right) return Variant::Boolean(true);
+    }
+    Deny("user " + std::to_string(*user), right, object_type, object_id, object_name);
+  }
+
+ private:
+  static std::optional<int32_t> ParseUserId(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    try {
+      return CLng(Variant::String(text));
+    } catch (const AutomationError&) {
+      return std::nullopt;
+    }
+  }
+
+  [[noreturn]] static void Deny(const std::string& who, int32_t right, int32_t object_type, int32_t object_id,
+                                const std::string& object_name) {
+    throw AutomationError(err::kAccessDenied, "Access denied: " + who + " does not hold right " +
+                                                  std::to_string(right) + " on object " + std::to_string(object_type) +
+                                                  "/" + std::to_string(object_id) +
+                                                  (object_name.empty() ? "" : " (" + object_name + ")"));
+  }
+};
+
+// The foundation library's creation class: CreateService(progid[, option]).
+// Objects are made through the platform, so they are traced like any other.
+class ServiceFactory : public Service {
+ public:
+  using Service::Service;
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    if (!SameName(member, "CreateService")) Unknown();
+    ExpectArgs(args, 1, 2);
+    return Variant::Object(state_->CreateObject(CStr(args[0].Value())));
+  }
+};
+
+// The foundation library's list class: Add(v), Item(n) from 1, Count.
+class ValueList : public HostObject {
+ public:
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
+    if (SameName(member, "Add")) {
+      ExpectArgs(args, 1);
+      items_.push_back(args[0].Value());
+      return {};
+    }
+    if (SameName(member, "Item")) {
+      ExpectArgs(args, 1);
+      const int32_t position = CLng(args[0].Value());
+      if (position < 1 || static_cast<size_t>(position) > items_.size()) RaiseRuntimeError(err::kSubscriptOutOfRange);
+      return items_[static_cast<size_t>(position) - 1];
+    }
+    if (SameName(member, "Count")) {
+      ExpectArgs(args, 0);
+      return Variant::Long(static_cast<int32_t>(items_.size()));
+    }
+    RaiseRuntimeError(err::kMemberNotFound);
+  }
+
+ private:
+  std::vector<Variant> items_;
+};
+
+class TracedObject : public Dispatch {
+ public:
+  TracedObject(std::shared_ptr<HostState> state, ObjectRef inner, std::string name, bool follow)
+      : state_(std::move(state)), inner_(std::move(inner)), name_(std::move(name)), follow_(follow) {}
+
+  bool Supports(std::string_view interface_name) override { return inner_->Supports(interface_name); }
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    // Recorded before the call: the arguments as passed, and a call that
+    // fails is still part of the story.
+    state_->Trace(name_, member, args);
+    Variant result = inner_->Invoke(member, kind, args);
+    if (follow_ && result.IsObject() && result.AsObject()) {
+      return Variant::Object(MakeTraced(state_, result.AsObject(), name_ + "." + std::string(member), true));
+    }
+    return result;
+  }
+
+ private:
+  std::shared_ptr<HostState> state_;
+  ObjectRef inner_;
+  std::string name_;
+  bool follow_;
+};
+
+}  // namespace
+
+std::string HostState::Props() const {
+  std::lock_guard lock(mutex_);
+  return props_;
+}
+
+void HostState::SetProps(std::string props) {
+  std::lock_guard lock(mutex_);
+  props_ = std::move(props);
+}
+
+TSqlOptions HostState::Options() const {
+  std::lock_guard lock(mutex_);
+  return options_;
+}
+
+void HostState::SetToday(std::string day) {
+  std::lock_guard lock(mutex_);
+  options_.today = std::move(day);
+}
+
+void HostState::SetTraceSink(TraceSink sink) {
+  std::lock_guard lock(mutex_);
+  trace_ = std::move(sink);
+}
+
+void HostState::SetMessageSink(MessageSink sink) {
+  std::lock_guard lock(mutex_);
+  messages_ = std::move(sink);
+}
+
+void HostState::Trace(const std::string& object, std::string_view member, std::span<Argument> args) const {
+  TraceSink sink;
+  {
+    std::lock_guard lock(mutex_);
+    sink = trace_;
+  }
+  if (!sink) return;
+  TraceRecord record{object, std::string(member), {}};
+  for (const Argument& arg : args) record.args.push_back(arg.Value());
+  sink(record);
+}
+
+void HostState::ShowMessage(std::string_view text) const noexcept {
+  try {
+    MessageSink sink;
+    {
+      std::lock_guard lock(mutex_);
+      sink = messages_;
+    }
+    if (sink) {
+      sink(text);
+    } else {
+      std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+  } catch (...) {
+    // A message box that cannot be shown is not the caller's failure.
+  }
+}
+
+ObjectRef HostState::CreateObject(std::string_view prog_id) {
+  auto self = shared_from_this();
+  ObjectRef object;
+  std::string_view canonical;
+  auto is = [&](std::string_view id) {
+    if (!SameName(prog_id, id)) return false;
+    canonical = id;
+    return true;
+  };
+  if (is(kAppConnectionProgId)) {
+    object = std::make_shared<AppConnection>(self);
+  } else if (is(kClassInfoProgId)) {
+    object = std::make_shared<ClassInfo>(self);
+  } else if (is(kBillDataProgId)) {
+    object = std::make_shared<BillDataAccess>(self);
+  } else if (is(kClassUpdateProgId)) {
+    object = std::make_shared<ClassUpdate>(self);
+  } else if (is(kSharePropsProgId)) {
+    object = std::make_shared<ShareProps>(self);
+  } else if (is(kSysInfoProgId)) {
+    object = std::make_shared<SysInfo>(self);
+  } else if (is(kSecurityInfoProgId)) {
+    object = std::make_shared<SecurityInfo>(self);
+  } else if (is(ServiceFactoryProgId())) {
+    object = std::make_shared<ServiceFactory>(self);
+  } else if (is(ValueListProgId())) {
+    object = std::make_shared<ValueList>();
+  } else {
+    RaiseRuntimeError(err::kCannotCreateObject);
+  }
+  return MakeTraced(std::move(self), std::move(object), std::string(canonical), false);
+}
+
+ObjectRef MakeTraced(std::shared_ptr<HostState> state, ObjectRef inner, std::string name, bool follow) {
+  return std::make_shared<TracedObject>(std::move(state), std::move(inner), std::move(name), follow);
+}
+
+ObjectRef MakeRecordset(ResultSet rows) {
+  auto cursor = std::make_shared<Cursor>();
+  cursor->rows = std::make_shared<const ResultSet>(std::move(rows));
+  return std::make_shared<RecordsetObject>(std::move(cursor));
+}
+
+}  // namespace zet::embedded
