@@ -31,6 +31,17 @@ struct RecordsetQuirks {
   std::optional<int32_t> record_count;
   // A member ("Close", "EOF", "Clone" ...) that raises when called.
   std::string failing_member;
+
+  static RecordsetQuirks Counting(int32_t count) {
+    RecordsetQuirks quirks;
+    quirks.record_count = count;
+    return quirks;
+  }
+  static RecordsetQuirks Failing(std::string member) {
+    RecordsetQuirks quirks;
+    quirks.failing_member = std::move(member);
+    return quirks;
+  }
 };
 
 // A recordset over a fixed table: EOF, RecordCount, Fields.Item(i|name).Value,
