@@ -143,11 +143,24 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
                              std::to_string(kSchemaVersion));
   }
+  guard.statement = nullptr;
+  sqlite3_finalize(raw);
+  db->UseWriteAheadLog();
   return db;
 }
 
 std::unique_ptr<Database> Database::Create(const std::string& path) {
-  return std::unique_ptr<Database>(new Database(OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)));
+  std::unique_ptr<Database> db(new Database(OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)));
+  db->UseWriteAheadLog();
+  return db;
+}
+
+void Database::UseWriteAheadLog() {
+  // Readers and the writer do not block each other, and a commit is one
+  // append to the log instead of a synchronous rewrite: recording a recent
+  // bill stays quick. The log is folded back into the file when the last
+  // connection closes.
+  Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
 }
 
 void Database::Fail() const {

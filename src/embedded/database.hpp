@@ -61,6 +61,7 @@ class Database {
 
  private:
   explicit Database(sqlite3* db);
+  void UseWriteAheadLog();
   ResultSet RunStatement(std::string_view sql, const std::vector<Variant>& params, bool& returned_columns);
   void RunInTransaction(const std::vector<std::string>& statements, std::optional<ResultSet>* first_result);
   [[noreturn]] void Fail() const;

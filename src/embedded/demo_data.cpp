@@ -207,7 +207,7 @@ std::string WithDates(std::string_view script, const std::string& today) {
 
 void FillDemoData(Database& db, const std::string& today) {
   if (!IsDay(today)) throw std::runtime_error("the demo day is not a YYYY-MM-DD date: " + today);
-  db.Execute("BEGIN;" + WithDates(kDemoScript, today) + "COMMIT;");
+  db.Execute(WithDates(kDemoScript, today));
 }
 
 }  // namespace zet::embedded
