@@ -1,0 +1,213 @@
+// Navigation and the visibility check on the embedded host, for an
+// administrator and for users of every rights scope, against bills inserted
+// here. Each user's expected list is worked out from the data by hand.
+#include "navigation/navigation.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "component/cls_move_bill.hpp"
+#include "embedded_fixture.hpp"
+
+namespace zet::embedded::testing {
+namespace {
+
+// Base data: the first row of each table is visible to the restricted user
+// of its kind (and to 30), the second to nobody.
+constexpr const char* kData = R"sql(
+INSERT INTO t_User (FUserID, FName, FUserGroupRight, FDataRight) VALUES
+  (100, 'admin, restricted on paper', 2, 15), (16, 'own bills', 2, 0), (17, 'group bills', 1, 0),
+  (18, 'group bills, no group', 1, 0), (25, 'customers', 0, 1), (26, 'suppliers', 0, 2), (27, 'stocks', 0, 4),
+  (28, 'accounts', 0, 8), (29, 'unrestricted', 0, 0), (30, 'own bills, customers and suppliers', 2, 3);
+INSERT INTO t_Group (FUserID, FGroupID) VALUES (100, 1), (16, 5), (17, 5);
+INSERT INTO t_Organization (FItemID, FName, FRightUserID) VALUES (1, 'c1', '25,30'), (2, 'c2', '');
+INSERT INTO t_supplier (FItemID, FName, FRightUserID) VALUES (1, 's1', '26,30'), (2, 's2', '');
+INSERT INTO t_Stock (FItemID, FName, FRightUserID) VALUES (1, 'w1', '27'), (2, 'w2', '');
+INSERT INTO t_Account (FAccountID, FName, FRightUserID) VALUES (1, 'a1', '28'), (2, 'a2', '');
+
+INSERT INTO ICStockBill (FInterID, FTranType, FBillNo, FBillerID, FCustID, FSupplyID) VALUES
+  (10, 1, 'B10', 16, 1, 1), (20, 1, 'B20', 17, 2, 0), (30, 2, 'B30', 16, 0, 0), (40, 1, 'B40', 18, 1, 1),
+  (50, 1, 'B50', 16, 0, 2), (60, 1, 'B60', 100, 0, 0), (70, 1, 'B70', 30, 1, 1);
+INSERT INTO ICStockBillEntry (FInterID, FEntryID, FDCStockID, FSCStockID) VALUES
+  (10, 1, 1, 0), (40, 1, 0, 2), (40, 2, 1, 0);
+
+INSERT INTO t_RP_RBill (FBillID, FBillNo, FPreparer, FCustomerID, FAcctID) VALUES
+  (5, 'R5', 16, 1, 1), (6, 'R6', 17, 2, 1), (7, 'R7', 25, 1, 2), (8, 'R8', 16, 0, 0);
+
+INSERT INTO t_Voucher (FVoucherID, FNumber, FPreparerID) VALUES (9, 'V9', 17);
+)sql";
+
+struct Scope {
+  const char* name;
+  int32_t user;
+  int32_t trans_type;
+  int32_t previous;  // the direction codes of the kind
+  int32_t next;
+  std::vector<int32_t> visible;  // in id order
+  std::vector<int32_t> others;   // bills of the table the user may not see
+};
+
+class Navigation : public ::testing::TestWithParam<Scope> {
+ protected:
+  Navigation() : host_(false) {
+    host_.Exec(kData);
+    host_.As(GetParam().user);
+  }
+  Host host_;
+};
+
+TEST_P(Navigation, StepsThroughExactlyTheVisibleBills) {
+  const Scope& s = GetParam();
+  clsMoveBill bill(host_.platform());
+  const int32_t first = s.visible.empty() ? 0 : s.visible.front();
+  const int32_t last = s.visible.empty() ? 0 : s.visible.back();
+
+  EXPECT_EQ(bill.GetMaxMinInterID(s.trans_type, 1), first);
+  EXPECT_EQ(bill.GetMaxMinInterID(s.trans_type, 2), last);
+  EXPECT_EQ(bill.GetMaxMinInterID(s.trans_type, 0), last);
+  // From a new bill: back to the last one; forward to nothing.
+  EXPECT_EQ(bill.GetMoveInterID(Variant(), s.previous, s.trans_type), last);
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(0), s.next, s.trans_type), 0);
+
+  for (size_t i = 0; i < s.visible.size(); ++i) {
+    const Variant here = Variant::Long(s.visible[i]);
+    const int32_t after = i + 1 < s.visible.size() ? s.visible[i + 1] : s.visible[i];
+    const int32_t before = i > 0 ? s.visible[i - 1] : s.visible[i];
+    EXPECT_EQ(bill.GetMoveInterID(here, s.next, s.trans_type), after) << "next of " << s.visible[i];
+    EXPECT_EQ(bill.GetMoveInterID(here, s.previous, s.trans_type), before) << "previous of " << s.visible[i];
+  }
+  // A code that means no direction for the kind.
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(last), s.previous == 1 ? 3 : 1, s.trans_type), 0);
+  EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+}
+
+TEST_P(Navigation, ChecksEveryBillOfTheTable) {
+  const Scope& s = GetParam();
+  clsMoveBill bill(host_.platform());
+  for (int32_t id : s.visible) {
+    std::string info = "kept";
+    EXPECT_TRUE(bill.CheckSearchBill(s.trans_type, id, info)) << id;
+    EXPECT_EQ(info, "kept");
+  }
+  for (int32_t id : s.others) {
+    std::string info;
+    EXPECT_FALSE(bill.CheckSearchBill(s.trans_type, id, info)) << id;
+    EXPECT_EQ(info, kNoRightMessage) << id;
+  }
+  std::string info;
+  EXPECT_FALSE(bill.CheckSearchBill(s.trans_type, 999, info));
+  EXPECT_EQ(info, kBillDeletedMessage);
+  EXPECT_TRUE(host_.messages.empty()) << host_.messages.front();
+}
+
+// Stock bills: type 1, with bill 30 of type 2 in the same table. The
+// administrator's t_User row restricts him, but group 1 overrides it.
+INSTANTIATE_TEST_SUITE_P(
+    StockBills, Navigation,
+    ::testing::Values(Scope{"Administrator", 100, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {}},
+                      Scope{"Unrestricted", 29, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {30}},
+                      Scope{"OwnBills", 16, 1, 1, 2, {10, 50}, {20, 30, 40, 60, 70}},
+                      Scope{"GroupBills", 17, 1, 1, 2, {10, 20, 50}, {30, 40, 60, 70}},
+                      Scope{"GroupBillsWithoutAGroup", 18, 1, 1, 2, {40}, {10, 20, 30, 50, 60, 70}},
+                      Scope{"Customers", 25, 1, 1, 2, {10, 40, 50, 60, 70}, {20, 30}},
+                      Scope{"Suppliers", 26, 1, 1, 2, {10, 20, 40, 60, 70}, {30, 50}},
+                      Scope{"Stocks", 27, 1, 1, 2, {10, 20, 50, 60, 70}, {30, 40}},
+                      Scope{"AccountsRestrictNoStockBill", 28, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {30}},
+                      Scope{"OwnBillsAndBaseData", 30, 1, 1, 2, {70}, {10, 20, 30, 40, 50, 60}}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
+
+// Receipts: a kind whose previous and next are 2 and 3, with plain (not
+// null-tolerant) customer and account conditions.
+INSTANTIATE_TEST_SUITE_P(Receipts, Navigation,
+                         ::testing::Values(Scope{"Administrator", 100, 1000201, 2, 3, {5, 6, 7, 8}, {}},
+                                           Scope{"OwnBills", 16, 1000201, 2, 3, {5, 8}, {6, 7}},
+                                           Scope{"GroupBills", 17, 1000201, 2, 3, {5, 6, 8}, {7}},
+                                           Scope{"NothingOfTheGroup", 18, 1000201, 2, 3, {}, {5, 6, 7, 8}},
+                                           Scope{"CustomersHideBillsWithout", 25, 1000201, 2, 3, {5, 7}, {6, 8}},
+                                           Scope{"SuppliersRestrictNoReceipt", 26, 1000201, 2, 3, {5, 6, 7, 8}, {}},
+                                           Scope{"Accounts", 28, 1000201, 2, 3, {5, 6}, {7, 8}}),
+                         [](const auto& case_info) { return std::string(case_info.param.name); });
+
+TEST(Navigation, ReadsABillIdGivenAsText) {
+  Host host;
+  host.Exec(kData);
+  host.As(29);
+  clsMoveBill bill(host.platform());
+  EXPECT_EQ(bill.GetMoveInterID(Variant::String("20"), 2, 1), 40);
+  EXPECT_EQ(bill.GetMoveInterID(Variant::String("70"), 2, 1), 70);
+}
+
+TEST(CheckSearchBill, VouchersNeedOnlyToExist) {
+  Host host;
+  host.Exec(kData);
+  host.As(16);
+  clsMoveBill bill(host.platform());
+  std::string info;
+  EXPECT_TRUE(bill.CheckSearchBill(1125, 9, info));
+  EXPECT_FALSE(bill.CheckSearchBill(1125, 10, info));
+  EXPECT_EQ(info, kVoucherDeletedMessage);
+}
+
+TEST(Failures, ARejectedStatementShowsTheDatabaseTextOnceAndGivesTheNeutralResult) {
+  Host host;
+  host.Exec(kData);
+  host.Exec("DROP TABLE t_RP_RBill");
+  host.As(100);
+  clsMoveBill bill(host.platform());
+
+  EXPECT_EQ(bill.GetMaxMinInterID(1000201, 1), 0);
+  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
+  host.messages.clear();
+
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(5), 3, 1000201), 0);
+  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
+  host.messages.clear();
+
+  std::string info = "unchanged";
+  EXPECT_FALSE(bill.CheckSearchBill(1000201, 5, info));
+  EXPECT_EQ(info, "unchanged");
+  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
+}
+
+TEST(Failures, AUserWithoutRightsRowIsToldSoAndSeesEverything) {
+  Host host;
+  host.Exec(kData);
+  host.As(77);
+  clsMoveBill bill(host.platform());
+  // GetUserRights fails on the missing row and leaves the scope at (0, 0).
+  EXPECT_EQ(bill.GetMaxMinInterID(1, 2), 70);
+  ASSERT_EQ(host.messages.size(), 1u);
+}
+
+TEST(IndexSeek, FindsTheEndsAndNeighboursOfAKindWithoutReadingTheTable) {
+  Host host;
+  host.Exec(kData);
+  // Thousands of bills of another kind on both sides of a stretch where
+  // those of type 1 lie, so that walking the table in id order would pass
+  // thousands of rows before it met the answer.
+  host.Exec(
+      "WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 9000) "
+      "INSERT INTO ICStockBill (FInterID, FTranType, FBillerID) "
+      "SELECT i, CASE WHEN i BETWEEN 4000 AND 6000 AND i % 4 = 0 THEN 1 ELSE 21 END, 16 FROM n");
+  host.As(100);
+  clsMoveBill bill(host.platform());
+
+  std::vector<int64_t> steps;
+  EXPECT_EQ(bill.GetMaxMinInterID(1, 2), 6000);
+  steps.push_back(host.db().LastStatementSteps());
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(6000), 2, 1), 6000);
+  steps.push_back(host.db().LastStatementSteps());
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(4000), 1, 1), 70);
+  steps.push_back(host.db().LastStatementSteps());
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(5000), 2, 1), 5004);
+  steps.push_back(host.db().LastStatementSteps());
+
+  // A walk over the table would take a step per row passed: 3000 and more.
+  for (int64_t n : steps) EXPECT_LT(n, 100);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
+}  // namespace zet::embedded::testing
