@@ -1,0 +1,176 @@
+#include "cli/app.hpp"
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/argument_syntax.hpp"
+#include "cli/commands.hpp"
+#include "cli/demo_tour.hpp"
+#include "cli/method_table.hpp"
+#include "cli/usage_error.hpp"
+
+namespace zet::cli {
+
+namespace {
+
+constexpr const char* kFooter =
+    "Exit status: 0 done, 1 the component showed a message, 2 bad input, 3 internal failure.\n"
+    "Run 'zetmovebill COMMAND --help' for the arguments of a command.";
+
+std::string CallFooter() {
+  std::string text = "Methods and their arguments:\n";
+  for (const MethodSpec& method : Methods())
+    text += "  " + std::string(method.name) + (method.params.empty() ? "" : " " + method.Synopsis()) +
+            (method.TakesToolbar() ? " [--toolbar]" : "") + "\n";
+  text += std::string("Argument syntax: ") + kArgumentSyntax + ".\n";
+  text += "Long parameters take the value converted as automation converts it (s:12 gives 12).";
+  return text;
+}
+
+struct Parsed {
+  GlobalOptions options;
+  bool demo = false;
+  bool force = false;
+  CallRequest call;
+  int32_t trans_type = 0;
+  int32_t bill = 0;
+  std::function<int(std::ostream&, std::ostream&)> command;
+};
+
+CLI::App* AddKind(CLI::App& app, const char* name, const char* description, Parsed& parsed, bool with_bill) {
+  CLI::App* sub = app.add_subcommand(name, description);
+  sub->add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")->required();
+  if (with_bill) sub->add_option("BILL", parsed.bill, "internal id of the bill")->required();
+  return sub;
+}
+
+void Define(CLI::App& app, Parsed& parsed) {
+  app.description(
+      "zetmovebill: calls the bill-navigation component clsMoveBill over an embedded SQLite database, as the host "
+      "would.");
+  app.footer(kFooter);
+  app.fallthrough();
+  app.add_option("--db", parsed.options.db, "database file (default zetmovebill.db in the current directory)")
+      ->type_name("FILE");
+  app.add_option("--user", parsed.options.user, "log on as this user: the property string becomes UserID=ID;")
+      ->type_name("ID");
+  app.add_option("--props", parsed.options.props, "the whole context property string (wins over --user)")
+      ->type_name("TEXT");
+  app.add_option("--trace", parsed.options.trace,
+                 "append one JSON line per late-bound call the component makes to FILE ('-' for standard error)")
+      ->type_name("FILE");
+  app.add_flag("--json", parsed.options.json, "machine output: one JSON object on standard output");
+
+  CLI::App* init = app.add_subcommand("init", "create the schema (and the demo data) in --db");
+  init->add_flag("--demo", parsed.demo, "fill in the demo data");
+  init->add_flag("--force", parsed.force, "replace an existing file");
+  init->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream&) {
+      return RunInit(parsed.options, parsed.demo, parsed.force, out);
+    };
+  });
+
+  CLI::App* call = app.add_subcommand("call", "call one public method of clsMoveBill exactly as the host would");
+  call->add_option("METHOD", parsed.call.method, "the method's name")->required();
+  call->add_option("ARG", parsed.call.args, std::string("its arguments: ") + kArgumentSyntax);
+  call->add_flag("--toolbar", parsed.call.toolbar,
+                 "pass a console toolbar as ABar (LoadRecentBills, SaveRecentBills) and print its visible tools");
+  call->footer(CallFooter());
+  call->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) {
+      return RunCall(parsed.options, parsed.call, out, err);
+    };
+  });
+
+  for (const bool last : {false, true}) {
+    CLI::App* sub = AddKind(
+        app, last ? "last" : "first",
+        last ? "the last bill of a kind the user may see" : "the first bill of a kind the user may see", parsed, false);
+    sub->callback([&parsed, last] {
+      parsed.command = [&parsed, last](std::ostream& out, std::ostream& err) {
+        return RunFirstLast(parsed.options, parsed.trans_type, last, out, err);
+      };
+    });
+  }
+  for (const bool next : {false, true}) {
+    CLI::App* sub = AddKind(app, next ? "next" : "prev",
+                            next ? "the next bill of a kind after BILL that the user may see"
+                                 : "the previous bill of a kind before BILL that the user may see",
+                            parsed, true);
+    sub->callback([&parsed, next] {
+      parsed.command = [&parsed, next](std::ostream& out, std::ostream& err) {
+        return RunStep(parsed.options, parsed.trans_type, parsed.bill, next, out, err);
+      };
+    });
+  }
+  AddKind(app, "check", "may the user open this bill? prints the reason when not", parsed, true)->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) {
+      return RunCheck(parsed.options, parsed.trans_type, parsed.bill, out, err);
+    };
+  });
+  app.add_subcommand("todo", "the nine to-do counts of the desktop, with what each counts")->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) { return RunTodo(parsed.options, out, err); };
+  });
+  AddKind(app, "open", "record that the user opened a bill (checked first) and show the refreshed menu", parsed, true)
+      ->callback([&] {
+        parsed.command = [&](std::ostream& out, std::ostream& err) {
+          return RunOpen(parsed.options, parsed.trans_type, parsed.bill, out, err);
+        };
+      });
+  AddKind(app, "recent", "the recent-bills menu of the kind's family", parsed, false)->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) {
+      return RunRecent(parsed.options, parsed.trans_type, out, err);
+    };
+  });
+  app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
+      ->callback([&] {
+        parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };
+      });
+  // Set after the commands so that they do not inherit it: what no command
+  // takes falls through to here, and is named in the error rather than in
+  // CLI11's generic complaint.
+  app.allow_extras();
+}
+
+int Usage(std::ostream& err, const std::string& what, bool point_to_help = true) {
+  err << "zetmovebill: " << what << (point_to_help ? " (see zetmovebill --help)" : "") << '\n';
+  return kExitUsage;
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
+  try {
+    CLI::App app{"", "zetmovebill"};
+    Parsed parsed;
+    Define(app, parsed);
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+      return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+      return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+      return Usage(err, e.what());
+    }
+    const std::vector<std::string> strays = app.remaining();
+    if (!strays.empty()) {
+      const std::string& first = strays.front();
+      if (parsed.command || first.rfind('-', 0) == 0) return Usage(err, "unexpected argument '" + first + "'");
+      return Usage(err, "unknown command '" + first + "'");
+    }
+    if (!parsed.command) return Usage(err, "no command given");
+    return parsed.command(out, err);
+  } catch (const UsageError& e) {
+    return Usage(err, e.what(), false);
+  } catch (const std::exception& e) {
+    err << "zetmovebill: internal error: " << e.what() << '\n';
+  } catch (...) {
+    err << "zetmovebill: internal error\n";
+  }
+  return kExitInternal;
+}
+
+}  // namespace zet::cli

@@ -1,0 +1,264 @@
+#include "cli/commands.hpp"
+
+#include <filesystem>
+#include <iomanip>
+#include <stdexcept>
+
+#include "cli/method_table.hpp"
+#include "cli/usage_error.hpp"
+#include "cli/value_json.hpp"
+#include "recent/recent.hpp"
+
+namespace zet::cli {
+
+namespace {
+
+Json MessagesJson(const Session& session) {
+  return session.Messages();
+}
+
+// The result of a call as a person reads it: a list one item per line, a
+// recordset as tab-separated lines under its field names, a scalar as text.
+void PrintResult(std::ostream& out, const Variant& result, ObjectShape shape) {
+  if (result.IsObject() && result.AsObject() && shape == ObjectShape::List) {
+    for (const Variant& item : ReadList(*result.AsObject())) out << PlainText(item) << '\n';
+    return;
+  }
+  if (result.IsObject() && result.AsObject() && shape == ObjectShape::Recordset) {
+    const RecordsetTable table = ReadRecordset(*result.AsObject());
+    for (size_t i = 0; i < table.fields.size(); ++i) out << (i ? "\t" : "") << table.fields[i];
+    out << '\n';
+    for (const auto& row : table.rows) {
+      for (size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << PlainText(row[i]);
+      out << '\n';
+    }
+    return;
+  }
+  out << PlainText(result) << '\n';
+}
+
+// A call's machine output: {"result": V, "byref": {...}, "messages": [...]}.
+Json CallJson(Session& session, const CallOutcome& outcome, ObjectShape shape) {
+  Json byref = Json::object();
+  for (const auto& [name, value] : outcome.byref) byref[name] = TypedValue(value);
+  Json json;
+  json["result"] = TypedValue(outcome.result, shape);
+  json["byref"] = std::move(byref);
+  json["messages"] = MessagesJson(session);
+  return json;
+}
+
+void PrintMenu(std::ostream& out, const ConsoleToolbar& toolbar, int32_t trans_type) {
+  out << "recent bills of family " << GetBigType(trans_type) << " (kind " << trans_type << "):\n";
+  toolbar.Print(out);
+}
+
+// "1050", or "none" for the 0 that means no bill.
+std::string BillText(int32_t bill) {
+  return bill == 0 ? "none" : std::to_string(bill);
+}
+
+}  // namespace
+
+int32_t DirectionCode(int32_t trans_type, bool next) {
+  switch (trans_type) {
+    case 1000201:
+    case 1000202:
+    case 1000205:
+    case 1000206:
+    case 1007000:
+      return next ? 3 : 2;
+    default:
+      return next ? 2 : 1;
+  }
+}
+
+const char* TodoLabel(int32_t position) {
+  switch (position) {
+    case 1:
+      return "reserved (always 0)";
+    case 2:
+      return "purchase orders due for receipt";
+    case 3:
+      return "purchase invoices due for payment";
+    case 4:
+      return "sales orders due for delivery";
+    case 5:
+      return "sales invoices due for collection";
+    case 6:
+      return "other receivables due";
+    case 7:
+      return "other payables due";
+    case 8:
+      return "vouchers awaiting check";
+    case 9:
+      return "vouchers awaiting cashier sign-off";
+    default:
+      return "";
+  }
+}
+
+int RunInit(const GlobalOptions& options, bool demo, bool force, std::ostream& out) {
+  std::error_code ec;
+  if (!force && std::filesystem::exists(options.db, ec))
+    throw UsageError("'" + options.db + "' already exists; use --force to replace it");
+  try {
+    embedded::CreateDatabase(options.db, demo, force);
+  } catch (const std::runtime_error& e) {
+    throw UsageError(e.what());
+  }
+  if (options.json) {
+    out << Dump({{"created", options.db}, {"demo", demo}}) << '\n';
+  } else {
+    out << "created " << options.db << (demo ? " with the demo data" : " (schema only)") << '\n';
+  }
+  return kExitOk;
+}
+
+int RunCall(const GlobalOptions& options, const CallRequest& request, std::ostream& out, std::ostream& err) {
+  const PreparedCall call = PrepareCall(request.method, request.args, request.toolbar);
+  Session session(options, err);
+  Session::Toolbar toolbar;
+  if (request.toolbar) toolbar = session.MakeToolbar();
+  const CallOutcome outcome = call.method->invoke(session.Component(), call.values, toolbar.passed);
+
+  const ObjectShape shape = call.method->result_shape;
+  session.Untraced([&] {
+    if (options.json) {
+      Json json = CallJson(session, outcome, shape);
+      if (toolbar.console) json["toolbar"] = toolbar.console->VisibleToolsJson();
+      out << Dump(json) << '\n';
+      return;
+    }
+    PrintResult(out, outcome.result, shape);
+    for (const auto& [name, value] : outcome.byref) out << name << '=' << PlainText(value) << '\n';
+    if (toolbar.console) toolbar.console->Print(out);
+  });
+  return session.ExitCode();
+}
+
+int RunFirstLast(const GlobalOptions& options, int32_t trans_type, bool last, std::ostream& out, std::ostream& err) {
+  Session session(options, err);
+  const int32_t bill = session.Component().GetMaxMinInterID(trans_type, last ? 2 : 1);
+  if (options.json) {
+    out << Dump(CallJson(session, {Variant::Long(bill), {}}, ObjectShape::Unknown)) << '\n';
+  } else {
+    out << (last ? "last" : "first") << " bill of kind " << trans_type << ": " << BillText(bill) << '\n';
+  }
+  return session.ExitCode();
+}
+
+int RunStep(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool next, std::ostream& out,
+            std::ostream& err) {
+  Session session(options, err);
+  const int32_t found =
+      session.Component().GetMoveInterID(Variant::Long(bill), DirectionCode(trans_type, next), trans_type);
+  if (options.json) {
+    out << Dump(CallJson(session, {Variant::Long(found), {}}, ObjectShape::Unknown)) << '\n';
+  } else {
+    out << (next ? "next" : "previous") << " bill of kind " << trans_type << (next ? " after " : " before ") << bill
+        << ": ";
+    if (found == bill && bill != 0) {
+      out << "none, stays on " << bill << '\n';
+    } else {
+      out << BillText(found) << '\n';
+    }
+  }
+  return session.ExitCode();
+}
+
+int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
+  Session session(options, err);
+  std::string info;
+  const bool answer = session.Component().CheckSearchBill(trans_type, bill, info);
+  if (options.json) {
+    out << Dump(CallJson(session, {Variant::Boolean(answer), {{"sInfo", Variant::String(info)}}}, ObjectShape::Unknown))
+        << '\n';
+  } else {
+    out << "bill " << bill << " of kind " << trans_type << ": ";
+    if (answer) {
+      out << "yes, it may be opened\n";
+    } else {
+      out << "no" << (info.empty() ? "" : ": " + info) << '\n';
+    }
+  }
+  return session.ExitCode();
+}
+
+int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) {
+  Session session(options, err);
+  const ObjectRef list = session.Component().GetToDoThingCount();
+  session.Untraced([&] {
+    const std::vector<Variant> counts = list ? ReadList(*list) : std::vector<Variant>{};
+    if (options.json) {
+      Json positions = Json::array();
+      for (size_t i = 0; i < counts.size(); ++i) {
+        const auto position = static_cast<int32_t>(i + 1);
+        positions.push_back({{"position", position}, {"label", TodoLabel(position)}, {"value", TypedValue(counts[i])}});
+      }
+      Json json;
+      json["positions"] = list ? positions : Json(nullptr);
+      json["messages"] = MessagesJson(session);
+      out << Dump(json) << '\n';
+      return;
+    }
+    if (!list) return;
+    out << std::setw(3) << "#"
+        << "  " << std::left << std::setw(36) << "pending work" << std::right << std::setw(6) << "count" << '\n';
+    for (size_t i = 0; i < counts.size(); ++i) {
+      const auto position = static_cast<int32_t>(i + 1);
+      out << std::setw(3) << position << "  " << std::left << std::setw(36) << TodoLabel(position) << std::right
+          << std::setw(6) << PlainText(counts[i]) << '\n';
+    }
+  });
+  return session.ExitCode();
+}
+
+int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
+  Session session(options, err);
+  // An editor checks a picked bill before it opens it, and shows the check's
+  // text when it may not.
+  std::string info;
+  const bool may_open = session.Component().CheckSearchBill(trans_type, bill, info);
+  Session::Toolbar toolbar;
+  if (may_open) {
+    toolbar = session.MakeToolbar();
+    session.Component().SaveRecentBills(bill, trans_type, toolbar.passed);
+  } else if (!info.empty()) {
+    session.ShowMessage(info);
+  }
+
+  if (options.json) {
+    Json json;
+    json["opened"] = may_open;
+    json["sInfo"] = info;
+    json["toolbar"] = toolbar.console ? toolbar.console->VisibleToolsJson() : Json::array();
+    json["messages"] = MessagesJson(session);
+    out << Dump(json) << '\n';
+  } else if (may_open) {
+    out << "opened bill " << bill << " of kind " << trans_type << '\n';
+    PrintMenu(out, *toolbar.console, trans_type);
+  }
+  return may_open ? session.ExitCode() : kExitMessage;
+}
+
+int RunRecent(const GlobalOptions& options, int32_t trans_type, std::ostream& out, std::ostream& err) {
+  Session session(options, err);
+  Session::Toolbar toolbar = session.MakeToolbar();
+  const ObjectRef bills = session.Component().LoadRecentBills(trans_type, toolbar.passed);
+  session.Untraced([&] {
+    if (options.json) {
+      Json json;
+      json["family"] = GetBigType(trans_type);
+      json["result"] = TypedValue(Variant::Object(bills), ObjectShape::Recordset);
+      json["toolbar"] = toolbar.console->VisibleToolsJson();
+      json["messages"] = MessagesJson(session);
+      out << Dump(json) << '\n';
+      return;
+    }
+    PrintMenu(out, *toolbar.console, trans_type);
+  });
+  return session.ExitCode();
+}
+
+}  // namespace zet::cli

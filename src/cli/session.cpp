@@ -1,0 +1,60 @@
+#include "cli/session.hpp"
+
+#include <stdexcept>
+
+#include "cli/usage_error.hpp"
+#include "host/service_factory.hpp"
+
+namespace zet::cli {
+
+namespace {
+
+std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& options) {
+  try {
+    return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
+  } catch (const std::runtime_error& e) {
+    throw UsageError(e.what());
+  }
+}
+
+}  // namespace
+
+std::string GlobalOptions::PropsString() const {
+  if (props) return *props;
+  if (user) return "UserID=" + *user + ";";
+  return "";
+}
+
+Session::Session(const GlobalOptions& options, std::ostream& err)
+    : err_(err), platform_(OpenPlatform(options)), component_(*platform_) {
+  if (options.trace) {
+    trace_ = std::make_unique<TraceWriter>(*options.trace, err_);
+    platform_->SetTraceSink([this](const embedded::TraceRecord& record) { trace_->Write(record); });
+  }
+  platform_->SetMessageSink([this](std::string_view text) { ShowMessage(text); });
+}
+
+Session::~Session() {
+  // The thread's creation service is an object of this platform; it must not
+  // outlive it.
+  ReleaseServiceFactory(platform_.get());
+}
+
+Session::Toolbar Session::MakeToolbar() {
+  Toolbar toolbar;
+  toolbar.console = std::make_shared<ConsoleToolbar>();
+  toolbar.passed = platform_->Traced(toolbar.console, "ABar");
+  return toolbar;
+}
+
+void Session::ShowMessage(std::string_view text) {
+  messages_.emplace_back(text);
+  err_ << "message: " << text << '\n';
+  err_.flush();
+}
+
+int Session::ExitCode() const {
+  return messages_.empty() ? kExitOk : kExitMessage;
+}
+
+}  // namespace zet::cli
