@@ -1,0 +1,59 @@
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/dispatch.hpp"
+
+namespace zet::com {
+
+// Marks the time a call into the component is running on this thread.
+//
+// COM references are released only inside such a call. The one object the
+// core keeps beyond a call is the per-thread creation service, in thread-
+// local storage, whose destructor runs at thread exit or while the DLL is
+// being unloaded: by then the thread's apartment may be gone and the
+// service's own DLL unloaded, and a Release would call into freed code under
+// the loader lock. Those references are dropped without a Release, a
+// deliberate leak of one object per thread (the process is ending anyway).
+class CallScope {
+ public:
+  CallScope();
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+  ~CallScope();
+  static bool Active();
+};
+
+// An IDispatch the core calls by member name.
+class ComDispatch final : public Dispatch {
+ public:
+  // Takes a reference of its own.
+  explicit ComDispatch(IDispatch* object);
+  ~ComDispatch() override;
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override;
+  bool Supports(std::string_view interface_name) override;
+
+  IDispatch* Get() const { return object_; }
+
+ private:
+  DISPID MemberId(std::string_view member);
+
+  IDispatch* object_;
+  std::vector<std::pair<std::string, DISPID>> ids_;
+};
+
+// The core's reference to a COM object; Nothing for null.
+ObjectRef WrapDispatch(IDispatch* object);
+// The COM object behind a core reference (no reference added), or null when
+// the reference is Nothing or is no COM object.
+IDispatch* PeekDispatch(const ObjectRef& object);
+
+}  // namespace zet::com

@@ -1,0 +1,154 @@
+// The server's entry points for COM: DllMain, the class factory and its two
+// exports. Registration is in registration.cpp.
+#include "module.hpp"
+
+#include <objbase.h>
+
+#include "com_ids.hpp"
+#include "move_bill_object.hpp"
+
+namespace zet::com {
+
+namespace {
+
+HMODULE module_handle = nullptr;
+LONG live_objects = 0;
+LONG server_locks = 0;
+ITypeLib* type_lib = nullptr;
+
+class ClassFactory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+    if (result == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *result = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *result = nullptr;
+    return E_NOINTERFACE;
+  }
+  // One factory for the life of the module: its references are the module's
+  // own, and LockServer is what keeps the server loaded.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** result) override {
+    if (result == nullptr) return E_POINTER;
+    *result = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    return CreateMoveBillObject(iid, result);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) {
+      InterlockedIncrement(&server_locks);
+    } else {
+      InterlockedDecrement(&server_locks);
+    }
+    return S_OK;
+  }
+};
+
+ClassFactory factory;
+
+}  // namespace
+
+HMODULE ModuleHandle() {
+  return module_handle;
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module_handle, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void ObjectCreated() {
+  InterlockedIncrement(&live_objects);
+}
+void ObjectDestroyed() {
+  InterlockedDecrement(&live_objects);
+}
+
+HRESULT ComponentTypeLib(ITypeLib** result) {
+  if (result == nullptr) return E_POINTER;
+  *result = nullptr;
+  ITypeLib* loaded = static_cast<ITypeLib*>(
+      InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&type_lib), nullptr, nullptr));
+  if (loaded == nullptr) {
+    const std::wstring path = ModulePath();
+    const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &loaded);
+    if (FAILED(hr)) return hr;
+    // Two threads may load at once; the first one stored wins.
+    ITypeLib* earlier = static_cast<ITypeLib*>(
+        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&type_lib), loaded, nullptr));
+    if (earlier != nullptr) {
+      loaded->Release();
+      loaded = earlier;
+    }
+  }
+  loaded->AddRef();
+  *result = loaded;
+  return S_OK;
+}
+
+HRESULT DispatchTypeInfo(ITypeInfo** result) {
+  if (result == nullptr) return E_POINTER;
+  *result = nullptr;
+  ITypeLib* library = nullptr;
+  HRESULT hr = ComponentTypeLib(&library);
+  if (FAILED(hr)) return hr;
+  hr = library->GetTypeInfoOfGuid(kIid, result);
+  library->Release();
+  return hr;
+}
+
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+}  // namespace zet::com
+
+using namespace zet::com;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      module_handle = instance;
+      break;
+    case DLL_PROCESS_DETACH:
+      // Unloaded by FreeLibrary: the type library goes back to oleaut32. At
+      // process exit (reserved set) other DLLs may already be gone, so the
+      // reference is left to the ending process.
+      if (reserved == nullptr && type_lib != nullptr) {
+        type_lib->Release();
+        type_lib = nullptr;
+      }
+      break;
+    default:
+      // Per-thread data needs no setup: the creation service is made on a
+      // thread's first call, and its teardown is explained at CallScope.
+      break;
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
+  if (result == nullptr) return E_POINTER;
+  *result = nullptr;
+  if (clsid != kClsId) return CLASS_E_CLASSNOTAVAILABLE;
+  return factory.QueryInterface(iid, result);
+}
+
+STDAPI DllCanUnloadNow() {
+  return live_objects == 0 && server_locks == 0 ? S_OK : S_FALSE;
+}
