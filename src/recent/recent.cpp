@@ -89,9 +89,10 @@ ObjectRef LoadRecentBills(Platform& platform, int32_t m_ClassTypeID, ObjectRef& 
       }
     }
 
-    const ObjectRef clone = rs.Clone();
+    // The clone is the result before the queried recordset is closed, so a
+    // failing Close still hands the list back.
+    result = rs.Clone();
     rs.Close();
-    result = clone;
   });
   return result;
 }
