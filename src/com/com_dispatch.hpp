@@ -1,7 +1,8 @@
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+// The COM headers build on <windows.h>.
+#include <oaidl.h>
 
 #include <span>
 #include <string>

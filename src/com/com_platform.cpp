@@ -1,7 +1,8 @@
 #include "com_platform.hpp"
 
-#include <objbase.h>
 #include <windows.h>
+// The COM headers build on <windows.h>.
+#include <objbase.h>
 
 #include <string>
 

@@ -12,10 +12,12 @@
 //   plus what RegisterTypeLib writes for our library: HKCR\TypeLib\{LIBID}\2.0
 //   and HKCR\Interface\{IID} (ADO's interfaces live in ADO's library and are
 //   left alone).
+
+#include <windows.h>
+// The COM headers build on <windows.h>.
 #include <objbase.h>
 #include <oleauto.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+// The COM headers build on <windows.h>.
+#include <oleauto.h>
 
 #include <cstdint>
 #include <string>
