@@ -205,6 +205,14 @@ int FakePlatform::Alive(std::string_view prog_id) const {
   return alive;
 }
 
+std::vector<std::string> FakePlatform::AliveObjects() const {
+  std::vector<std::string> alive;
+  for (const auto& [id, object] : objects_) {
+    if (!object.expired()) alive.push_back(id);
+  }
+  return alive;
+}
+
 Variant FakePlatform::RunStatement(const std::string& sql) {
   Table table = NoRows();
   RecordsetQuirks quirks;

@@ -94,6 +94,8 @@ class FakePlatform : public Platform {
   int CreatedCount(std::string_view prog_id) const;
   // How many objects of `prog_id` the platform made are still referenced.
   int Alive(std::string_view prog_id) const;
+  // The ProgIDs of every object the platform made that is still referenced.
+  std::vector<std::string> AliveObjects() const;
 
   // What the host publishes and answers.
   std::string props = "UserID=16;";
