@@ -62,6 +62,10 @@ void Define(CLI::App& app, Parsed& parsed) {
                  "append one JSON line per late-bound call the component makes to FILE ('-' for standard error)")
       ->type_name("FILE");
   app.add_flag("--json", parsed.options.json, "machine output: one JSON object on standard output");
+  // A script may add an option to a command line that has it already: the
+  // last one given counts.
+  for (const char* name : {"--db", "--user", "--props", "--trace"})
+    app.get_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   CLI::App* init = app.add_subcommand("init", "create the schema (and the demo data) in --db");
   init->add_flag("--demo", parsed.demo, "fill in the demo data");

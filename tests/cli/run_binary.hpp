@@ -1,0 +1,108 @@
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "embedded/database.hpp"
+#include "embedded/embedded_host.hpp"
+
+namespace zet::cli::testing {
+
+// What one run of the zetmovebill binary left behind.
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A directory of its own for each test, removed afterwards; the binary runs
+// inside it, so that its default database is looked for there.
+class Sandbox {
+ public:
+  Sandbox() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zetmovebill-cli-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+  }
+  ~Sandbox() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+
+  RunResult Zet(const std::vector<std::string>& args) const {
+    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(ZETMOVEBILL_EXE);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >" + Quote(Path(".out").string()) + " 2>" + Quote(Path(".err").string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    RunResult run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(Path(".out"));
+    run.err = ReadFile(Path(".err"));
+    std::filesystem::remove(Path(".out"));
+    std::filesystem::remove(Path(".err"));
+    return run;
+  }
+
+  // The demo database, made as a user makes it: zetmovebill init --demo.
+  void MakeDemo(const std::string& name = "demo.db") const {
+    const RunResult run = Zet({"--db", name, "init", "--demo"});
+    if (run.status != 0) throw std::runtime_error("init --demo failed: " + run.err);
+  }
+
+  // A small database of this schema holding just `sqlite_script`, for the
+  // cases the demo data does not cover.
+  void MakeDb(const std::string& name, const std::string& sqlite_script) const {
+    embedded::CreateDatabase(Path(name).string(), false, false);
+    embedded::EmbeddedPlatform::Open(Path(name).string(), "")->Db().Execute(sqlite_script);
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// The SQL texts a trace shows, in order: the statement argument of every
+// Execute, GetData and ExecuteSQL, and the batch element of UpdateBatch.
+inline std::vector<std::string> TracedStatements(const std::string& trace) {
+  std::vector<std::string> statements;
+  for (const std::string& line : Lines(trace)) {
+    const nlohmann::json call = nlohmann::json::parse(line);
+    const std::string member = call.at("member");
+    const nlohmann::json& args = call.at("args");
+    if (member == "Execute") statements.push_back(args.at(0));
+    if (member == "GetData" || member == "ExecuteSQL") statements.push_back(args.at(1));
+    if (member == "UpdateBatch") statements.push_back(args.at(1).at(0));
+  }
+  return statements;
+}
+
+}  // namespace zet::cli::testing
