@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
+#include "support/case_name.hpp"
 #include "support/fake_platform.hpp"
 
 namespace zet::testing {
@@ -84,6 +86,44 @@ TEST(QueryData, CreatesTheServiceThenFetchesThePropertyStringJustBeforeTheCall) 
   EXPECT_EQ(get_data[0].args, (std::vector<Variant>{Variant::String("UserID=25;"), Variant::String("select 1")}));
   EXPECT_EQ(get_data[0].by_ref, (std::vector<bool>{false, true}));
 }
+
+struct RoutineCase {
+  const char* name;
+  const char* prog_id;
+  const char* member;
+  void (*run)(FakePlatform&);
+};
+
+class GatewayOrderTest : public ::testing::TestWithParam<RoutineCase> {};
+
+// Each routine makes its service first, then fetches the property string
+// just before it calls the service.
+TEST_P(GatewayOrderTest, ServiceThenPropertyStringThenCall) {
+  const RoutineCase& c = GetParam();
+  FakePlatform host;
+  c.run(host);
+  const std::string created = std::string("new ") + c.prog_id;
+  const auto at = std::find(host.events.begin(), host.events.end(), created);
+  ASSERT_NE(at, host.events.end());
+  ASSERT_NE(at, host.events.begin());
+  EXPECT_EQ(std::vector<std::string>(at - 1, host.events.end()),
+            (std::vector<std::string>{kFactory + ".CreateService", created, "new ZetPropsMgr.ShareProps",
+                                      "ZetPropsMgr.ShareProps.GetProperty", "ZetPropsMgr.ShareProps.GetProperty",
+                                      std::string(c.prog_id) + "." + c.member}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Gateway, GatewayOrderTest,
+                         ::testing::Values(RoutineCase{"QueryData", "ZetMClass.ClassInfo", "GetData",
+                                                       [](FakePlatform& host) { QueryData(host, "s"); }},
+                                           RoutineCase{"UpdateData", "ZetMClass.ClassUpdate", "UpdateBatch",
+                                                       [](FakePlatform& host) { UpdateData(host, "u"); }},
+                                           RoutineCase{"ReadSysValue", "ZetBillDataAccess.SysInfo", "GetSysValue",
+                                                       [](FakePlatform& host) { ReadSysValue(host, "IC", "k", "0"); }},
+                                           RoutineCase{"CheckAccess", "ZetEBSBase.SecurityInfo", "AccessCheck",
+                                                       [](FakePlatform& host) { CheckAccess(host, 4, 0, 8, "x"); }}),
+                         [](const ::testing::TestParamInfo<RoutineCase>& routine) {
+                           return std::string(routine.param.name);
+                         });
 
 TEST(QueryData, TheRecordsetOutlivesTheService) {
   FakePlatform host;

@@ -57,6 +57,17 @@ TEST(GetMoveInterID, PreviousFromANewSaleInvoiceOfGroupScopeWithCustomerRights) 
   EXPECT_TRUE(host.messages.empty());
 }
 
+TEST(GetMoveInterID, NextStockBillOfAnEditorStaysAtTheEnd) {
+  FakePlatform host;
+  ScriptAdministrator(host);
+  host.Answer("ISNULL(min(", Scalar(Variant::Long(0)));
+  clsMoveBill bill(host);
+
+  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(1050), 2, 1), 1050);
+  EXPECT_EQ(host.Statements().back(),
+            " select ISNULL(min(v1.FInterID),0) from ICStockBill v1 where v1.FTranType=1 and v1.FInterID>1050");
+}
+
 // ---------------------------------------------------------------------------
 // Direction codes
 
