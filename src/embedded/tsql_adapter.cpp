@@ -75,7 +75,12 @@ bool IsSymbol(const Token& t, std::string_view s) {
   return t.kind == TokenKind::Symbol && t.text == s;
 }
 bool IsWord(const Token& t, std::string_view upper_word) {
-  return t.kind == TokenKind::Word && Upper(t.text) == upper_word;
+  if (t.kind != TokenKind::Word || t.text.size() != upper_word.size()) return false;
+  for (size_t i = 0; i < upper_word.size(); ++i) {
+    const char c = t.text[i];
+    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper_word[i]) return false;
+  }
+  return true;
 }
 
 // Index of the first significant token at or after `i`, or `end`.
@@ -424,12 +429,13 @@ std::vector<std::string> SplitBatch(std::string_view sql) {
   const std::vector<Token> tokens = Tokenize(sql);
   std::vector<std::string> statements;
   auto offset = [&](size_t token) { return static_cast<size_t>(tokens[token].text.data() - sql.data()); };
-  size_t piece_begin = 0;  // character offset where the current piece starts
+  size_t piece_begin = 0;   // character offset where the current piece starts
+  size_t first_unused = 0;  // the first token not yet in a piece
   auto cut_at = [&](size_t piece_end) {
-    const std::string_view piece = sql.substr(piece_begin, piece_end - piece_begin);
     bool blank = true;
-    for (const Token& t : Tokenize(piece)) blank = blank && !IsSignificant(t);
-    if (!blank) statements.emplace_back(piece);
+    for (; first_unused < tokens.size() && offset(first_unused) < piece_end; ++first_unused)
+      blank = blank && !IsSignificant(tokens[first_unused]);
+    if (!blank) statements.emplace_back(sql.substr(piece_begin, piece_end - piece_begin));
     piece_begin = piece_end;
   };
   // A statement that begins a line takes the line break before it along
@@ -456,6 +462,7 @@ std::vector<std::string> SplitBatch(std::string_view sql) {
     if (IsSymbol(t, ";") && depth == 0) {
       cut_at(offset(i));
       piece_begin = offset(i) + 1;
+      first_unused = i + 1;
       verb.clear();
       previous.clear();
       continue;

@@ -155,11 +155,12 @@ TEST(WorkedBatch, RecordsARecentBill) {
 }
 
 // Every catalogue code (and one it does not list), every method, every demo
-// user: the statements the component builds are all accepted.
+// user: the statements the component builds are all accepted. The recent-
+// bills statements do not depend on the user's rights, so one user records.
 TEST(EveryBuiltStatement, RunsForEveryKindAndEveryUser) {
   Host host(true);
-  const int32_t kinds[] = {1,  2,  5,  10, 21, 24, 28, 29, 40, 41,   43,      100,     101,     102,     50,      51,
-                           71, 75, 76, 80, 86, 81, 84, 85, 87, 1125, 1000201, 1000202, 1000205, 1000206, 1007000, 3};
+  const int32_t kinds[] = {1,  2,  5,  10, 21, 24, 28, 29, 40,   41,      43,      100,     101,     102,     50, 51,
+                           71, 75, 76, 80, 86, 81, 84, 85, 1125, 1000201, 1000202, 1000205, 1000206, 1007000, 87, 3};
   for (const DemoUser& user : kDemoUsers) {
     host.As(user.id);
     clsMoveBill bill(host.platform());
@@ -167,15 +168,16 @@ TEST(EveryBuiltStatement, RunsForEveryKindAndEveryUser) {
       const int32_t first = bill.GetMaxMinInterID(kind, 1);
       const int32_t last = bill.GetMaxMinInterID(kind, 2);
       EXPECT_LE(first, last) << user.name << " kind " << kind;
-      for (int32_t direction = 1; direction <= 3; ++direction) {
+      for (int32_t direction = 1; direction <= 3; ++direction)
         bill.GetMoveInterID(Variant::Long(first), direction, kind);
-        bill.GetMoveInterID(Variant(), direction, kind);
-      }
+      bill.GetMoveInterID(Variant(), 1, kind);
       std::string info;
       bill.CheckSearchBill(kind, last, info);
-      ObjectRef no_bar;
-      bill.SaveRecentBills(last, kind, no_bar);
-      EXPECT_TRUE(bill.LoadRecentBills(kind, no_bar)) << user.name << " kind " << kind;
+      if (user.id == kDemoAdministrator) {
+        ObjectRef no_bar;
+        bill.SaveRecentBills(last, kind, no_bar);
+        EXPECT_TRUE(bill.LoadRecentBills(kind, no_bar)) << "kind " << kind;
+      }
     }
     EXPECT_TRUE(bill.GetToDoThingCount()) << user.name;
     EXPECT_TRUE(host.messages.empty()) << user.name << ": " << host.messages.front();
