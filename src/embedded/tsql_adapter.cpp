@@ -33,10 +33,10 @@ bool IsOneOf(std::string_view upper_word, const std::array<std::string_view, N>&
 }
 
 // Words that may stand before "(" without naming a function.
-constexpr std::array<std::string_view, 28> kNonFunctionWords = {
-    "AND",   "OR",     "NOT",    "IN",   "EXISTS",    "VALUES", "AS",   "ON",    "FROM", "JOIN",
-    "WHERE", "SELECT", "ALL",    "ANY",  "SOME",      "UNION",  "THEN", "ELSE",  "WHEN", "CASE",
-    "IS",    "LIKE",   "EXCEPT", "OVER", "INTERSECT", "SET",    "BY",   "HAVING"};
+constexpr std::array<std::string_view, 30> kNonFunctionWords = {
+    "AND",   "OR",     "NOT",    "IN",   "EXISTS",    "VALUES", "AS",   "ON",     "FROM",    "JOIN",
+    "WHERE", "SELECT", "ALL",    "ANY",  "SOME",      "UNION",  "THEN", "ELSE",   "WHEN",    "CASE",
+    "IS",    "LIKE",   "EXCEPT", "OVER", "INTERSECT", "SET",    "BY",   "HAVING", "BETWEEN", "DISTINCT"};
 
 // Functions that both dialects have with the same meaning for the arguments
 // the suite's statements give them. CharIndex is registered by the database.

@@ -72,6 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
         Rewrite{"InsertColumnListIsNoFunction",
                 "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)",
                 "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)"},
+        Rewrite{"KeywordsBeforeParenthesesAreNoFunctions",
+                "select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)",
+                "select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)"},
         Rewrite{"CommentsStayAfterTheLimit", "select top 1 a from t -- the first\r\n",
                 "select a from t LIMIT 1 -- the first\r\n"}),
     [](const auto& case_info) { return std::string(case_info.param.name); });
