@@ -272,6 +272,24 @@ TEST(GetToDoThingCount, AFailingSystemParameterServiceMeansZeroDays) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+TEST(GetToDoThingCount, AFailedAdministratorCheckMeansEveryPositionIsChecked) {
+  FakePlatform host;
+  host.Reject(" AND FGroupID=1", "deadlock victim");
+  ScriptUser(host, 0, 0);
+  clsMoveBill bill(host);
+
+  const ObjectRef result = bill.GetToDoThingCount();
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(Items(result), std::vector<Variant>(9, Variant::Integer(0)));
+  // Once inside the rights lookup, once for the method's own question.
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"deadlock victim", "deadlock victim"}));
+  int access_checks = 0;
+  for (const std::string& sql : host.Statements()) {
+    if (sql.rfind(kFirstObject, 0) == 0) ++access_checks;
+  }
+  EXPECT_EQ(access_checks, 8);
+}
+
 TEST(GetToDoThingCount, ReadsTheRightsOnceAndCreatesTwoLists) {
   FakePlatform host;
   host.props = "UserID=16;";
