@@ -18,11 +18,12 @@ namespace zet::com {
 //
 // COM references are released only inside such a call. The one object the
 // core keeps beyond a call is the per-thread creation service, in thread-
-// local storage, whose destructor runs at thread exit or while the DLL is
-// being unloaded: by then the thread's apartment may be gone and the
-// service's own DLL unloaded, and a Release would call into freed code under
-// the loader lock. Those references are dropped without a Release, a
-// deliberate leak of one object per thread (the process is ending anyway).
+// local storage, whose destructor runs when the thread ends or, for the main
+// thread, when the process ends: under the loader lock, after the thread may
+// have left its apartment and the service's own DLL may have been unloaded.
+// A Release then could call into freed code, so those references are dropped
+// without one: a deliberate leak of one object per thread that used the
+// component, which the ending thread or process takes with it.
 class CallScope {
  public:
   CallScope();
