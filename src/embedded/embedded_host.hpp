@@ -26,7 +26,9 @@ using MessageSink = std::function<void(std::string_view)>;
 // The suite's services over one SQLite database file: every host ProgID the
 // component uses, the foundation library's creation and list classes, the
 // shared-properties service that publishes `props` as the context property
-// string, and a message box that goes to the message sink.
+// string, and a message box that goes to the message sink (without one, to
+// standard error as "message: TEXT"). Objects made by CreateObject are traced
+// under their ProgID; recordsets and their fields are not traced.
 class EmbeddedPlatform : public Platform {
  public:
   // Opens an existing database of this schema. Throws std::runtime_error with
@@ -53,6 +55,8 @@ class EmbeddedPlatform : public Platform {
   // band is "ABar.Bands" and its tools "ABar.Bands.Tools".
   ObjectRef Traced(ObjectRef object, std::string name);
 
+  // The database itself (embedded/database.hpp): statements in SQLite's own
+  // dialect for set-up, and the rows of a query.
   Database& Db();
 
  private:
