@@ -21,7 +21,7 @@ constexpr const char* kFooter =
 
 std::string CallFooter() {
   std::string text = "Methods and their arguments:\n";
-  for (const MethodSpec& method : Methods())
+  for (const MethodEntry& method : Methods())
     text += "  " + std::string(method.name) + (method.params.empty() ? "" : " " + method.Synopsis()) +
             (method.TakesToolbar() ? " [--toolbar]" : "") + "\n";
   text += std::string("Argument syntax: ") + kArgumentSyntax + ".\n";

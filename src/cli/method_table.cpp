@@ -46,13 +46,13 @@ bool SameName(std::string_view a, std::string_view b) {
 
 std::string MethodNames() {
   std::string names;
-  for (const MethodSpec& method : Methods()) names += (names.empty() ? "" : ", ") + std::string(method.name);
+  for (const MethodEntry& method : Methods()) names += (names.empty() ? "" : ", ") + std::string(method.name);
   return names;
 }
 
 // The value a parameter receives, converted as the automation layer converts
 // an argument to the declared type before the method runs.
-Variant Convert(const ParamSpec& param, const Variant& given, std::string_view text) {
+Variant Convert(const ParamEntry& param, const Variant& given, std::string_view text) {
   try {
     switch (param.kind) {
       case ParamKind::Long:
@@ -73,15 +73,15 @@ Variant Convert(const ParamSpec& param, const Variant& given, std::string_view t
 
 }  // namespace
 
-bool MethodSpec::TakesToolbar() const {
-  for (const ParamSpec& param : params)
+bool MethodEntry::TakesToolbar() const {
+  for (const ParamEntry& param : params)
     if (param.kind == ParamKind::ToolbarRef) return true;
   return false;
 }
 
-std::string MethodSpec::Synopsis() const {
+std::string MethodEntry::Synopsis() const {
   std::string text;
-  for (const ParamSpec& param : params) {
+  for (const ParamEntry& param : params) {
     if (param.kind == ParamKind::ToolbarRef) continue;
     if (!text.empty()) text += ' ';
     text += param.optional ? "[" + std::string(param.name) + "]" : std::string(param.name);
@@ -89,8 +89,8 @@ std::string MethodSpec::Synopsis() const {
   return text;
 }
 
-const std::vector<MethodSpec>& Methods() {
-  static const std::vector<MethodSpec> methods = {
+const std::vector<MethodEntry>& Methods() {
+  static const std::vector<MethodEntry> methods = {
       {"CheckSearchBill",
        {{"lTransType", ParamKind::Long}, {"lInterID", ParamKind::Long}, {"sInfo", ParamKind::StringRef, true}},
        ObjectShape::Unknown,
@@ -118,24 +118,24 @@ const std::vector<MethodSpec>& Methods() {
 
 PreparedCall PrepareCall(std::string_view method, const std::vector<std::string>& args, bool with_toolbar) {
   PreparedCall call;
-  for (const MethodSpec& spec : Methods())
-    if (SameName(spec.name, method)) call.method = &spec;
+  for (const MethodEntry& entry : Methods())
+    if (SameName(entry.name, method)) call.method = &entry;
   if (call.method == nullptr)
     throw UsageError("unknown method '" + std::string(method) + "' (the methods are " + MethodNames() + ")");
-  const MethodSpec& spec = *call.method;
-  if (with_toolbar && !spec.TakesToolbar())
-    throw UsageError(std::string("--toolbar applies to LoadRecentBills and SaveRecentBills, not to ") + spec.name);
+  const MethodEntry& entry = *call.method;
+  if (with_toolbar && !entry.TakesToolbar())
+    throw UsageError(std::string("--toolbar applies to LoadRecentBills and SaveRecentBills, not to ") + entry.name);
 
   size_t required = 0;
   size_t accepted = 0;
-  for (const ParamSpec& param : spec.params) {
+  for (const ParamEntry& param : entry.params) {
     if (param.kind == ParamKind::ToolbarRef) continue;
     ++accepted;
     if (!param.optional) ++required;
   }
   if (args.size() < required || args.size() > accepted) {
-    const std::string synopsis = spec.Synopsis();
-    throw UsageError(std::string(spec.name) + " takes " +
+    const std::string synopsis = entry.Synopsis();
+    throw UsageError(std::string(entry.name) + " takes " +
                      (required == accepted ? std::to_string(required)
                                            : std::to_string(required) + " or " + std::to_string(accepted)) +
                      (accepted == 1 ? " argument" : " arguments") + (synopsis.empty() ? "" : " (" + synopsis + ")") +
@@ -143,7 +143,7 @@ PreparedCall PrepareCall(std::string_view method, const std::vector<std::string>
   }
 
   size_t next = 0;
-  for (const ParamSpec& param : spec.params) {
+  for (const ParamEntry& param : entry.params) {
     if (param.kind == ParamKind::ToolbarRef) continue;
     if (next < args.size()) {
       const std::string& text = args[next++];

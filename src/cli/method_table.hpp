@@ -19,7 +19,7 @@ enum class ParamKind {
   ToolbarRef,  // the toolbar object by reference; given by --toolbar, never as text
 };
 
-struct ParamSpec {
+struct ParamEntry {
   const char* name;
   ParamKind kind;
   // An optional parameter left out at the command line: the toolbar is
@@ -34,9 +34,9 @@ struct CallOutcome {
   std::vector<std::pair<std::string, Variant>> byref;
 };
 
-struct MethodSpec {
+struct MethodEntry {
   const char* name;
-  std::vector<ParamSpec> params;
+  std::vector<ParamEntry> params;
   ObjectShape result_shape;
   // Calls the method with the converted values (one per parameter, in
   // declared order, the toolbar excepted) and the toolbar.
@@ -48,11 +48,11 @@ struct MethodSpec {
 };
 
 // The six public methods of clsMoveBill, in the order of the interface.
-const std::vector<MethodSpec>& Methods();
+const std::vector<MethodEntry>& Methods();
 
 // A call checked and converted before anything is opened or run.
 struct PreparedCall {
-  const MethodSpec* method = nullptr;
+  const MethodEntry* method = nullptr;
   std::vector<Variant> values;
 };
 
