@@ -203,6 +203,24 @@ TEST(Messages, APlaceBeyondTheToolbarIsOneMessageAndNothing) {
   EXPECT_EQ(run.out, "Nothing\n   (no recent bills)\n");
 }
 
+// The context property string the host publishes: --props as given, winning
+// over --user; without either, nothing at all.
+TEST_F(OnDemo, PropsWinOverUserAndNeitherMeansAnEmptyPropertyString) {
+  EXPECT_EQ(Zet({"--user", "16", "last", "1"}).out, "last bill of kind 1: 1001\n");
+  EXPECT_EQ(Zet({"--user", "16", "--props", "UserID=" + kAdmin + ";", "last", "1"}).out, "last bill of kind 1: 1005\n");
+  EXPECT_EQ(Zet({"--props", "X=1;UserID=16", "last", "1"}).out, "last bill of kind 1: 1001\n");
+
+  const RunResult run = Zet({"--trace", "-", "call", "GetMaxMinInterID", "1", "1"});
+  std::vector<std::string> published;
+  for (const std::string& line : Lines(run.err)) {
+    if (line.rfind("message: ", 0) == 0) continue;
+    const nlohmann::json call = nlohmann::json::parse(line);
+    if (call["member"] == "GetData") published.push_back(call["args"][0]);
+  }
+  ASSERT_FALSE(published.empty());
+  for (const std::string& props : published) EXPECT_EQ(props, "");
+}
+
 TEST_F(OnDemo, FriendlyNavigationPicksTheDirectionCodeOfTheKind) {
   struct Case {
     std::vector<std::string> args;
