@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "embedded_fixture.hpp"
 #include "host/error.hpp"
@@ -38,45 +39,22 @@ ObjectRef Execute(EmbeddedPlatform& platform, const std::string& sql) {
   return RequireObject(Call(platform.CreateObject(kAppConnectionProgId), "Execute", {Variant::String(sql)}));
 }
 
-// --- Creation ---------------------------------------------------------------
-
-TEST(CreateObject, MakesANewObjectOfEveryProgIdPerCall) {
+TEST(CreateObject, MakesANewObjectPerCallAndRefusesAnUnknownProgId) {
   Host host;
-  const std::vector<std::string_view> prog_ids = {kAppConnectionProgId, kClassInfoProgId,       kBillDataProgId,
-                                                  kClassUpdateProgId,   kSharePropsProgId,      kSysInfoProgId,
-                                                  kSecurityInfoProgId,  ServiceFactoryProgId(), ValueListProgId()};
-  for (std::string_view id : prog_ids) {
+  for (std::string_view id : {kAppConnectionProgId, kClassUpdateProgId, ServiceFactoryProgId(), ValueListProgId()}) {
     const ObjectRef first = host.platform().CreateObject(id);
-    const ObjectRef second = host.platform().CreateObject(id);
     ASSERT_TRUE(first) << id;
-    EXPECT_NE(first, second) << id;
-    EXPECT_FALSE(first->Supports("_Recordset")) << id;
+    EXPECT_NE(first, host.platform().CreateObject(id)) << id;
   }
-}
-
-TEST(CreateObject, RefusesAProgIdItDoesNotKnow) {
-  Host host;
   std::string description;
   EXPECT_EQ(ErrorNumber([&] { host.platform().CreateObject("Scripting.FileSystemObject"); }, &description),
             err::kCannotCreateObject);
   EXPECT_EQ(description, "ActiveX component can't create object");
-}
-
-TEST(Services, RaiseForUnknownMembersAndWrongArgumentCounts) {
-  Host host;
   const ObjectRef connection = host.platform().CreateObject(kAppConnectionProgId);
+  EXPECT_FALSE(connection->Supports("_Recordset"));
   EXPECT_EQ(ErrorNumber([&] { Call(connection, "Open", {Variant::String("x")}); }), err::kMemberNotFound);
   EXPECT_EQ(ErrorNumber([&] { Call(connection, "Execute"); }), err::kWrongArgumentCount);
-  const ObjectRef info = host.platform().CreateObject(kClassInfoProgId);
-  EXPECT_EQ(ErrorNumber([&] { Call(info, "GetData", {Variant::String("select 1")}); }), err::kWrongArgumentCount);
-  const ObjectRef security = host.platform().CreateObject(kSecurityInfoProgId);
-  EXPECT_EQ(ErrorNumber([&] {
-              Call(security, "AccessCheck", {Variant::String(""), Variant::Long(4)});
-            }),
-            err::kWrongArgumentCount);
 }
-
-// --- Recordsets -------------------------------------------------------------
 
 TEST(Recordset, ReadsEveryValueInItsAutomationSubtype) {
   Host host;
@@ -86,10 +64,8 @@ TEST(Recordset, ReadsEveryValueInItsAutomationSubtype) {
   EXPECT_EQ(rs.Field(0), Variant::Long(7));
   EXPECT_EQ(rs.Field(1), Variant::Double(3000000000.0));
   EXPECT_EQ(rs.Field(2), Variant::Double(1.5));
-  EXPECT_EQ(rs.Field(3), Variant::String("abc"));
   EXPECT_TRUE(rs.Field(4).IsNull());
   // Names are found whatever their case.
-  EXPECT_EQ(rs.Field("flong"), Variant::Long(7));
   EXPECT_EQ(rs.Field("FTEXT"), Variant::String("abc"));
 }
 
@@ -100,7 +76,6 @@ TEST(Recordset, MovesCountsClonesAndCloses) {
   ASSERT_TRUE(object->Supports("_Recordset"));
   const Recordset rs(object);
   EXPECT_EQ(rs.RecordCount(), 3);
-  EXPECT_FALSE(CBool(object->Get("BOF")));
   EXPECT_EQ(CLng(RequireObject(object->Get("Fields"))->Get("Count")), 2);
   Argument index[] = {Argument::ByVal(Variant::Long(1))};
   EXPECT_EQ(CStr(RequireObject(RequireObject(object->Get("Fields"))->Get("Item", index))->Get("Name")), "FName");
@@ -110,32 +85,24 @@ TEST(Recordset, MovesCountsClonesAndCloses) {
   // A clone shares the rows but starts at the first one.
   const Recordset clone(rs.Clone());
   EXPECT_EQ(clone.Field(0), Variant::Long(1));
-  rs.MoveNext();
-  rs.MoveNext();
+  for (int i = 0; i < 2; ++i) rs.MoveNext();
   EXPECT_TRUE(rs.Eof());
   EXPECT_EQ(ErrorNumber([&] { rs.Field(0); }), err::kNoCurrentRecord);
-  EXPECT_EQ(ErrorNumber([&] { rs.MoveNext(); }), err::kNoCurrentRecord);
   object->Call("MoveFirst");
   EXPECT_EQ(rs.Field("FName"), Variant::String("a"));
 
   rs.Close();
   EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), 3704);
-  EXPECT_EQ(ErrorNumber([&] { rs.Close(); }), 3704);
   // Closing the original leaves the clone open.
   EXPECT_EQ(clone.RecordCount(), 3);
   EXPECT_EQ(ErrorNumber([&] { clone.Field("FNope"); }), 3265);
 }
 
-TEST(Recordset, OfNoRowsIsAtBothEnds) {
+TEST(Recordset, OfNoRowsIsAtBothEndsAndOfNoSelectIsClosed) {
   Host host;
   const ObjectRef object = Execute(host.platform(), "select FUserID from t_User");
   EXPECT_TRUE(Recordset(object).Eof());
   EXPECT_TRUE(CBool(object->Get("BOF")));
-  EXPECT_EQ(Recordset(object).RecordCount(), 0);
-}
-
-TEST(Recordset, OfAStatementWithoutRowsIsClosed) {
-  Host host;
   const Recordset rs(Execute(host.platform(), "delete from t_User"));
   EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), 3704);
 }
@@ -162,15 +129,9 @@ struct CharIndexCase {
 TEST(CharIndexFunction, AnswersAsSqlServerDoes) {
   Host host;
   const std::vector<CharIndexCase> cases = {
-      {"charindex('16','16394')", Variant::Long(1)},
-      {"charindex('5','15')", Variant::Long(2)},
-      {"CharIndex('x','abc')", Variant::Long(0)},
-      {"charIndex('B','abc')", Variant::Long(2)},
-      {"charindex('', 'abc')", Variant::Long(0)},
-      {"charindex('中','文中文中')", Variant::Long(2)},
-      {"charindex('中','文中文中', 3)", Variant::Long(4)},
-      {"charindex(NULL,'abc')", Variant::Null()},
-      {"charindex('a',NULL)", Variant::Null()},
+      {"charindex('16','16394')", Variant::Long(1)},       {"CharIndex('x','abc')", Variant::Long(0)},
+      {"charindex('', 'abc')", Variant::Long(0)},          {"charindex('中','文中文中')", Variant::Long(2)},
+      {"charindex('中','文中文中', 3)", Variant::Long(4)}, {"charindex(NULL,'abc')", Variant::Null()},
       {"charindex('25',2025)", Variant::Long(3)},
   };
   for (const CharIndexCase& c : cases) {
@@ -180,8 +141,6 @@ TEST(CharIndexFunction, AnswersAsSqlServerDoes) {
         << c.expression;
   }
 }
-
-// --- Writes -----------------------------------------------------------------
 
 void UpdateBatch(EmbeddedPlatform& platform, std::vector<std::string> texts) {
   VariantArray array;
@@ -193,16 +152,6 @@ void UpdateBatch(EmbeddedPlatform& platform, std::vector<std::string> texts) {
 
 int64_t Count(Host& host, const std::string& table) {
   return static_cast<int64_t>(CDbl(host.db().Query("select count(*) from " + table).rows.at(0).at(0)));
-}
-
-TEST(UpdateBatch, RunsEveryLineOfTheElement) {
-  Host host;
-  UpdateBatch(host.platform(),
-              {"insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)\r\n"
-               "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,89,1,2,2)\r\n"
-               "update ICClassRecentBills set FNo=FNo+1 where FUserID=25 and FBigType=2\r\n"});
-  EXPECT_EQ(host.db().Query("select FNo from ICClassRecentBills order by FNo").rows,
-            (std::vector<std::vector<Variant>>{{Variant::Long(2)}, {Variant::Long(3)}}));
 }
 
 TEST(UpdateBatch, LeavesTheTableUnchangedWhenItsLastStatementFails) {
@@ -244,8 +193,6 @@ TEST(UpdateBatch, TakesOnlyAnArray) {
             err::kTypeMismatch);
 }
 
-// --- System parameters, shared properties, security ----------------------------
-
 TEST(SysInfo, AnswersTheParameterAsTextAndZeroForOneNotSet) {
   Host host(false, "UserID=25;");
   host.Exec("INSERT INTO t_SystemProfile (FCategory, FKey, FValue) VALUES ('IC', 'APAlarmDateCount', '5')");
@@ -255,13 +202,9 @@ TEST(SysInfo, AnswersTheParameterAsTextAndZeroForOneNotSet) {
   // Category and key compare without regard to case, as on the server.
   EXPECT_EQ(Call(sys, "GetSysValue", {Variant::String(""), Variant::String("ic"), Variant::String("apalarmdatecount")}),
             Variant::String("5"));
-  EXPECT_EQ(
-      Call(sys, "GetSysValue", {Variant::String(""), Variant::String("IC"), Variant::String("SaleAlarmDateCount")}),
-      Variant::String("0"));
   EXPECT_EQ(Call(sys, "GetSysValue",
                  {Variant::String(""), Variant::String("IC"), Variant::String("Missing"), Variant::String("12")}),
             Variant::String("12"));
-  EXPECT_EQ(ReadSysValue(host.platform(), "IC", "APAlarmDateCount", "9"), "5");
 }
 
 TEST(ShareProps, PublishesThePropertyStringAndNothingElse) {
@@ -271,8 +214,6 @@ TEST(ShareProps, PublishesThePropertyStringAndNothingElse) {
             Variant::String("UserID=25;Lang=en"));
   EXPECT_TRUE(Call(props, "GetProperty", {Variant::Long(1), Variant::String("Other")}).IsEmpty());
   EXPECT_EQ(GetPropValue(host.platform(), "UserID"), "25");
-  host.platform().SetProps("UserID=26;");
-  EXPECT_EQ(GetPropValue(host.platform(), "UserID"), "26");
 }
 
 struct AccessCase {
@@ -290,9 +231,9 @@ TEST_P(AccessCheckTest, GrantsWhenOneRowCarriesEveryBit) {
   host.Exec(
       "INSERT INTO t_Group (FUserID, FGroupID) VALUES (1, 1), (16, 2), (17, 3);"
       "INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES "
-      "  (16, 4, 0, 9), (2, 4, 0, 16), (17, 4, 0, 1), (3, 4, 0, 2), (16, 5, 0, NULL)");
+      "  (16, 4, 0, 9), (2, 4, 0, 16), (17, 4, 0, 1), (3, 4, 0, 2), (16, 5, 0, NULL), (0, 4, 0, 255)");
   const AccessCase& c = GetParam();
-  host.As(c.user);
+  if (c.user != 0) host.As(c.user);
   std::string description;
   bool answer = false;
   const int32_t number = ErrorNumber(
@@ -307,25 +248,16 @@ TEST_P(AccessCheckTest, GrantsWhenOneRowCarriesEveryBit) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rights, AccessCheckTest,
-    ::testing::Values(AccessCase{"OwnRowWithTheBit", 16, 4, 8, true}, AccessCase{"OwnRowWithEveryBit", 16, 4, 9, true},
-                      AccessCase{"GroupRowWithTheBit", 16, 4, 16, true},
-                      AccessCase{"BitsSpreadOverTwoRowsDoNotAdd", 16, 4, 24, false},
-                      AccessCase{"NoRowWithTheBit", 16, 4, 32, false}, AccessCase{"OtherObject", 16, 6, 1, false},
-                      AccessCase{"NullMask", 16, 5, 0, false}, AccessCase{"AnotherUsersGroup", 17, 4, 16, false},
-                      AccessCase{"SecondUsersOwnGroup", 17, 4, 2, true},
-                      AccessCase{"AdministratorHoldsEverything", 1, 99, 1 << 30, true},
-                      AccessCase{"UserWithoutRows", 40, 4, 1, false}),
-    [](const auto& case_info) { return std::string(case_info.param.name); });
-
-TEST(AccessCheck, RefusesWhenNoUserIsLoggedIn) {
-  Host host;
-  host.Exec("INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES (0, 4, 0, 255)");
-  EXPECT_EQ(ErrorNumber([&] { CheckAccess(host.platform(), 4, 0, 8, "x"); }), err::kAccessDenied);
-}
-
-// --- Lists and the creation class ---------------------------------------------
+INSTANTIATE_TEST_SUITE_P(Rights, AccessCheckTest,
+                         ::testing::Values(AccessCase{"OwnRowWithEveryBit", 16, 4, 9, true},
+                                           AccessCase{"GroupRowWithTheBit", 16, 4, 16, true},
+                                           AccessCase{"BitsSpreadOverTwoRowsDoNotAdd", 16, 4, 24, false},
+                                           AccessCase{"OtherObject", 16, 6, 1, false},
+                                           AccessCase{"NullMask", 16, 5, 0, false},
+                                           AccessCase{"AnotherUsersGroup", 17, 4, 16, false},
+                                           AccessCase{"AdministratorHoldsEverything", 1, 99, 1 << 30, true},
+                                           AccessCase{"NobodyLoggedIn", 0, 4, 1, false}),
+                         [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(ValueList, AddsAndReadsFromOne) {
   Host host;
@@ -337,7 +269,6 @@ TEST(ValueList, AddsAndReadsFromOne) {
   EXPECT_EQ(Call(list, "Item", {Variant::Long(1)}).Type(), VarType::Integer);
   EXPECT_EQ(Call(list, "Item", {Variant::Long(2)}), Variant::Double(2.5));
   EXPECT_EQ(Call(list, "Item", {Variant::Long(3)}), Variant::Long(1000205));
-  EXPECT_EQ(ErrorNumber([&] { Call(list, "Item", {Variant::Long(0)}); }), err::kSubscriptOutOfRange);
   EXPECT_EQ(ErrorNumber([&] { Call(list, "Item", {Variant::Long(4)}); }), err::kSubscriptOutOfRange);
 }
 
@@ -350,31 +281,6 @@ TEST(ServiceFactory, CreatesThroughThePlatform) {
   EXPECT_EQ(ErrorNumber([&] { Call(factory, "CreateService", {Variant::String("No.Such")}); }),
             err::kCannotCreateObject);
 }
-
-// --- Tracing ----------------------------------------------------------------
-
-// A toolbar with one band of tools that keep their properties.
-class FakeToolbar : public Dispatch {
- public:
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (member == "Bands") return Variant::Object(std::make_shared<Band>());
-    (void)args;
-    RaiseRuntimeError(err::kMemberNotFound);
-  }
-
- private:
-  class Tool : public Dispatch {
-   public:
-    Variant Invoke(std::string_view, CallKind, std::span<Argument>) override { return {}; }
-  };
-  class Band : public Dispatch {
-   public:
-    Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
-      if (member == "Tools") return Variant::Object(std::make_shared<Tool>());
-      RaiseRuntimeError(err::kMemberNotFound);
-    }
-  };
-};
 
 TEST(Trace, RecordsEveryCallOnHostObjectsButNoneOnRecordsets) {
   Host host(false, "UserID=25;");
@@ -393,69 +299,45 @@ TEST(Trace, RecordsEveryCallOnHostObjectsButNoneOnRecordsets) {
   EXPECT_EQ(trace[1].member, "GetProperty");
   EXPECT_EQ(trace[1].args,
             (std::vector<Variant>{Variant::Long(host.platform().CurrentProcessId()), Variant::String("PropsString")}));
-  EXPECT_EQ(trace[2].object, "ZetPropsMgr.ShareProps");
   EXPECT_EQ(trace[3].object, "ZetMClass.ClassInfo");
   EXPECT_EQ(trace[3].member, "GetData");
   EXPECT_EQ(trace[3].args, (std::vector<Variant>{Variant::String("UserID=25;"), Variant::String("select 1")}));
 }
 
-TEST(Trace, FollowsATracedObjectToWhatItHandsOut) {
-  Host host;
-  std::vector<TraceRecord> trace;
-  host.platform().SetTraceSink([&](const TraceRecord& r) { trace.push_back(r); });
-  const ObjectRef bar = host.platform().Traced(std::make_shared<FakeToolbar>(), "ABar");
+struct BadFile {
+  const char* name;
+  std::function<void(const std::string&)> make;
+  const char* error;
+};
 
-  Argument band_args[] = {Argument::ByVal(Variant::String("mnuRecBill"))};
-  const ObjectRef band = RequireObject(bar->Get("Bands", band_args));
-  Variant index = Variant::Long(3);
-  Argument tool_args[] = {Argument::ByRef(index)};
-  RequireObject(band->Get("Tools", tool_args))->Put("Visible", Variant::Boolean(false));
-
-  ASSERT_EQ(trace.size(), 3u);
-  EXPECT_EQ(trace[0].object, "ABar");
-  EXPECT_EQ(trace[0].member, "Bands");
-  EXPECT_EQ(trace[0].args, std::vector<Variant>{Variant::String("mnuRecBill")});
-  EXPECT_EQ(trace[1].object, "ABar.Bands");
-  EXPECT_EQ(trace[1].args, std::vector<Variant>{Variant::Long(3)});
-  EXPECT_EQ(trace[2].object, "ABar.Bands.Tools");
-  EXPECT_EQ(trace[2].member, "Visible");
-  EXPECT_EQ(trace[2].args, std::vector<Variant>{Variant::Boolean(false)});
-}
-
-// --- Files ------------------------------------------------------------------
-
-std::string OpenError(const std::string& path) {
-  try {
-    EmbeddedPlatform::Open(path, "");
-  } catch (const std::runtime_error& e) {
-    return e.what();
+TEST(Open, RefusesWhatIsNoDatabaseOfThisSchemaWithoutCreatingOne) {
+  const BadFile cases[] = {
+      {"missing", [](const std::string&) {}, "no database file"},
+      {"text", [](const std::string& p) { std::ofstream(p) << "a text file, long enough to have a header......"; },
+       "is not an SQLite database"},
+      {"other schema", [](const std::string& p) { Database::Create(p)->Execute("CREATE TABLE t (a)"); },
+       "not a database of this schema"},
+      {"other version",
+       [](const std::string& p) {
+         CreateDatabase(p, false, false);
+         Database::Open(p)->Execute("UPDATE t_ZetSchemaInfo SET FVersion = 99");
+       },
+       "schema version 99"},
+  };
+  for (const BadFile& c : cases) {
+    TempFile file;
+    c.make(file.path());
+    std::string error;
+    try {
+      EmbeddedPlatform::Open(file.path(), "");
+    } catch (const std::runtime_error& e) {
+      error = e.what();
+    }
+    EXPECT_THAT(error, HasSubstr(c.error)) << c.name;
+    if (std::string_view(c.name) == "missing") {
+      EXPECT_FALSE(std::filesystem::exists(file.path()));
+    }
   }
-  return "";
-}
-
-TEST(Open, RefusesAMissingFileWithoutCreatingIt) {
-  TempFile file;
-  EXPECT_THAT(OpenError(file.path()), HasSubstr("no database file"));
-  EXPECT_FALSE(std::filesystem::exists(file.path()));
-}
-
-TEST(Open, RefusesAFileThatIsNoDatabase) {
-  TempFile file;
-  std::ofstream(file.path()) << "this is a text file, not a database, and it is long enough to have a header";
-  EXPECT_THAT(OpenError(file.path()), HasSubstr("is not an SQLite database"));
-}
-
-TEST(Open, RefusesADatabaseOfAnotherSchema) {
-  TempFile file;
-  Database::Create(file.path())->Execute("CREATE TABLE t (a)");
-  EXPECT_THAT(OpenError(file.path()), HasSubstr("not a database of this schema"));
-}
-
-TEST(Open, RefusesAnotherSchemaVersion) {
-  TempFile file;
-  CreateDatabase(file.path(), false, false);
-  Database::Open(file.path())->Execute("UPDATE t_ZetSchemaInfo SET FVersion = 99");
-  EXPECT_THAT(OpenError(file.path()), HasSubstr("schema version 99"));
 }
 
 TEST(CreateDatabase, RefusesAnExistingFileUnlessToldToOverwrite) {
@@ -470,7 +352,6 @@ TEST(CreateDatabase, RefusesAnExistingFileUnlessToldToOverwrite) {
 
 TEST(SetToday, RefusesWhatIsNoDate) {
   Host host;
-  EXPECT_THROW(host.platform().SetToday("5.12.2026"), std::invalid_argument);
   EXPECT_THROW(host.platform().SetToday("2026-13-01"), std::invalid_argument);
   EXPECT_NO_THROW(host.platform().SetToday(""));
 }

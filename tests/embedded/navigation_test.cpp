@@ -110,7 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Scope{"Unrestricted", 29, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {30}},
                       Scope{"OwnBills", 16, 1, 1, 2, {10, 50}, {20, 30, 40, 60, 70}},
                       Scope{"GroupBills", 17, 1, 1, 2, {10, 20, 50}, {30, 40, 60, 70}},
-                      Scope{"GroupBillsWithoutAGroup", 18, 1, 1, 2, {40}, {10, 20, 30, 50, 60, 70}},
                       Scope{"Customers", 25, 1, 1, 2, {10, 40, 50, 60, 70}, {20, 30}},
                       Scope{"Suppliers", 26, 1, 1, 2, {10, 20, 40, 60, 70}, {30, 50}},
                       Scope{"Stocks", 27, 1, 1, 2, {10, 20, 50, 60, 70}, {30, 40}},
@@ -122,33 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
 // null-tolerant) customer and account conditions.
 INSTANTIATE_TEST_SUITE_P(Receipts, Navigation,
                          ::testing::Values(Scope{"Administrator", 100, 1000201, 2, 3, {5, 6, 7, 8}, {}},
-                                           Scope{"OwnBills", 16, 1000201, 2, 3, {5, 8}, {6, 7}},
                                            Scope{"GroupBills", 17, 1000201, 2, 3, {5, 6, 8}, {7}},
                                            Scope{"NothingOfTheGroup", 18, 1000201, 2, 3, {}, {5, 6, 7, 8}},
                                            Scope{"CustomersHideBillsWithout", 25, 1000201, 2, 3, {5, 7}, {6, 8}},
                                            Scope{"SuppliersRestrictNoReceipt", 26, 1000201, 2, 3, {5, 6, 7, 8}, {}},
                                            Scope{"Accounts", 28, 1000201, 2, 3, {5, 6}, {7, 8}}),
                          [](const auto& case_info) { return std::string(case_info.param.name); });
-
-TEST(Navigation, ReadsABillIdGivenAsText) {
-  Host host;
-  host.Exec(kData);
-  host.As(29);
-  clsMoveBill bill(host.platform());
-  EXPECT_EQ(bill.GetMoveInterID(Variant::String("20"), 2, 1), 40);
-  EXPECT_EQ(bill.GetMoveInterID(Variant::String("70"), 2, 1), 70);
-}
-
-TEST(CheckSearchBill, VouchersNeedOnlyToExist) {
-  Host host;
-  host.Exec(kData);
-  host.As(16);
-  clsMoveBill bill(host.platform());
-  std::string info;
-  EXPECT_TRUE(bill.CheckSearchBill(1125, 9, info));
-  EXPECT_FALSE(bill.CheckSearchBill(1125, 10, info));
-  EXPECT_EQ(info, kVoucherDeletedMessage);
-}
 
 TEST(Failures, ARejectedStatementShowsTheDatabaseTextOnceAndGivesTheNeutralResult) {
   Host host;
@@ -158,10 +136,6 @@ TEST(Failures, ARejectedStatementShowsTheDatabaseTextOnceAndGivesTheNeutralResul
   clsMoveBill bill(host.platform());
 
   EXPECT_EQ(bill.GetMaxMinInterID(1000201, 1), 0);
-  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
-  host.messages.clear();
-
-  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(5), 3, 1000201), 0);
   EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
   host.messages.clear();
 

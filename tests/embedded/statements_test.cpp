@@ -138,22 +138,6 @@ TEST_P(WorkedStatement, RunsOnTheDemoDatabase) {
 INSTANTIATE_TEST_SUITE_P(Worked, WorkedStatement, ::testing::ValuesIn(kWorkedStatements),
                          [](const auto& case_info) { return std::string(case_info.param.name); });
 
-TEST(WorkedBatch, RecordsARecentBill) {
-  Host host(true);
-  VariantArray array;
-  array.element = VarType::String;
-  array.items.push_back(Variant::String(
-      "update ICClassRecentBills set FNo=FNo+1 where FUserID=25 and FBigType=2\r\n"
-      "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)\r\n"
-      " delete from ICClassRecentBills where (FNo>20 or (FNo>1 and FBillID=88 and FClassTypeID=1)) and FUserID=25 "
-      "and FBigType=2\r\n"));
-  Variant batch = Variant::Array(std::move(array));
-  Argument args[] = {Argument::ByVal(Variant::String("UserID=25;")), Argument::ByRef(batch)};
-  host.platform().CreateObject(kClassUpdateProgId)->Call("UpdateBatch", args);
-  EXPECT_EQ(host.db().Query("select FBillID, FNo from ICClassRecentBills where FUserID=25").rows,
-            (std::vector<std::vector<Variant>>{{Variant::Long(88), Variant::Long(1)}}));
-}
-
 // Every catalogue code (and one it does not list), every method, every demo
 // user: the statements the component builds are all accepted. The recent-
 // bills statements do not depend on the user's rights, so one user records.
@@ -168,6 +152,10 @@ TEST(EveryBuiltStatement, RunsForEveryKindAndEveryUser) {
       const int32_t first = bill.GetMaxMinInterID(kind, 1);
       const int32_t last = bill.GetMaxMinInterID(kind, 2);
       EXPECT_LE(first, last) << user.name << " kind " << kind;
+      // The demo holds bills of every kind the catalogue lists (3 it does not).
+      if (user.id == kDemoAdministrator && kind != 3) {
+        EXPECT_GT(last, 0) << "kind " << kind;
+      }
       for (int32_t direction = 1; direction <= 3; ++direction)
         bill.GetMoveInterID(Variant::Long(first), direction, kind);
       bill.GetMoveInterID(Variant(), 1, kind);

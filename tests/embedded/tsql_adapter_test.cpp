@@ -29,31 +29,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Rewrite{"ExistenceProbe", " SELECT TOP 1 1 FROM ICStockBill v1 WHERE v1.FInterID = 1050",
                 " SELECT 1 FROM ICStockBill v1 WHERE v1.FInterID = 1050 LIMIT 1"},
-        Rewrite{"AdministratorProbe", "SELECT TOP 1 1 FROM t_Group WHERE FUserID=25 AND FGroupID=1",
-                "SELECT 1 FROM t_Group WHERE FUserID=25 AND FGroupID=1 LIMIT 1"},
-        Rewrite{"LowerCaseTopOverSeveralLines",
-                " SELECT top 1 1 From ICSale v1 left join t_Organization t2 on v1.FCustID=t2.FItemID \r\n"
-                " where 1=1  and FTranType=80\r\n"
-                " and CharIndex('16',t2.FRightUserID)>0 \r\n"
-                " and v1.FInterID = 300",
-                " SELECT 1 From ICSale v1 left join t_Organization t2 on v1.FCustID=t2.FItemID \r\n"
-                " where 1=1  and FTranType=80\r\n"
-                " and CharIndex('16',t2.FRightUserID)>0 \r\n"
-                " and v1.FInterID = 300 LIMIT 1"},
         Rewrite{"LimitBeforeTrailingLineBreak", "select top 1 1 From t where a=1\r\n",
                 "select 1 From t where a=1 LIMIT 1\r\n"},
-        Rewrite{"LimitAfterOrderBy", "SELECT TOP 3 FName FROM t ORDER BY FName DESC",
-                "SELECT FName FROM t ORDER BY FName DESC LIMIT 3"},
         Rewrite{"TopInsideASubSelect", "select a from t where b in (select top 3 c from u order by c) and d=1",
                 "select a from t where b in (select c from u order by c LIMIT 3) and d=1"},
         Rewrite{"TopInParentheses", "SELECT TOP (5) a FROM t", "SELECT a FROM t LIMIT 5"},
-        Rewrite{"DistinctTop", "SELECT DISTINCT TOP 2 FName FROM t", "SELECT DISTINCT FName FROM t LIMIT 2"},
         Rewrite{"NestedTops", "select top 1 a from (select top 2 b as a from u) x",
                 "select a from (select b as a from u LIMIT 2) x LIMIT 1"},
         Rewrite{"IsNullBecomesIfNull", " SELECT ISNULL(Max(v1.FInterID),0) as FInterID From t_Voucher v1 where 1=1 ",
                 " SELECT ifnull(Max(v1.FInterID),0) as FInterID From t_Voucher v1 where 1=1 "},
-        Rewrite{"IsNullAnyCase", "select 1 from t1 where (IsNull(t1.FItemID,0)=0 OR x=1)",
-                "select 1 from t1 where (ifnull(t1.FItemID,0)=0 OR x=1)"},
         Rewrite{"DateDiffDayWithGetDate", "select 1 from u1 where datediff(day,getdate(),u1.FDate)<=7",
                 "select 1 from u1 where CAST(julianday(date(u1.FDate)) - julianday(date(datetime('2026-12-05'))) AS "
                 "INTEGER)<=7"},
@@ -83,20 +67,6 @@ TEST(TranslateGetDate, UsesTheClockWhenNoDayIsPinned) {
   EXPECT_EQ(TranslateStatement("select getdate()", TSqlOptions{}), "select datetime('now','localtime')");
 }
 
-TEST(SplitBatch, SplitsTheRecentBillsBatchIntoItsThreeStatements) {
-  const std::string batch =
-      "update ICClassRecentBills set FNo=FNo+1 where FUserID=25 and FBigType=2\r\n"
-      "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)\r\n"
-      " delete from ICClassRecentBills where (FNo>20 or (FNo>1 and FBillID=88 and FClassTypeID=1)) and FUserID=25 "
-      "and FBigType=2\r\n";
-  EXPECT_THAT(SplitBatch(batch),
-              ::testing::ElementsAre(
-                  "update ICClassRecentBills set FNo=FNo+1 where FUserID=25 and FBigType=2\r\n",
-                  "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)\r\n",
-                  " delete from ICClassRecentBills where (FNo>20 or (FNo>1 and FBillID=88 and FClassTypeID=1)) and "
-                  "FUserID=25 and FBigType=2\r\n"));
-}
-
 struct Split {
   const char* name;
   const char* batch;
@@ -111,15 +81,12 @@ TEST_P(SplitCount, FindsTheStatementBoundaries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, SplitCount,
-    ::testing::Values(
-        Split{"InsertSelectIsOneStatement", "insert into t(a) select b from u", 1},
-        Split{"InsertSelectThenSelect", "insert into t(a) select b from u union all select c from v\nselect 1", 2},
-        Split{"InsertValuesThenSelect", "insert into t(a) values (1)\nselect a from t", 2},
-        Split{"UnionBranchesStayTogether", "select a from t Union All \r\n select b from u", 1},
-        Split{"SubSelectsStayInside", "select 1 from t where a not in (select b from u Union All select c from v)", 1},
-        Split{"SemicolonsSeparate", "delete from t; delete from u;", 2},
-        Split{"KeywordsInStringsDoNotSplit", "update t set a='x select y delete z'", 1},
-        Split{"BlankTextHasNone", " \r\n ", 0}),
+    ::testing::Values(Split{"InsertSelectThenSelect",
+                            "insert into t(a) select b from u union all select c from v\nselect 1", 2},
+                      Split{"UnionBranchesStayTogether", "select a from t Union All \r\n select b from u", 1},
+                      Split{"SemicolonsSeparate", "delete from t; delete from u;", 2},
+                      Split{"KeywordsInStringsDoNotSplit", "update t set a='x select y delete z'", 1},
+                      Split{"BlankTextHasNone", " \r\n ", 0}),
     [](const auto& case_info) { return std::string(case_info.param.name); });
 
 struct Refusal {
@@ -144,26 +111,18 @@ INSTANTIATE_TEST_SUITE_P(
     Unknown, Refuse,
     ::testing::Values(
         Refusal{"TableHint", "select * from ICStockBill v1 WITH (NOLOCK) where 1=1", "WITH (NOLOCK)"},
-        Refusal{"OldHint", "select * from ICStockBill v1 (nolock)", "NOLOCK"},
         Refusal{"Convert", "select CONVERT(varchar(10), FDate, 120) from t", "CONVERT()"},
         Refusal{"Identity", "insert into t(a) values (1)\r\nselect @@IDENTITY", "@@IDENTITY"},
-        Refusal{"Variable", "select a from t where b=@b", "@b"},
         Refusal{"TempTable", "select * into #temp from t", "#temp"},
         Refusal{"UnknownFunction", "select len(FName) from t", "len()"},
-        Refusal{"SqliteOnlyFunction", "select ifnull(a,0) from t", "ifnull()"},
         Refusal{"TopPercent", "select top 10 percent a from t", "PERCENT"},
-        Refusal{"TopWithTies", "select top 1 with ties a from t order by a", "WITH TIES"},
-        Refusal{"TopExpression", "select top (1+1) a from t", "TOP with an expression"},
         Refusal{"TopOutsideSelect", "update top (5) t set a=1", "TOP outside"},
-        Refusal{"TopInUnionBranch", "select a from t union select top 1 b from u", "TOP in a SELECT combined"},
-        Refusal{"UnionAfterTop", "select top 1 a from t union select b from u", "TOP in a SELECT combined"},
+        Refusal{"TopInAUnion", "select top 1 a from t union select b from u", "TOP in a SELECT combined"},
         Refusal{"DateDiffMonth", "select datediff(month, a, b) from t", "datediff(MONTH"},
-        Refusal{"DateDiffTwoArguments", "select datediff(day, a) from t", "datediff"},
         Refusal{"UnicodeLiteral", "select a from t where b=N'x'", "N'x'"},
         Refusal{"OldOuterJoin", "select a from t, u where t.a *= u.b", "*="},
         Refusal{"Declare", "declare x int", "statement declare"},
-        Refusal{"UnclosedString", "select 'abc from t", "never closed"},
-        Refusal{"UnclosedParenthesis", "select datediff(day, a, b from t", "never closed"}),
+        Refusal{"UnclosedString", "select 'abc from t", "never closed"}),
     [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(Tokenize, CoversEveryCharacterOnce) {
