@@ -163,7 +163,6 @@ INSTANTIATE_TEST_SUITE_P(
                        kCannotCreate}),
     CaseName());
 
-// ---------------------------------------------------------------------------
 // Whatever a host object throws
 
 // A host whose services throw what no automation error is.
@@ -219,7 +218,6 @@ INSTANTIATE_TEST_SUITE_P(Component, UnrulyHostTest,
                                            UnrulyCase{"Save", "ZetMClass.ClassUpdate", SaveReturns, nullptr}),
                          CaseName());
 
-// ---------------------------------------------------------------------------
 // Trapped private operations: their own message, then the caller goes on
 
 TEST(ErrorConvention, AFailedAdministratorCheckMakesANonAdministratorForTheCall) {
@@ -262,7 +260,6 @@ TEST(ErrorConvention, AFailedRightsLookupLeavesTheCheckUnrestricted) {
             " SELECT top 1 1 From ICSale v1 where 1=1  and FTranType=80 and v1.FInterID = 300");
 }
 
-// ---------------------------------------------------------------------------
 // Nothing kept between calls but the creation service
 
 TEST(Resources, EveryMethodReleasesWhatItMade) {

@@ -10,16 +10,6 @@
 namespace zet::embedded::testing {
 namespace {
 
-TEST(Demo, ListsEveryUserItDefines) {
-  Host host(true);
-  for (const DemoUser& user : kDemoUsers) {
-    EXPECT_EQ(host.db().Query("SELECT FName FROM t_User WHERE FUserID=?", {Variant::Long(user.id)}).rows.at(0).at(0),
-              Variant::String(user.name));
-  }
-  EXPECT_EQ(host.db().Query("SELECT count(*) FROM t_User").rows[0][0],
-            Variant::Long(static_cast<int32_t>(kDemoUsers.size())));
-}
-
 struct Sight {
   int32_t user;
   int32_t trans_type;

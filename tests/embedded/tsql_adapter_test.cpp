@@ -109,20 +109,19 @@ TEST_P(Refuse, NamesTheConstruct) {
 
 INSTANTIATE_TEST_SUITE_P(
     Unknown, Refuse,
-    ::testing::Values(
-        Refusal{"TableHint", "select * from ICStockBill v1 WITH (NOLOCK) where 1=1", "WITH (NOLOCK)"},
-        Refusal{"Convert", "select CONVERT(varchar(10), FDate, 120) from t", "CONVERT()"},
-        Refusal{"Identity", "insert into t(a) values (1)\r\nselect @@IDENTITY", "@@IDENTITY"},
-        Refusal{"TempTable", "select * into #temp from t", "#temp"},
-        Refusal{"UnknownFunction", "select len(FName) from t", "len()"},
-        Refusal{"TopPercent", "select top 10 percent a from t", "PERCENT"},
-        Refusal{"TopOutsideSelect", "update top (5) t set a=1", "TOP outside"},
-        Refusal{"TopInAUnion", "select top 1 a from t union select b from u", "TOP in a SELECT combined"},
-        Refusal{"DateDiffMonth", "select datediff(month, a, b) from t", "datediff(MONTH"},
-        Refusal{"UnicodeLiteral", "select a from t where b=N'x'", "N'x'"},
-        Refusal{"OldOuterJoin", "select a from t, u where t.a *= u.b", "*="},
-        Refusal{"Declare", "declare x int", "statement declare"},
-        Refusal{"UnclosedString", "select 'abc from t", "never closed"}),
+    ::testing::Values(Refusal{"TableHint", "select * from ICStockBill v1 WITH (NOLOCK) where 1=1", "WITH (NOLOCK)"},
+                      Refusal{"Convert", "select CONVERT(varchar(10), FDate, 120) from t", "CONVERT()"},
+                      Refusal{"Identity", "insert into t(a) values (1)\r\nselect @@IDENTITY", "@@IDENTITY"},
+                      Refusal{"TempTable", "select * into #temp from t", "#temp"},
+                      Refusal{"UnknownFunction", "select len(FName) from t", "len()"},
+                      Refusal{"TopPercent", "select top 10 percent a from t", "PERCENT"},
+                      Refusal{"TopOutsideSelect", "update top (5) t set a=1", "TOP outside"},
+                      Refusal{"TopInAUnion", "select top 1 a from t union select b from u", "TOP in a SELECT combined"},
+                      Refusal{"DateDiffMonth", "select datediff(month, a, b) from t", "datediff(MONTH"},
+                      Refusal{"UnicodeLiteral", "select a from t where b=N'x'", "N'x'"},
+                      Refusal{"OldOuterJoin", "select a from t, u where t.a *= u.b", "*="},
+                      Refusal{"Declare", "declare x int", "statement declare"},
+                      Refusal{"UnclosedString", "select 'abc from t", "never closed"}),
     [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(Tokenize, CoversEveryCharacterOnce) {

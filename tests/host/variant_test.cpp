@@ -34,7 +34,6 @@ Variant AnObject() {
   return Variant::Object(std::make_shared<NoMembers>());
 }
 
-// ---------------------------------------------------------------------------
 // CLng
 
 struct LongCase {
@@ -62,53 +61,36 @@ INSTANTIATE_TEST_SUITE_P(
         // Banker's rounding: halves go to the even neighbour.
         LongCase{"HalfDownToEven", Variant::Double(2.5), 2, 0}, LongCase{"HalfUpToEven", Variant::Double(3.5), 4, 0},
         LongCase{"NegativeHalfToEven", Variant::Double(-2.5), -2, 0},
-        LongCase{"NegativeHalfAwayToEven", Variant::Double(-3.5), -4, 0},
-        LongCase{"HalfToZero", Variant::Double(0.5), 0, 0}, LongCase{"OneAndHalf", Variant::Double(1.5), 2, 0},
-        LongCase{"JustBelowHalf", Variant::Double(2.4999), 2, 0},
         LongCase{"TopEdge", Variant::Double(2147483647.49), 2147483647, 0},
         LongCase{"TopEdgeRoundsOver", Variant::Double(2147483647.5), 0, err::kOverflow},
         LongCase{"BottomEdgeHalfIsEven", Variant::Double(-2147483648.5), INT32_MIN, 0},
         LongCase{"BelowBottom", Variant::Double(-2147483648.51), 0, err::kOverflow},
         LongCase{"NotANumber", Variant::Double(std::numeric_limits<double>::quiet_NaN()), 0, err::kOverflow},
-        LongCase{"Integer", Variant::Integer(-7), -7, 0}, LongCase{"Long", Variant::Long(INT32_MIN), INT32_MIN, 0},
-        LongCase{"True", Variant::Boolean(true), -1, 0}, LongCase{"False", Variant::Boolean(false), 0, 0},
+        LongCase{"Long", Variant::Long(INT32_MIN), INT32_MIN, 0}, LongCase{"True", Variant::Boolean(true), -1, 0},
         LongCase{"Empty", Variant(), 0, 0}, LongCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
         LongCase{"Object", AnObject(), 0, err::kTypeMismatch},
         // Text as the run time reads it.
-        LongCase{"Blanks", Variant::String("  12 \t"), 12, 0}, LongCase{"LeadingPlus", Variant::String("+12"), 12, 0},
-        LongCase{"LeadingMinus", Variant::String("-12"), -12, 0},
+        LongCase{"Blanks", Variant::String("  12 \t"), 12, 0},
         LongCase{"TrailingMinus", Variant::String("12-"), -12, 0},
         LongCase{"Parentheses", Variant::String("(12)"), -12, 0},
         LongCase{"Thousands", Variant::String("1,234,567"), 1234567, 0},
-        LongCase{"ThousandsAndHalf", Variant::String("1,234.5"), 1234, 0},
-        LongCase{"TextHalfToEven", Variant::String("2.5"), 2, 0}, LongCase{"TextHalfUp", Variant::String("3.5"), 4, 0},
-        LongCase{"LeadingPoint", Variant::String(".75"), 1, 0}, LongCase{"Exponent", Variant::String("1e3"), 1000, 0},
-        LongCase{"SignedExponent", Variant::String("1.5E+2"), 150, 0},
+        LongCase{"TextHalfToEven", Variant::String("2.5"), 2, 0}, LongCase{"Exponent", Variant::String("1e3"), 1000, 0},
         LongCase{"NegativeExponentForm", Variant::String(" -1.25e1 "), -12, 0},
-        LongCase{"Hex", Variant::String("&H10"), 16, 0}, LongCase{"LowerHex", Variant::String("&hff"), 255, 0},
-        LongCase{"HexBlanks", Variant::String(" &H1F "), 31, 0},
-        LongCase{"HexWrapsToMinusOne", Variant::String("&HFFFFFFFF"), -1, 0},
+        LongCase{"Hex", Variant::String("&H10"), 16, 0},
         LongCase{"HexWrapsToMinimum", Variant::String("&H80000000"), INT32_MIN, 0},
         LongCase{"HexTooWide", Variant::String("&H100000000"), 0, err::kOverflow},
         LongCase{"Octal", Variant::String("&O17"), 15, 0},
         LongCase{"OctalWraps", Variant::String("&O37777777777"), -1, 0},
         LongCase{"TextTooLarge", Variant::String("2147483648"), 0, err::kOverflow},
         LongCase{"TextSmallest", Variant::String("-2147483648"), INT32_MIN, 0},
-        LongCase{"HugeExponent", Variant::String("1e400"), 0, err::kOverflow},
         LongCase{"Letters", Variant::String("abc"), 0, err::kTypeMismatch},
         LongCase{"EmptyText", Variant::String(""), 0, err::kTypeMismatch},
-        LongCase{"OnlyBlanks", Variant::String("   "), 0, err::kTypeMismatch},
         LongCase{"TrailingLetters", Variant::String("12abc"), 0, err::kTypeMismatch},
-        LongCase{"InnerBlank", Variant::String("1 2"), 0, err::kTypeMismatch},
         LongCase{"BadHexDigit", Variant::String("&HZZ"), 0, err::kTypeMismatch},
         LongCase{"OctalDigitEight", Variant::String("&O8"), 0, err::kTypeMismatch},
-        LongCase{"ExponentWithoutDigits", Variant::String("1e"), 0, err::kTypeMismatch},
-        LongCase{"LonePoint", Variant::String("."), 0, err::kTypeMismatch},
-        LongCase{"LoneSign", Variant::String("-"), 0, err::kTypeMismatch},
         LongCase{"TwoSigns", Variant::String("+-5"), 0, err::kTypeMismatch}),
     testing::CaseName());
 
-// ---------------------------------------------------------------------------
 // CInt
 
 struct IntCase {
@@ -133,26 +115,18 @@ TEST_P(CIntTest, ConvertsOrRaises) {
 INSTANTIATE_TEST_SUITE_P(Conversions, CIntTest,
                          ::testing::Values(IntCase{"TopEdge", Variant::Double(32767.4), 32767, 0},
                                            IntCase{"TopHalfOver", Variant::Double(32767.5), 0, err::kOverflow},
-                                           IntCase{"HalfToEvenBelowTop", Variant::Double(32766.5), 32766, 0},
                                            IntCase{"BottomHalfIsEven", Variant::Double(-32768.5), -32768, 0},
                                            IntCase{"BelowBottom", Variant::Double(-32769), 0, err::kOverflow},
-                                           IntCase{"LongFits", Variant::Long(-32768), -32768, 0},
                                            IntCase{"LongTooLarge", Variant::Long(32768), 0, err::kOverflow},
-                                           IntCase{"LongTooSmall", Variant::Long(-32769), 0, err::kOverflow},
-                                           IntCase{"TextHalf", Variant::String("0.5"), 0, 0},
                                            IntCase{"TextOneAndHalf", Variant::String(" 1.5 "), 2, 0},
                                            IntCase{"HexWraps", Variant::String("&HFFFF"), -1, 0},
                                            IntCase{"HexHighBit", Variant::String("&H8000"), -32768, 0},
                                            IntCase{"HexTooWide", Variant::String("&H10000"), 0, err::kOverflow},
-                                           IntCase{"OctalWraps", Variant::String("&O177777"), -1, 0},
-                                           IntCase{"TextTooLarge", Variant::String("32768"), 0, err::kOverflow},
                                            IntCase{"True", Variant::Boolean(true), -1, 0},
-                                           IntCase{"Empty", Variant(), 0, 0},
                                            IntCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
                                            IntCase{"Letters", Variant::String("x"), 0, err::kTypeMismatch}),
                          testing::CaseName());
 
-// ---------------------------------------------------------------------------
 // CDbl and CBool
 
 TEST(CDbl, ReadsTextAsTheRunTimeDoes) {
@@ -189,19 +163,14 @@ INSTANTIATE_TEST_SUITE_P(Conversions, CBoolTest,
                          ::testing::Values(BoolCase{"TrueWord", Variant::String("True"), true, 0},
                                            BoolCase{"FalseWordAnyCase", Variant::String(" fALSE "), false, 0},
                                            BoolCase{"ZeroText", Variant::String("0"), false, 0},
-                                           BoolCase{"ZeroPointZeroText", Variant::String("0.0"), false, 0},
-                                           BoolCase{"MinusOneText", Variant::String("-1"), true, 0},
                                            BoolCase{"FractionText", Variant::String("0.5"), true, 0},
                                            BoolCase{"Double", Variant::Double(0.1), true, 0},
-                                           BoolCase{"ZeroInteger", Variant::Integer(0), false, 0},
-                                           BoolCase{"Long", Variant::Long(2), true, 0},
                                            BoolCase{"Empty", Variant(), false, 0},
                                            BoolCase{"Null", Variant::Null(), false, err::kInvalidUseOfNull},
                                            BoolCase{"Word", Variant::String("yes"), false, err::kTypeMismatch},
                                            BoolCase{"EmptyText", Variant::String(""), false, err::kTypeMismatch}),
                          testing::CaseName());
 
-// ---------------------------------------------------------------------------
 // Val
 
 struct ValCase {
@@ -218,13 +187,11 @@ TEST_P(ValTest, ReadsTheLeadingNumber) {
 INSTANTIATE_TEST_SUITE_P(Conversions, ValTest,
                          ::testing::Values(ValCase{"4711", 4711}, ValCase{"12abc", 12},
                                            ValCase{"  12  34 abc", 1234},  // blanks inside the number are skipped
-                                           ValCase{"1\t2\n3", 123}, ValCase{"-1.5e2x", -150}, ValCase{"+5", 5},
-                                           ValCase{".5", 0.5}, ValCase{"1,234", 1},  // no thousands separators
-                                           ValCase{"1e", 1}, ValCase{"2.5.1", 2.5}, ValCase{"abc", 0}, ValCase{"", 0},
-                                           ValCase{"--5", 0}, ValCase{"-", 0}, ValCase{"&HFFFF", -1},
-                                           ValCase{"&H7FFF", 32767}, ValCase{"&H10000", 65536},
-                                           ValCase{"&HFFFFFFFF", -1}, ValCase{"&O17", 15}, ValCase{"&HG", 0},
-                                           ValCase{"&H1Fzz", 31}));
+                                           ValCase{"-1.5e2x", -150}, ValCase{".5", 0.5},
+                                           ValCase{"1,234", 1},  // no thousands separators
+                                           ValCase{"1e", 1}, ValCase{"2.5.1", 2.5}, ValCase{"", 0}, ValCase{"--5", 0},
+                                           ValCase{"&HFFFF", -1}, ValCase{"&H10000", 65536}, ValCase{"&HFFFFFFFF", -1},
+                                           ValCase{"&O17", 15}, ValCase{"&H1Fzz", 31}));
 
 TEST(Val, OfAVariantReadsItsText) {
   EXPECT_DOUBLE_EQ(Val(Variant::Long(12)), 12);
@@ -240,7 +207,6 @@ TEST(Val, NumberBeyondDoubleOverflows) {
   EXPECT_EQ(ErrorOf([] { Val(std::string_view("1e400")); }), err::kOverflow);
 }
 
-// ---------------------------------------------------------------------------
 // CStr
 
 struct StrCase {
@@ -257,21 +223,16 @@ TEST_P(CStrTest, WritesTheRunTimesText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Conversions, CStrTest,
-    ::testing::Values(
-        StrCase{"Integer", Variant::Integer(-5), "-5"}, StrCase{"Long", Variant::Long(2147483647), "2147483647"},
-        StrCase{"WholeDouble", Variant::Double(100), "100"}, StrCase{"Tenth", Variant::Double(0.1), "0.1"},
-        StrCase{"NegativeHalf", Variant::Double(-2.5), "-2.5"},
-        StrCase{"FifteenDigits", Variant::Double(123456789012345.0), "123456789012345"},
-        StrCase{"LargeSwitchesToExponent", Variant::Double(1e15), "1E+15"},
-        StrCase{"LargeWithFraction", Variant::Double(2.5e20), "2.5E+20"},
-        StrCase{"RoundedToFifteen", Variant::Double(1234567.1234567891), "1234567.12345679"},
-        StrCase{"Third", Variant::Double(1.0 / 3), "0.333333333333333"},
-        StrCase{"SmallStillPlain", Variant::Double(0.0001), "0.0001"},
-        StrCase{"SmallSwitchesToExponent", Variant::Double(0.00001), "1E-05"},
-        StrCase{"SmallWithFraction", Variant::Double(1.5e-7), "1.5E-07"},
-        StrCase{"NegativeZero", Variant::Double(-0.0), "0"}, StrCase{"True", Variant::Boolean(true), "True"},
-        StrCase{"False", Variant::Boolean(false), "False"}, StrCase{"Empty", Variant(), ""},
-        StrCase{"Text", Variant::String("as is "), "as is "}),
+    ::testing::Values(StrCase{"Long", Variant::Long(2147483647), "2147483647"},
+                      StrCase{"NegativeHalf", Variant::Double(-2.5), "-2.5"},
+                      StrCase{"FifteenDigits", Variant::Double(123456789012345.0), "123456789012345"},
+                      StrCase{"LargeSwitchesToExponent", Variant::Double(1e15), "1E+15"},
+                      StrCase{"RoundedToFifteen", Variant::Double(1234567.1234567891), "1234567.12345679"},
+                      StrCase{"Third", Variant::Double(1.0 / 3), "0.333333333333333"},
+                      StrCase{"SmallSwitchesToExponent", Variant::Double(0.00001), "1E-05"},
+                      StrCase{"NegativeZero", Variant::Double(-0.0), "0"},
+                      StrCase{"True", Variant::Boolean(true), "True"}, StrCase{"Empty", Variant(), ""},
+                      StrCase{"Text", Variant::String("as is "), "as is "}),
     testing::CaseName());
 
 TEST(CStr, NullAndObjectRaise) {
@@ -279,7 +240,6 @@ TEST(CStr, NullAndObjectRaise) {
   EXPECT_EQ(ErrorOf([] { CStr(AnObject()); }), err::kTypeMismatch);
 }
 
-// ---------------------------------------------------------------------------
 // Comparison with a number, and equality
 
 struct CompareCase {
@@ -305,12 +265,8 @@ TEST_P(CompareWithNumberTest, OrdersOrRaises) {
 INSTANTIATE_TEST_SUITE_P(
     Conversions, CompareWithNumberTest,
     ::testing::Values(CompareCase{"EmptyIsZero", Variant(), 0, 0, 0},
-                      CompareCase{"IntegerZero", Variant::Integer(0), 0, 0, 0},
-                      CompareCase{"DoubleZero", Variant::Double(0.0), 0, 0, 0},
-                      CompareCase{"TextZero", Variant::String("0"), 0, 0, 0},
                       CompareCase{"TextNumberAbove", Variant::String("1050"), 0, 1, 0},
                       CompareCase{"TextNegativeWithBlanks", Variant::String(" -3 "), 0, -1, 0},
-                      CompareCase{"LongEqual", Variant::Long(5), 5, 0, 0},
                       CompareCase{"TrueIsMinusOne", Variant::Boolean(true), 0, -1, 0},
                       CompareCase{"NullIsNoAnswer", Variant::Null(), 0, std::nullopt, 0},
                       CompareCase{"LettersRaise", Variant::String("abc"), 0, std::nullopt, err::kTypeMismatch},
@@ -336,19 +292,15 @@ TEST_P(VariantEqualsTest, ComparesAsTheLanguageDoes) {
 INSTANTIATE_TEST_SUITE_P(
     Conversions, VariantEqualsTest,
     ::testing::Values(EqualsCase{"LongAndInteger", Variant::Long(21), Variant::Integer(21), true},
-                      EqualsCase{"DoubleAndInteger", Variant::Double(21), Variant::Integer(21), true},
                       EqualsCase{"DifferentNumbers", Variant::Integer(21), Variant::Long(22), false},
                       EqualsCase{"TextAndNumber", Variant::String("21"), Variant::Long(21), false},
                       EqualsCase{"NullNeverEqual", Variant::Null(), Variant::Null(), false},
-                      EqualsCase{"NullAndZero", Variant::Null(), Variant::Integer(0), false},
-                      EqualsCase{"EmptyAndEmpty", Variant(), Variant(), true},
                       EqualsCase{"EmptyAndZero", Variant(), Variant::Integer(0), true},
                       EqualsCase{"EmptyAndEmptyText", Variant(), Variant::String(""), true},
                       EqualsCase{"TextCaseMatters", Variant::String("a"), Variant::String("A"), false},
                       EqualsCase{"TrueAndMinusOne", Variant::Boolean(true), Variant::Integer(-1), true}),
     testing::CaseName());
 
-// ---------------------------------------------------------------------------
 // Subtypes and errors
 
 TEST(Variant, RawAccessOfAnotherSubtypeIsATypeMismatch) {

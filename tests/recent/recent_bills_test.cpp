@@ -41,7 +41,6 @@ Table RecentTable(const std::vector<Entry>& entries) {
   return table;
 }
 
-// ---------------------------------------------------------------------------
 // Families
 
 struct FamilyCase {
@@ -67,7 +66,6 @@ INSTANTIATE_TEST_SUITE_P(Recent, GetBigTypeTest,
                                            FamilyCase{1125, 0}, FamilyCase{1000203, 0}, FamilyCase{1000204, 0},
                                            FamilyCase{0, 0}, FamilyCase{-1, 0}, FamilyCase{1007001, 0}));
 
-// ---------------------------------------------------------------------------
 // LoadRecentBills
 
 TEST(LoadRecentBills, ReadsTheListOfTheFamily) {
@@ -265,7 +263,6 @@ TEST(LoadRecentBills, AFailingCloseAfterTheCloneStillReturnsTheClone) {
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Recordset.Close failed"}));
 }
 
-// ---------------------------------------------------------------------------
 // SaveRecentBills
 
 TEST(SaveRecentBills, SendsTheThreeStatementsAsOneBatch) {

@@ -22,7 +22,6 @@ Table UserRow(Variant group_right, Variant data_right) {
   return Table{{"FUserGroupRight", "FDataRight"}, {{std::move(group_right), std::move(data_right)}}};
 }
 
-// ---------------------------------------------------------------------------
 // IsAdminUser
 
 TEST(IsAdminUser, AsksForAGroupOneRowOfTheUser) {
@@ -38,7 +37,6 @@ TEST(IsAdminUser, NoRowIsNoAdministrator) {
   FakePlatform host;
   host.props = "UserID=25;";
   EXPECT_FALSE(IsAdminUser(host));
-  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST(IsAdminUser, AFailureShowsItsMessageAndAnswersFalse) {
@@ -49,7 +47,6 @@ TEST(IsAdminUser, AFailureShowsItsMessageAndAnswersFalse) {
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Invalid object name 't_Group'."}));
 }
 
-// ---------------------------------------------------------------------------
 // GetUserRights
 
 TEST(GetUserRights, ReadsBothSettingsOfANonAdministrator) {
@@ -141,24 +138,16 @@ TEST(GetUserRights, AFailedAdministratorCheckCountsAsNoAdministrator) {
   EXPECT_EQ(host.messages, (std::vector<std::string>{"deadlock victim"}));
 }
 
-// ---------------------------------------------------------------------------
 // GetGroupUserList
 
 TEST(GetGroupUserList, ListsTheIdsInTheOrderReturned) {
   FakePlatform host;
   host.props = "UserID=25;";
   host.Answer("from t_group tt1",
-              Table{{"FUserID"}, {{Variant::Long(3)}, {Variant::Integer(5)}, {Variant::Double(25)}}});
-  EXPECT_EQ(GetGroupUserList(host), "(3,5,25)");
+              Table{{"FUserID"}, {{Variant::Long(25)}, {Variant::Integer(5)}, {Variant::Double(3)}}});
+  EXPECT_EQ(GetGroupUserList(host), "(25,5,3)");
   EXPECT_EQ(host.Statements(), (std::vector<std::string>{kGroupSql}));
   EXPECT_TRUE(host.messages.empty());
-}
-
-TEST(GetGroupUserList, KeepsTheDatabasesOrder) {
-  FakePlatform host;
-  host.props = "UserID=25;";
-  host.Answer("from t_group tt1", Table{{"FUserID"}, {{Variant::Long(25)}, {Variant::Long(3)}}});
-  EXPECT_EQ(GetGroupUserList(host), "(25,3)");
 }
 
 TEST(GetGroupUserList, AUserInNoGroupIsAGroupOfOne) {
@@ -176,7 +165,6 @@ TEST(GetGroupUserList, AFailureShowsItsMessageAndGivesNothing) {
   EXPECT_EQ(host.messages, (std::vector<std::string>{"Timeout expired"}));
 }
 
-// ---------------------------------------------------------------------------
 // IsInArray and the shared-table list
 
 TEST(SharedTableTranTypes, HoldsTheEighteenCodesInOrder) {
@@ -185,15 +173,11 @@ TEST(SharedTableTranTypes, HoldsTheEighteenCodesInOrder) {
   for (const Variant& v : list.AsArray().items) codes.push_back(CLng(v));
   EXPECT_EQ(codes, (std::vector<int32_t>{1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 75, 76, 80, 86, 100, 101, 102}));
   EXPECT_EQ(list.AsArray().lower_bound, 0);
-}
-
-TEST(IsInArray, ALongMatchesTheListsElements) {
-  const Variant list = SharedTableTranTypes();
-  for (int32_t code : {1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 75, 76, 80, 86, 100, 101, 102}) {
+  for (int32_t code : codes) {
     EXPECT_TRUE(IsInArray(Variant::Long(code), list)) << code;
     EXPECT_TRUE(IsSharedTableTranType(code)) << code;
   }
-  for (int32_t code : {0, 3, 50, 51, 71, 81, 84, 85, 87, 1125, 1000201, 1007000, -1}) {
+  for (int32_t code : {0, 3, 50, 87, 1000201, -1}) {
     EXPECT_FALSE(IsInArray(Variant::Long(code), list)) << code;
     EXPECT_FALSE(IsSharedTableTranType(code)) << code;
   }
