@@ -126,8 +126,7 @@ class Fields final : public HostObject {
 class Recordset final : public HostObject {
  public:
   explicit Recordset(std::shared_ptr<const Table> table)
-      : HostObject(L"Recordset", {L"EOF", L"BOF", L"RecordCount", L"Fields", L"MoveNext", L"MoveFirst", L"Clone",
-                                  L"Close", L"State"}),
+      : HostObject(L"Recordset", {L"EOF", L"RecordCount", L"Fields", L"MoveNext", L"Clone", L"Close", L"State"}),
         cursor_(std::make_shared<Cursor>()) {
     cursor_->table = std::move(table);
   }
@@ -138,7 +137,6 @@ class Recordset final : public HostObject {
     if (member == L"State") return SetLong(result, cursor_->closed ? 0 : 1);
     cursor_->RequireOpen();
     if (member == L"EOF") return SetBool(result, cursor_->Eof());
-    if (member == L"BOF") return SetBool(result, cursor_->position == 0 && cursor_->table->rows.empty());
     if (member == L"RecordCount") return SetLong(result, static_cast<long>(cursor_->table->rows.size()));
     if (member == L"Fields") {
       if (args.Count() == 0) return ReturnObject(new Fields(cursor_), result);
@@ -147,10 +145,6 @@ class Recordset final : public HostObject {
     if (member == L"MoveNext") {
       if (cursor_->Eof()) throw HostError{kNoCurrentRecord, L"Either BOF or EOF is True."};
       ++cursor_->position;
-      return;
-    }
-    if (member == L"MoveFirst") {
-      cursor_->position = 0;
       return;
     }
     // A clone shares the rows and starts at the first one.
@@ -252,12 +246,20 @@ class ValueList final : public HostObject {
   std::vector<VARIANT> items_;
 };
 
-class ClassInfo final : public HostObject {
+// The read services and the connection: `sql_index` is where the statement
+// stands among the arguments.
+class StatementService final : public HostObject {
  public:
-  ClassInfo() : HostObject(L"ClassInfo", {L"GetData"}) {}
+  StatementService(const wchar_t* name, const wchar_t* member, UINT sql_index)
+      : HostObject(name, {member}), sql_index_(sql_index) {}
 
  protected:
-  void Handle(const std::wstring&, const CallArgs& args, VARIANT& result) override { Answer(args.Text(1), result); }
+  void Handle(const std::wstring&, const CallArgs& args, VARIANT& result) override {
+    Answer(args.Text(sql_index_), result);
+  }
+
+ private:
+  UINT sql_index_;
 };
 
 class ClassUpdate final : public HostObject {
@@ -313,30 +315,12 @@ class SecurityInfo final : public HostObject {
     switch (outcome) {
       case AccessOutcome::Allow:
         return SetBool(result, true);
-      case AccessOutcome::Refuse:
-        return SetBool(result, false);
       case AccessOutcome::Deny:
         throw HostError{kAccessDenied, L"You have no right to do this."};
       case AccessOutcome::Fail:
         throw HostError{E_FAIL, L"The security service failed."};
     }
   }
-};
-
-class BillData final : public HostObject {
- public:
-  BillData() : HostObject(L"GetData", {L"ExecuteSQL"}) {}
-
- protected:
-  void Handle(const std::wstring&, const CallArgs& args, VARIANT& result) override { Answer(args.Text(1), result); }
-};
-
-class AppConnection final : public HostObject {
- public:
-  AppConnection() : HostObject(L"AppConnection", {L"Execute"}) {}
-
- protected:
-  void Handle(const std::wstring&, const CallArgs& args, VARIANT& result) override { Answer(args.Text(0), result); }
 };
 
 // ---- The toolbar: band "mnuRecBill" with 20 tools ----
@@ -356,7 +340,6 @@ class Tool final : public HostObject {
         index_(index) {}
 
  protected:
-  bool Journaled() const override { return true; }
   void Handle(const std::wstring& member, const CallArgs& args, VARIANT& result) override {
     ToolState& tool = (*tools_)[index_];
     if (args.IsPut()) {
@@ -425,28 +408,6 @@ std::vector<std::wstring> SplitCells(const std::wstring& text) {
   }
 }
 
-// For test output: control characters, non-ASCII text and backslashes as
-// escapes.
-std::wstring EscapeAll(const std::wstring& text) {
-  std::wstring out;
-  for (const wchar_t c : text) {
-    if (c == L'\\') {
-      out += L"\\\\";
-    } else if (c == L'\r') {
-      out += L"\\r";
-    } else if (c == L'\n') {
-      out += L"\\n";
-    } else if (c < 32 || c > 126) {
-      wchar_t code[8];
-      swprintf(code, 8, L"\\u%04X", static_cast<unsigned>(c));
-      out += code;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // "\uXXXX" escapes to characters; everything else unchanged.
 std::wstring Unescape(const std::wstring& text) {
   std::wstring out;
@@ -473,16 +434,13 @@ class Recorder final : public HostObject {
   void Handle(const std::wstring& member, const CallArgs& args, VARIANT& result) override {
     Script& script = CurrentScript();
     if (member == L"Reset") return ResetState();
-    if (member == L"Props") {
-      if (args.IsPut()) {
-        VARIANT value;
-        VariantInit(&value);
-        VariantChangeType(&value, &args.PutValue(), 0, VT_BSTR);
-        script.props = V_BSTR(&value) ? V_BSTR(&value) : L"";
-        VariantClear(&value);
-        return;
-      }
-      return SetText(result, script.props);
+    if (member == L"Props") {  // assigned only
+      VARIANT value;
+      VariantInit(&value);
+      VariantChangeType(&value, &args.PutValue(), 0, VT_BSTR);
+      script.props = V_BSTR(&value) ? V_BSTR(&value) : L"";
+      VariantClear(&value);
+      return;
     }
     if (member == L"Answer") {
       Table table;
@@ -506,10 +464,9 @@ class Recorder final : public HostObject {
     }
     if (member == L"Access") {
       const std::wstring outcome = args.Text(1);
-      script.access[args.Long(0)] = outcome == L"deny"     ? AccessOutcome::Deny
-                                    : outcome == L"refuse" ? AccessOutcome::Refuse
-                                    : outcome == L"fail"   ? AccessOutcome::Fail
-                                                           : AccessOutcome::Allow;
+      script.access[args.Long(0)] = outcome == L"deny"   ? AccessOutcome::Deny
+                                    : outcome == L"fail" ? AccessOutcome::Fail
+                                                         : AccessOutcome::Allow;
       return;
     }
     if (member == L"Hide") return HideProgId(args.Text(0));
@@ -530,7 +487,7 @@ class Recorder final : public HostObject {
       const DWORD length = GetEnvironmentVariableW(args.Text(0).c_str(), value, 1024);
       return SetText(result, length < 1024 ? std::wstring(value, length) : L"");
     }
-    if (member == L"Escape") return SetText(result, EscapeAll(args.Text(0)));
+    if (member == L"Escape") return SetText(result, Escape(args.Text(0)));
     if (member == L"Unescape") return SetText(result, Unescape(args.Text(0)));
     if (member == L"FactoryProgId") return SetText(result, ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID));
     if (member == L"ReadUtf8") return SetText(result, ReadUtf8(args.Text(0)));
@@ -563,32 +520,24 @@ class Recorder final : public HostObject {
 
 }  // namespace
 
-HostObject* CreateHostObject(HostClass kind) {
-  switch (kind) {
-    case HostClass::ShareProps:
-      return new ShareProps();
-    case HostClass::ServiceFactory:
-      return new ServiceFactory();
-    case HostClass::ValueList:
-      return new ValueList();
-    case HostClass::ClassInfo:
-      return new ClassInfo();
-    case HostClass::ClassUpdate:
-      return new ClassUpdate();
-    case HostClass::SysInfo:
-      return new SysInfo();
-    case HostClass::SecurityInfo:
-      return new SecurityInfo();
-    case HostClass::BillData:
-      return new BillData();
-    case HostClass::AppConnection:
-      return new AppConnection();
-    case HostClass::Toolbar:
-      return new Toolbar();
-    case HostClass::Recorder:
-      return new Recorder();
-  }
-  return nullptr;
+template <class T>
+HostObject* Make() {
+  return new T();
 }
+
+const HostClassEntry kHostClasses[kHostClassCount] = {
+    {L"ZetPropsMgr.ShareProps", Make<ShareProps>},
+    {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), Make<ServiceFactory>},
+    {ZET_WIDEN(ZET_VALUE_LIST_PROGID), Make<ValueList>},
+    {L"ZetMClass.ClassInfo", []() -> HostObject* { return new StatementService(L"ClassInfo", L"GetData", 1); }},
+    {L"ZetMClass.ClassUpdate", Make<ClassUpdate>},
+    {L"ZetBillDataAccess.SysInfo", Make<SysInfo>},
+    {L"ZetEBSBase.SecurityInfo", Make<SecurityInfo>},
+    {L"ZetBillDataAccess.GetData", []() -> HostObject* { return new StatementService(L"GetData", L"ExecuteSQL", 1); }},
+    {L"ZetConnection.AppConnection",
+     []() -> HostObject* { return new StatementService(L"AppConnection", L"Execute", 0); }},
+    {L"ZetTestHost.Toolbar", Make<Toolbar>},
+    {L"ZetTestHost.Recorder", Make<Recorder>},
+};
 
 }  // namespace zet::testhost

@@ -4,21 +4,13 @@ namespace zet::testhost {
 
 class HostObject;
 
-enum class HostClass {
-  ShareProps,
-  ServiceFactory,
-  ValueList,
-  ClassInfo,
-  ClassUpdate,
-  SysInfo,
-  SecurityInfo,
-  BillData,
-  AppConnection,
-  Toolbar,
-  Recorder,
+// A class the host registers: its ProgID and how a new object of it (with
+// one reference) is made.
+struct HostClassEntry {
+  const wchar_t* prog_id;
+  HostObject* (*make)();
 };
-
-// A new object of the class with one reference.
-HostObject* CreateHostObject(HostClass kind);
+inline constexpr unsigned kHostClassCount = 11;
+extern const HostClassEntry kHostClasses[kHostClassCount];
 
 }  // namespace zet::testhost

@@ -11,42 +11,20 @@
 #include "host_classes.hpp"
 #include "host_object.hpp"
 
-#define ZET_WIDEN2(text) L##text
-#define ZET_WIDEN(text) ZET_WIDEN2(text)
-
 namespace zet::testhost {
 
 namespace {
 
-struct Registration {
-  const wchar_t* prog_id;
-  GUID clsid;
-  HostClass kind;
-};
-
-constexpr GUID HostClsid(unsigned char n) {
-  return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, n}};
+// Host class n (from 1) has the CLSID ending in n.
+constexpr GUID HostClsid(unsigned n) {
+  return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, static_cast<unsigned char>(n)}};
 }
-
-const Registration kClasses[] = {
-    {L"ZetPropsMgr.ShareProps", HostClsid(1), HostClass::ShareProps},
-    {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), HostClsid(2), HostClass::ServiceFactory},
-    {ZET_WIDEN(ZET_VALUE_LIST_PROGID), HostClsid(3), HostClass::ValueList},
-    {L"ZetMClass.ClassInfo", HostClsid(4), HostClass::ClassInfo},
-    {L"ZetMClass.ClassUpdate", HostClsid(5), HostClass::ClassUpdate},
-    {L"ZetBillDataAccess.SysInfo", HostClsid(6), HostClass::SysInfo},
-    {L"ZetEBSBase.SecurityInfo", HostClsid(7), HostClass::SecurityInfo},
-    {L"ZetBillDataAccess.GetData", HostClsid(8), HostClass::BillData},
-    {L"ZetConnection.AppConnection", HostClsid(9), HostClass::AppConnection},
-    {L"ZetTestHost.Toolbar", HostClsid(10), HostClass::Toolbar},
-    {L"ZetTestHost.Recorder", HostClsid(11), HostClass::Recorder},
-};
 
 HMODULE module_handle = nullptr;
 
 class Factory final : public IClassFactory {
  public:
-  explicit Factory(HostClass kind) : kind_(kind) {}
+  explicit Factory(const HostClassEntry& entry) : entry_(entry) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -66,7 +44,7 @@ class Factory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** result) override {
     *result = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    HostObject* object = CreateHostObject(kind_);
+    HostObject* object = entry_.make();
     const HRESULT hr = object->QueryInterface(iid, result);
     object->Release();
     return hr;
@@ -75,7 +53,7 @@ class Factory final : public IClassFactory {
 
  private:
   LONG references_ = 1;
-  HostClass kind_;
+  const HostClassEntry& entry_;
 };
 
 std::wstring GuidText(const GUID& guid) {
@@ -109,9 +87,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   *result = nullptr;
-  for (const Registration& entry : kClasses) {
-    if (entry.clsid == clsid) {
-      auto* factory = new Factory(entry.kind);
+  for (unsigned n = 0; n < kHostClassCount; ++n) {
+    if (HostClsid(n + 1) == clsid) {
+      auto* factory = new Factory(kHostClasses[n]);
       const HRESULT hr = factory->QueryInterface(iid, result);
       factory->Release();
       return hr;
@@ -128,8 +106,9 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(module_handle, path, MAX_PATH);
-  for (const Registration& entry : kClasses) {
-    const std::wstring clsid = GuidText(entry.clsid);
+  for (unsigned n = 0; n < kHostClassCount; ++n) {
+    const HostClassEntry& entry = kHostClasses[n];
+    const std::wstring clsid = GuidText(HostClsid(n + 1));
     const std::wstring key = L"CLSID\\" + clsid;
     if (!SetText(entry.prog_id, nullptr, entry.prog_id) ||
         !SetText(std::wstring(entry.prog_id) + L"\\CLSID", nullptr, clsid) || !SetText(key, nullptr, entry.prog_id) ||
@@ -142,9 +121,9 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-  for (const Registration& entry : kClasses) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.prog_id);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(entry.clsid)).c_str());
+  for (unsigned n = 0; n < kHostClassCount; ++n) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kHostClasses[n].prog_id);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(HostClsid(n + 1))).c_str());
   }
   return S_OK;
 }

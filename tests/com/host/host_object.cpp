@@ -20,60 +20,17 @@ State& Shared() {
   return *state;
 }
 
-// Appends the line to the file named by ZETTESTHOST_LOG, for a person reading
-// a failed run.
-void AppendToLogFile(const std::wstring& line) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"ZETTESTHOST_LOG", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  const std::wstring text = line + L"\r\n";
-  const int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
-  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 std::wstring TypeName(VARTYPE type) {
-  switch (type) {
-    case VT_EMPTY:
-      return L"EMPTY";
-    case VT_NULL:
-      return L"NULL";
-    case VT_I2:
-      return L"I2";
-    case VT_I4:
-      return L"I4";
-    case VT_R4:
-      return L"R4";
-    case VT_R8:
-      return L"R8";
-    case VT_CY:
-      return L"CY";
-    case VT_DATE:
-      return L"DATE";
-    case VT_BSTR:
-      return L"BSTR";
-    case VT_DISPATCH:
-      return L"DISPATCH";
-    case VT_ERROR:
-      return L"ERROR";
-    case VT_BOOL:
-      return L"BOOL";
-    case VT_VARIANT:
-      return L"VARIANT";
-    case VT_UNKNOWN:
-      return L"UNKNOWN";
-    case VT_UI1:
-      return L"UI1";
-    default:
-      return L"VT" + std::to_wstring(type);
-  }
+  static const std::map<VARTYPE, const wchar_t*> names = {{VT_EMPTY, L"EMPTY"},    {VT_NULL, L"NULL"},
+                                                          {VT_I2, L"I2"},          {VT_I4, L"I4"},
+                                                          {VT_R4, L"R4"},          {VT_R8, L"R8"},
+                                                          {VT_CY, L"CY"},          {VT_DATE, L"DATE"},
+                                                          {VT_BSTR, L"BSTR"},      {VT_DISPATCH, L"DISPATCH"},
+                                                          {VT_ERROR, L"ERROR"},    {VT_BOOL, L"BOOL"},
+                                                          {VT_UI1, L"UI1"},        {VT_VARIANT, L"VARIANT"},
+                                                          {VT_UNKNOWN, L"UNKNOWN"}};
+  const auto it = names.find(type);
+  return it != names.end() ? it->second : L"VT" + std::to_wstring(type);
 }
 
 std::wstring DescribePlain(const VARIANT& value) {
@@ -132,49 +89,26 @@ std::wstring DescribeArray(SAFEARRAY* array, VARTYPE element) {
 
 Cell ParseCell(const std::wstring& text) {
   Cell cell;
-  if (text == L"<null>") return cell;
   if (text.rfind(L"s:", 0) == 0) {
-    cell.kind = Cell::Kind::Text;
     cell.text = text.substr(2);
     return cell;
   }
   wchar_t* end = nullptr;
-  const long number = std::wcstol(text.c_str(), &end, 10);
-  if (!text.empty() && *end == L'\0') {
-    cell.kind = Cell::Kind::Long;
-    cell.number = number;
-    return cell;
-  }
-  const double real = std::wcstod(text.c_str(), &end);
-  if (!text.empty() && *end == L'\0' && text.find(L'.') != std::wstring::npos) {
-    cell.kind = Cell::Kind::Double;
-    cell.real = real;
-    return cell;
-  }
-  cell.kind = Cell::Kind::Text;
+  cell.number = std::wcstol(text.c_str(), &end, 10);
+  cell.is_text = text.empty() || *end != L'\0';
   cell.text = text;
   return cell;
 }
 
 void CellToVariant(const Cell& cell, VARIANT& out) {
   VariantInit(&out);
-  switch (cell.kind) {
-    case Cell::Kind::Null:
-      V_VT(&out) = VT_NULL;
-      break;
-    case Cell::Kind::Long:
-      V_VT(&out) = VT_I4;
-      V_I4(&out) = cell.number;
-      break;
-    case Cell::Kind::Double:
-      V_VT(&out) = VT_R8;
-      V_R8(&out) = cell.real;
-      break;
-    case Cell::Kind::Text:
-      V_VT(&out) = VT_BSTR;
-      V_BSTR(&out) = SysAllocStringLen(cell.text.data(), static_cast<UINT>(cell.text.size()));
-      break;
+  if (!cell.is_text) {
+    V_VT(&out) = VT_I4;
+    V_I4(&out) = cell.number;
+    return;
   }
+  V_VT(&out) = VT_BSTR;
+  V_BSTR(&out) = SysAllocStringLen(cell.text.data(), static_cast<UINT>(cell.text.size()));
 }
 
 std::wstring Escape(const std::wstring& text) {
@@ -379,7 +313,6 @@ void ResetState() {
 
 void Journal(const std::wstring& line) {
   Shared().journal.push_back(line);
-  AppendToLogFile(line);
 }
 
 const std::vector<std::wstring>& JournalLines() {

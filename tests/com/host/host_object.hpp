@@ -28,13 +28,12 @@ constexpr HRESULT RuntimeError(int number) {
 
 // One cell of a scripted answer.
 struct Cell {
-  enum class Kind { Null, Long, Double, Text } kind = Kind::Null;
+  bool is_text = true;
   long number = 0;
-  double real = 0;
   std::wstring text;
 };
-// Cell from the script's notation: "<null>", an integer, a number with a
-// decimal point, "s:" followed by forced text, or any other text.
+// Cell from the script's notation: an integer, "s:" followed by forced text,
+// or any other text.
 Cell ParseCell(const std::wstring& text);
 void CellToVariant(const Cell& cell, VARIANT& out);
 
@@ -107,7 +106,7 @@ void ReturnObject(HostObject* object, VARIANT& result);
 
 // ---- The shared state of the host: script, journal, live objects. ----
 
-enum class AccessOutcome { Allow, Refuse, Deny, Fail };
+enum class AccessOutcome { Allow, Deny, Fail };
 
 struct Script {
   std::wstring props;

@@ -35,14 +35,6 @@ Check "neutral result", visible, False
 Check "sInfo as it was", info, "before"
 CheckLines "one line per message", Messages(), Array("Login failed.\r\nSecond line.")
 
-Scenario "navigation with a rejected statement keeps the result at 0"
-rec.Props = "UserID=16;"
-rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "0|0"
-rec.Fail " select ISNULL(", "Timeout expired"
-id = mb.GetMoveInterID(1050, 2, 1)
-Check "neutral result", id, CLng(0)
-CheckLines "message", Messages(), Array("Timeout expired")
-
 Scenario "to-do counter with a failing count"
 rec.Props = "UserID=1;"
 rec.Answer "FROM t_Group WHERE FUserID=1 AND FGroupID=1", "X", "1"

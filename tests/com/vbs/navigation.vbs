@@ -48,15 +48,6 @@ CheckLines "statement with the property string", JournalLines("GetData."), Array
 Check "recordset closed", UBound(JournalLines("Recordset.Close(")), CLng(0)
 CheckReleased "after the call", kCallScopedClasses
 
-Scenario "the same bill given as a text"
-rec.Props = "UserID=16;"
-rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "2|0"
-rec.Answer " select ISNULL(max(", "X", "0"
-id = mb.GetMoveInterID("1050", 1, 1)
-Check "stays on the bill", id, CLng(1050)
-Check "statement", rec.Statement(rec.StatementCount), _
-  " select ISNULL(max(v1.FInterID),0) from ICStockBill v1 where v1.FTranType=1 and v1.FInterID<1050 and v1.FBillerID=16"
-
 Scenario "next receivable bill after 77 for an administrator"
 rec.Props = "UserID=1;"
 rec.Answer "FROM t_Group WHERE FUserID=1 AND FGroupID=1", "X", "1"

@@ -80,14 +80,20 @@ Check "due orders", StatementWith("From POOrder v1"), _
 CheckLines "no message", Messages(), Array()
 Set list = Nothing
 
+' A user of 16394's kind with voucher positions granted: the data rights and
+' the voucher access mask decide whose vouchers the checker counts.
+Sub VoucherScript(dataRight, mask)
+  rec.Props = "UserID=16394;"
+  rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "0|" & dataRight
+  rec.Answer "select 1 from t_AccessControl", "X", "1"
+  rec.Answer "select FAccessMask from t_AccessControl", "FAccessMask", "131072"
+  rec.Answer " SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=4", "FAccessMask", mask
+End Sub
+
 ' The security service refuses right 8 with 0x80044010: the component must
 ' read that number through the automation boundary to narrow the vouchers.
 Scenario "vouchers of the user's groups: right 8 denied, 16 granted"
-rec.Props = "UserID=16394;"
-rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "0|8"
-rec.Answer "select 1 from t_AccessControl", "X", "1"
-rec.Answer "select FAccessMask from t_AccessControl", "FAccessMask", "131072"
-rec.Answer " SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=4", "FAccessMask", "33"
+VoucherScript 8, "33"
 rec.Answer "CashBeforePost", "FValue", "0"
 rec.Answer "v1.FCheckerID=-1", "FVoucherID", "31", "32"
 rec.Access 8, "deny"
@@ -105,11 +111,7 @@ CheckLines "a denial is an answer, not a failure", Messages(), Array()
 Set list = Nothing
 
 Scenario "vouchers of the user alone: rights 8 and 16 denied"
-rec.Props = "UserID=16394;"
-rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "0|0"
-rec.Answer "select 1 from t_AccessControl", "X", "1"
-rec.Answer "select FAccessMask from t_AccessControl", "FAccessMask", "131072"
-rec.Answer " SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=4", "FAccessMask", "1"
+VoucherScript 0, "1"
 rec.Access 8, "deny"
 rec.Access 16, "deny"
 Set list = mb.GetToDoThingCount()
@@ -118,11 +120,7 @@ Check "checker vouchers", StatementWith("v1.FCheckerID=-1"), _
 Set list = Nothing
 
 Scenario "security service failing otherwise leaves vouchers unrestricted"
-rec.Props = "UserID=16394;"
-rec.Answer "FROM t_User WHERE", "FUserGroupRight|FDataRight", "0|0"
-rec.Answer "select 1 from t_AccessControl", "X", "1"
-rec.Answer "select FAccessMask from t_AccessControl", "FAccessMask", "131072"
-rec.Answer " SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=4", "FAccessMask", "1"
+VoucherScript 0, "1"
 rec.Access 8, "fail"
 Set list = mb.GetToDoThingCount()
 Check "checker vouchers", StatementWith("v1.FCheckerID=-1"), _
