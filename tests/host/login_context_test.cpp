@@ -44,31 +44,21 @@ INSTANTIATE_TEST_SUITE_P(LoginContext, FindPropValueTest,
                              PropCase{"DoubledSemicolon", "UserID=25;;", "UserID", "25"}),
                          CaseName());
 
-// Positions are held in signed 16-bit integers: a match or a ";" beyond
-// character 32,767 cannot be held, and the lookup gives "".
-TEST(FindPropValue, MatchPositionBeyond32767GivesNothing) {
+// Positions are held in signed 16-bit integers and count characters, not
+// bytes: a match or a ";" beyond character 32,767 cannot be held.
+TEST(FindPropValue, PositionsBeyond32767GiveNothing) {
   const std::string tail = "UserID=25;";
-  EXPECT_EQ(FindPropValue(std::string(32766, 'x') + tail, "UserID"), "25");  // at 32,767
-  EXPECT_EQ(FindPropValue(std::string(32767, 'x') + tail, "UserID"), "");    // at 32,768
-}
-
-TEST(FindPropValue, SemicolonPositionBeyond32767GivesNothing) {
-  // "UserID=" is 7 characters, so the ";" after v characters of value stands
-  // at v + 8 of the text cut at the match.
+  EXPECT_EQ(FindPropValue(std::string(32766, 'x') + tail, "UserID"), "25");
+  EXPECT_EQ(FindPropValue(std::string(32767, 'x') + tail, "UserID"), "");
+  // The ";" after v characters of value stands at v + 8 of the text cut at the match.
   EXPECT_EQ(FindPropValue("UserID=" + std::string(32759, 'a') + ";", "UserID"), std::string(32759, 'A'));
   EXPECT_EQ(FindPropValue("UserID=" + std::string(32760, 'a') + ";", "UserID"), "");
-}
-
-TEST(FindPropValue, PositionsCountCharactersNotBytes) {
-  // A three-byte character is one character of the host's strings.
   std::string prefix = "K=";
   for (int i = 0; i < 32763; ++i) prefix += "中";
   prefix += ";";
-  EXPECT_EQ(FindPropValue(prefix + "UserID=25;", "UserID"), "25");  // "UserID=" at 32,767
-  EXPECT_EQ(FindPropValue(prefix + "中UserID=25;", "UserID"), "");  // at 32,768
+  EXPECT_EQ(FindPropValue(prefix + "UserID=25;", "UserID"), "25");
+  EXPECT_EQ(FindPropValue(prefix + "中UserID=25;", "UserID"), "");
 }
-
-// Through the shared-properties service
 
 TEST(GetPropValue, AsksTheSharedPropertiesServiceTwiceWithProcessIdThenName) {
   FakePlatform host;

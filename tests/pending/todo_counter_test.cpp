@@ -242,16 +242,6 @@ TEST(GetToDoThingCount, AFailedVoucherLookupIsZeroAndTheLoopGoesOn) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST(GetToDoThingCount, AFailingSystemParameterServiceMeansZeroDays) {
-  FakePlatform host;
-  ScriptAdministrator(host);
-  host.Unregister("ZetBillDataAccess.SysInfo");
-  clsMoveBill bill(host);
-  ASSERT_NE(bill.GetToDoThingCount(), nullptr);
-  for (const std::string& sql : CountStatements(host)) EXPECT_NE(sql.find(")<=0 and "), std::string::npos) << sql;
-  EXPECT_TRUE(host.messages.empty());
-}
-
 TEST(GetToDoThingCount, AFailedAdministratorCheckMeansEveryPositionIsChecked) {
   FakePlatform host;
   host.Reject(" AND FGroupID=1", "deadlock victim");
@@ -268,28 +258,6 @@ TEST(GetToDoThingCount, AFailedAdministratorCheckMeansEveryPositionIsChecked) {
     if (sql.rfind(kFirstObject, 0) == 0) ++access_checks;
   }
   EXPECT_EQ(access_checks, 8);
-}
-
-TEST(GetToDoThingCount, ReadsTheRightsOnceAndCreatesTwoLists) {
-  FakePlatform host;
-  host.props = "UserID=16;";
-  ScriptUser(host, 0, 0);
-  ScriptGrantedEverywhere(host);
-  clsMoveBill bill(host);
-  ASSERT_NE(bill.GetToDoThingCount(), nullptr);
-
-  int rights_reads = 0;
-  int admin_checks = 0;
-  for (const std::string& sql : host.Statements()) {
-    if (sql.find("FROM t_User") != std::string::npos) ++rights_reads;
-    if (sql.find(" AND FGroupID=1") != std::string::npos) ++admin_checks;
-  }
-  // The method reads the scope once (its lookup asks for administrator status
-  // too) and the administrator status once; each voucher counter asks for the
-  // status again and stops at the missing voucher-object row.
-  EXPECT_EQ(rights_reads, 1);
-  EXPECT_EQ(admin_checks, 2 + 2);
-  EXPECT_EQ(host.CreatedCount(ValueListProgId()), 2);
 }
 
 }  // namespace
