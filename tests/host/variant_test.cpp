@@ -25,6 +25,27 @@ int32_t ErrorOf(const std::function<void()>& conversion) {
   return 0;
 }
 
+// One conversion's case: the result when `error` is 0, else the error raised.
+template <class T>
+struct ConversionCase {
+  const char* name;
+  Variant input;
+  T expected;
+  int32_t error;
+};
+
+template <class T, class Convert>
+void ExpectConversions(Convert convert, const std::vector<ConversionCase<T>>& cases) {
+  for (const ConversionCase<T>& c : cases) {
+    SCOPED_TRACE(c.name);
+    T got{};
+    EXPECT_EQ(ErrorOf([&] { got = convert(c.input); }), c.error);
+    if (c.error == 0) {
+      EXPECT_EQ(got, c.expected);
+    }
+  }
+}
+
 class NoMembers : public Dispatch {
  public:
   Variant Invoke(std::string_view, CallKind, std::span<Argument>) override { RaiseRuntimeError(err::kMemberNotFound); }
@@ -34,98 +55,63 @@ Variant AnObject() {
   return Variant::Object(std::make_shared<NoMembers>());
 }
 
-// CLng
-
-struct LongCase {
-  const char* name;
-  Variant input;
-  int32_t expected;  // when error is 0
-  int32_t error;
-};
-
-class CLngTest : public ::testing::TestWithParam<LongCase> {};
-
-TEST_P(CLngTest, ConvertsOrRaises) {
-  const LongCase& c = GetParam();
-  int32_t got = 0;
-  const int32_t error = ErrorOf([&] { got = CLng(c.input); });
-  EXPECT_EQ(error, c.error);
-  if (c.error == 0) {
-    EXPECT_EQ(got, c.expected);
-  }
+TEST(Conversions, CLng) {
+  ExpectConversions<int32_t>(
+      [](const Variant& v) { return CLng(v); },
+      {// Banker's rounding: halves go to the even neighbour.
+       {"HalfDownToEven", Variant::Double(2.5), 2, 0},
+       {"HalfUpToEven", Variant::Double(3.5), 4, 0},
+       {"NegativeHalfToEven", Variant::Double(-2.5), -2, 0},
+       {"TopEdge", Variant::Double(2147483647.49), 2147483647, 0},
+       {"TopEdgeRoundsOver", Variant::Double(2147483647.5), 0, err::kOverflow},
+       {"BottomEdgeHalfIsEven", Variant::Double(-2147483648.5), INT32_MIN, 0},
+       {"BelowBottom", Variant::Double(-2147483648.51), 0, err::kOverflow},
+       {"NotANumber", Variant::Double(std::numeric_limits<double>::quiet_NaN()), 0, err::kOverflow},
+       {"Long", Variant::Long(INT32_MIN), INT32_MIN, 0},
+       {"True", Variant::Boolean(true), -1, 0},
+       {"Empty", Variant(), 0, 0},
+       {"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
+       {"Object", AnObject(), 0, err::kTypeMismatch},
+       // Text as the run time reads it.
+       {"Blanks", Variant::String("  12 \t"), 12, 0},
+       {"TrailingMinus", Variant::String("12-"), -12, 0},
+       {"Parentheses", Variant::String("(12)"), -12, 0},
+       {"Thousands", Variant::String("1,234,567"), 1234567, 0},
+       {"TextHalfToEven", Variant::String("2.5"), 2, 0},
+       {"Exponent", Variant::String("1e3"), 1000, 0},
+       {"NegativeExponentForm", Variant::String(" -1.25e1 "), -12, 0},
+       {"Hex", Variant::String("&H10"), 16, 0},
+       {"HexWrapsToMinimum", Variant::String("&H80000000"), INT32_MIN, 0},
+       {"HexTooWide", Variant::String("&H100000000"), 0, err::kOverflow},
+       {"Octal", Variant::String("&O17"), 15, 0},
+       {"OctalWraps", Variant::String("&O37777777777"), -1, 0},
+       {"TextTooLarge", Variant::String("2147483648"), 0, err::kOverflow},
+       {"TextSmallest", Variant::String("-2147483648"), INT32_MIN, 0},
+       {"Letters", Variant::String("abc"), 0, err::kTypeMismatch},
+       {"EmptyText", Variant::String(""), 0, err::kTypeMismatch},
+       {"TrailingLetters", Variant::String("12abc"), 0, err::kTypeMismatch},
+       {"BadHexDigit", Variant::String("&HZZ"), 0, err::kTypeMismatch},
+       {"OctalDigitEight", Variant::String("&O8"), 0, err::kTypeMismatch},
+       {"TwoSigns", Variant::String("+-5"), 0, err::kTypeMismatch}});
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Conversions, CLngTest,
-    ::testing::Values(
-        // Banker's rounding: halves go to the even neighbour.
-        LongCase{"HalfDownToEven", Variant::Double(2.5), 2, 0}, LongCase{"HalfUpToEven", Variant::Double(3.5), 4, 0},
-        LongCase{"NegativeHalfToEven", Variant::Double(-2.5), -2, 0},
-        LongCase{"TopEdge", Variant::Double(2147483647.49), 2147483647, 0},
-        LongCase{"TopEdgeRoundsOver", Variant::Double(2147483647.5), 0, err::kOverflow},
-        LongCase{"BottomEdgeHalfIsEven", Variant::Double(-2147483648.5), INT32_MIN, 0},
-        LongCase{"BelowBottom", Variant::Double(-2147483648.51), 0, err::kOverflow},
-        LongCase{"NotANumber", Variant::Double(std::numeric_limits<double>::quiet_NaN()), 0, err::kOverflow},
-        LongCase{"Long", Variant::Long(INT32_MIN), INT32_MIN, 0}, LongCase{"True", Variant::Boolean(true), -1, 0},
-        LongCase{"Empty", Variant(), 0, 0}, LongCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
-        LongCase{"Object", AnObject(), 0, err::kTypeMismatch},
-        // Text as the run time reads it.
-        LongCase{"Blanks", Variant::String("  12 \t"), 12, 0},
-        LongCase{"TrailingMinus", Variant::String("12-"), -12, 0},
-        LongCase{"Parentheses", Variant::String("(12)"), -12, 0},
-        LongCase{"Thousands", Variant::String("1,234,567"), 1234567, 0},
-        LongCase{"TextHalfToEven", Variant::String("2.5"), 2, 0}, LongCase{"Exponent", Variant::String("1e3"), 1000, 0},
-        LongCase{"NegativeExponentForm", Variant::String(" -1.25e1 "), -12, 0},
-        LongCase{"Hex", Variant::String("&H10"), 16, 0},
-        LongCase{"HexWrapsToMinimum", Variant::String("&H80000000"), INT32_MIN, 0},
-        LongCase{"HexTooWide", Variant::String("&H100000000"), 0, err::kOverflow},
-        LongCase{"Octal", Variant::String("&O17"), 15, 0},
-        LongCase{"OctalWraps", Variant::String("&O37777777777"), -1, 0},
-        LongCase{"TextTooLarge", Variant::String("2147483648"), 0, err::kOverflow},
-        LongCase{"TextSmallest", Variant::String("-2147483648"), INT32_MIN, 0},
-        LongCase{"Letters", Variant::String("abc"), 0, err::kTypeMismatch},
-        LongCase{"EmptyText", Variant::String(""), 0, err::kTypeMismatch},
-        LongCase{"TrailingLetters", Variant::String("12abc"), 0, err::kTypeMismatch},
-        LongCase{"BadHexDigit", Variant::String("&HZZ"), 0, err::kTypeMismatch},
-        LongCase{"OctalDigitEight", Variant::String("&O8"), 0, err::kTypeMismatch},
-        LongCase{"TwoSigns", Variant::String("+-5"), 0, err::kTypeMismatch}),
-    testing::CaseName());
 
 // CInt
 
-struct IntCase {
-  const char* name;
-  Variant input;
-  int16_t expected;
-  int32_t error;
-};
-
-class CIntTest : public ::testing::TestWithParam<IntCase> {};
-
-TEST_P(CIntTest, ConvertsOrRaises) {
-  const IntCase& c = GetParam();
-  int16_t got = 0;
-  const int32_t error = ErrorOf([&] { got = CInt(c.input); });
-  EXPECT_EQ(error, c.error);
-  if (c.error == 0) {
-    EXPECT_EQ(got, c.expected);
-  }
+TEST(Conversions, CInt) {
+  ExpectConversions<int16_t>([](const Variant& v) { return CInt(v); },
+                             {{"TopEdge", Variant::Double(32767.4), 32767, 0},
+                              {"TopHalfOver", Variant::Double(32767.5), 0, err::kOverflow},
+                              {"BottomHalfIsEven", Variant::Double(-32768.5), -32768, 0},
+                              {"BelowBottom", Variant::Double(-32769), 0, err::kOverflow},
+                              {"LongTooLarge", Variant::Long(32768), 0, err::kOverflow},
+                              {"TextOneAndHalf", Variant::String(" 1.5 "), 2, 0},
+                              {"HexWraps", Variant::String("&HFFFF"), -1, 0},
+                              {"HexHighBit", Variant::String("&H8000"), -32768, 0},
+                              {"HexTooWide", Variant::String("&H10000"), 0, err::kOverflow},
+                              {"True", Variant::Boolean(true), -1, 0},
+                              {"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
+                              {"Letters", Variant::String("x"), 0, err::kTypeMismatch}});
 }
-
-INSTANTIATE_TEST_SUITE_P(Conversions, CIntTest,
-                         ::testing::Values(IntCase{"TopEdge", Variant::Double(32767.4), 32767, 0},
-                                           IntCase{"TopHalfOver", Variant::Double(32767.5), 0, err::kOverflow},
-                                           IntCase{"BottomHalfIsEven", Variant::Double(-32768.5), -32768, 0},
-                                           IntCase{"BelowBottom", Variant::Double(-32769), 0, err::kOverflow},
-                                           IntCase{"LongTooLarge", Variant::Long(32768), 0, err::kOverflow},
-                                           IntCase{"TextOneAndHalf", Variant::String(" 1.5 "), 2, 0},
-                                           IntCase{"HexWraps", Variant::String("&HFFFF"), -1, 0},
-                                           IntCase{"HexHighBit", Variant::String("&H8000"), -32768, 0},
-                                           IntCase{"HexTooWide", Variant::String("&H10000"), 0, err::kOverflow},
-                                           IntCase{"True", Variant::Boolean(true), -1, 0},
-                                           IntCase{"Null", Variant::Null(), 0, err::kInvalidUseOfNull},
-                                           IntCase{"Letters", Variant::String("x"), 0, err::kTypeMismatch}),
-                         testing::CaseName());
 
 // CDbl and CBool
 
@@ -140,36 +126,18 @@ TEST(CDbl, ReadsTextAsTheRunTimeDoes) {
   EXPECT_EQ(ErrorOf([] { CDbl(Variant::Null()); }), err::kInvalidUseOfNull);
 }
 
-struct BoolCase {
-  const char* name;
-  Variant input;
-  bool expected;
-  int32_t error;
-};
-
-class CBoolTest : public ::testing::TestWithParam<BoolCase> {};
-
-TEST_P(CBoolTest, ConvertsOrRaises) {
-  const BoolCase& c = GetParam();
-  bool got = false;
-  const int32_t error = ErrorOf([&] { got = CBool(c.input); });
-  EXPECT_EQ(error, c.error);
-  if (c.error == 0) {
-    EXPECT_EQ(got, c.expected);
-  }
+TEST(Conversions, CBool) {
+  ExpectConversions<bool>([](const Variant& v) { return CBool(v); },
+                          {{"TrueWord", Variant::String("True"), true, 0},
+                           {"FalseWordAnyCase", Variant::String(" fALSE "), false, 0},
+                           {"ZeroText", Variant::String("0"), false, 0},
+                           {"FractionText", Variant::String("0.5"), true, 0},
+                           {"Double", Variant::Double(0.1), true, 0},
+                           {"Empty", Variant(), false, 0},
+                           {"Null", Variant::Null(), false, err::kInvalidUseOfNull},
+                           {"Word", Variant::String("yes"), false, err::kTypeMismatch},
+                           {"EmptyText", Variant::String(""), false, err::kTypeMismatch}});
 }
-
-INSTANTIATE_TEST_SUITE_P(Conversions, CBoolTest,
-                         ::testing::Values(BoolCase{"TrueWord", Variant::String("True"), true, 0},
-                                           BoolCase{"FalseWordAnyCase", Variant::String(" fALSE "), false, 0},
-                                           BoolCase{"ZeroText", Variant::String("0"), false, 0},
-                                           BoolCase{"FractionText", Variant::String("0.5"), true, 0},
-                                           BoolCase{"Double", Variant::Double(0.1), true, 0},
-                                           BoolCase{"Empty", Variant(), false, 0},
-                                           BoolCase{"Null", Variant::Null(), false, err::kInvalidUseOfNull},
-                                           BoolCase{"Word", Variant::String("yes"), false, err::kTypeMismatch},
-                                           BoolCase{"EmptyText", Variant::String(""), false, err::kTypeMismatch}),
-                         testing::CaseName());
 
 // Val
 
