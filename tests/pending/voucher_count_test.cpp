@@ -210,7 +210,7 @@ TEST_P(CashBeforePostTest, CashierVouchersCountOnlyWhenTheLedgerNeedsTheCashier)
 
 INSTANTIATE_TEST_SUITE_P(Pending, CashBeforePostTest,
                          ::testing::Values(CashCase{"On", Variant::String("1"), 2},
-                                           CashCase{"OnRounded", Variant::String("1.4"), 2},
+
                                            CashCase{"Off", Variant::String("0"), 0},
                                            CashCase{"NotANumber", Variant::String("yes"), 0},
                                            CashCase{"Missing", std::nullopt, 0}),
