@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <type_traits>
 
 #include "host/dispatch.hpp"
 #include "host/error.hpp"
@@ -311,63 +312,49 @@ int16_t RoundToInteger(double value) {
   return static_cast<int16_t>(r);
 }
 
-int32_t CLng(const Variant& v) {
+namespace {
+
+// CLng and CInt: the same conversion into a 32-bit or a 16-bit whole number.
+template <class T>
+T ToWholeNumber(const Variant& v, T (*round)(double)) {
+  using Unsigned = std::make_unsigned_t<T>;
   switch (v.Type()) {
     case VarType::Empty:
       return 0;
     case VarType::Null:
       RaiseRuntimeError(err::kInvalidUseOfNull);
     case VarType::Integer:
-      return v.AsInteger();
+      return round(v.AsInteger());
     case VarType::Long:
-      return v.AsLong();
+      return round(v.AsLong());
     case VarType::Double:
-      return RoundToLong(v.AsDouble());
+      return round(v.AsDouble());
     case VarType::Boolean:
-      return v.AsBoolean() ? -1 : 0;
+      return v.AsBoolean() ? T{-1} : T{0};
     case VarType::String: {
       auto parsed = ParseAutomationNumber(v.AsString());
       if (!parsed) RaiseRuntimeError(err::kTypeMismatch);
+      // &H and &O texts wrap into the negative half of the type, as the
+      // literals do: "&HFFFF" is -1 as an Integer.
       if (parsed->radix_value) {
-        if (*parsed->radix_value > 0xFFFFFFFFull) RaiseRuntimeError(err::kOverflow);
-        return static_cast<int32_t>(static_cast<uint32_t>(*parsed->radix_value));
+        if (*parsed->radix_value > std::numeric_limits<Unsigned>::max()) RaiseRuntimeError(err::kOverflow);
+        return static_cast<T>(static_cast<Unsigned>(*parsed->radix_value));
       }
-      return RoundToLong(parsed->value);
+      return round(parsed->value);
     }
     default:
       RaiseRuntimeError(err::kTypeMismatch);
   }
 }
 
+}  // namespace
+
+int32_t CLng(const Variant& v) {
+  return ToWholeNumber<int32_t>(v, RoundToLong);
+}
+
 int16_t CInt(const Variant& v) {
-  switch (v.Type()) {
-    case VarType::Empty:
-      return 0;
-    case VarType::Null:
-      RaiseRuntimeError(err::kInvalidUseOfNull);
-    case VarType::Integer:
-      return v.AsInteger();
-    case VarType::Long: {
-      const int32_t l = v.AsLong();
-      if (l < -32768 || l > 32767) RaiseRuntimeError(err::kOverflow);
-      return static_cast<int16_t>(l);
-    }
-    case VarType::Double:
-      return RoundToInteger(v.AsDouble());
-    case VarType::Boolean:
-      return v.AsBoolean() ? int16_t{-1} : int16_t{0};
-    case VarType::String: {
-      auto parsed = ParseAutomationNumber(v.AsString());
-      if (!parsed) RaiseRuntimeError(err::kTypeMismatch);
-      if (parsed->radix_value) {
-        if (*parsed->radix_value > 0xFFFFull) RaiseRuntimeError(err::kOverflow);
-        return static_cast<int16_t>(static_cast<uint16_t>(*parsed->radix_value));
-      }
-      return RoundToInteger(parsed->value);
-    }
-    default:
-      RaiseRuntimeError(err::kTypeMismatch);
-  }
+  return ToWholeNumber<int16_t>(v, RoundToInteger);
 }
 
 double CDbl(const Variant& v) {
