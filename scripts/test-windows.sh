@@ -214,8 +214,6 @@ for test in check_search_bill navigation todo recent failures service_factory bi
   phase "cscript $test.vbs"
   script="$logs/$test.vbs"
   cat "$root/tests/com/vbs/lib.vbs" "$root/tests/com/vbs/$test.vbs" >"$script"
-  export ZETTESTHOST_LOG="$(winpath "$logs/$test.host.log")"
-  rm -f "$logs/$test.host.log"
   wine_run cscript //nologo "$(winpath "$script")" >"$logs/$test.out" 2>&1
   status=$?
   count_results "$test.vbs" "$logs/$test.out" "$status"
