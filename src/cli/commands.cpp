@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <stdexcept>
 
+#include "catalogue/catalogue.hpp"
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
@@ -61,16 +62,12 @@ std::string BillText(int32_t bill) {
 }  // namespace
 
 int32_t DirectionCode(int32_t trans_type, bool next) {
-  switch (trans_type) {
-    case 1000201:
-    case 1000202:
-    case 1000205:
-    case 1000206:
-    case 1007000:
-      return next ? 3 : 2;
-    default:
-      return next ? 2 : 1;
-  }
+  // The catalogue lowers the caller's code for some kinds before the method
+  // reads it; ask it by how much rather than keeping a second list here.
+  std::string from, key, preparer, filter;
+  int32_t shifted = 0;
+  LookUpBillTable("0", trans_type, 0, from, key, shifted, preparer, filter, false);
+  return (next ? 2 : 1) - shifted;
 }
 
 const char* TodoLabel(int32_t position) {
