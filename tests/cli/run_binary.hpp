@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "embedded/database.hpp"
-#include "embedded/embedded_host.hpp"
 
 namespace zet::cli::testing {
 
@@ -79,30 +76,8 @@ class Sandbox {
     if (run.status != 0) throw std::runtime_error("init --demo failed: " + run.err);
   }
 
-  // A small database of this schema holding just `sqlite_script`, for the
-  // cases the demo data does not cover.
-  void MakeDb(const std::string& name, const std::string& sqlite_script) const {
-    embedded::CreateDatabase(Path(name).string(), false, false);
-    embedded::EmbeddedPlatform::Open(Path(name).string(), "")->Db().Execute(sqlite_script);
-  }
-
  private:
   std::filesystem::path dir_;
 };
-
-// The SQL texts a trace shows, in order: the statement argument of every
-// Execute, GetData and ExecuteSQL, and the batch element of UpdateBatch.
-inline std::vector<std::string> TracedStatements(const std::string& trace) {
-  std::vector<std::string> statements;
-  for (const std::string& line : Lines(trace)) {
-    const nlohmann::json call = nlohmann::json::parse(line);
-    const std::string member = call.at("member");
-    const nlohmann::json& args = call.at("args");
-    if (member == "Execute") statements.push_back(args.at(0));
-    if (member == "GetData" || member == "ExecuteSQL") statements.push_back(args.at(1));
-    if (member == "UpdateBatch") statements.push_back(args.at(1).at(0));
-  }
-  return statements;
-}
 
 }  // namespace zet::cli::testing

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/error.hpp"
+#include "support/method_case.hpp"
 
 namespace zet::embedded {
 namespace {
@@ -61,33 +62,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)"},
         Rewrite{"CommentsStayAfterTheLimit", "select top 1 a from t -- the first\r\n",
                 "select a from t LIMIT 1 -- the first\r\n"}),
-    [](const auto& case_info) { return std::string(case_info.param.name); });
+    zet::testing::CaseName());
 
-TEST(TranslateGetDate, UsesTheClockWhenNoDayIsPinned) {
+TEST(Translate, GetDateTakesTheClockWhenNoDayIsPinned) {
   EXPECT_EQ(TranslateStatement("select getdate()", TSqlOptions{}), "select datetime('now','localtime')");
 }
 
-struct Split {
-  const char* name;
-  const char* batch;
-  size_t statements;
-};
-
-class SplitCount : public ::testing::TestWithParam<Split> {};
-
-TEST_P(SplitCount, FindsTheStatementBoundaries) {
-  EXPECT_EQ(SplitBatch(GetParam().batch).size(), GetParam().statements);
+// Statement boundaries: the SELECT of INSERT ... SELECT and UNION branches
+// stay with their statement; keywords inside strings split nothing.
+TEST(SplitBatch, FindsTheStatementBoundaries) {
+  for (const auto& [batch, count] : std::vector<std::pair<const char*, size_t>>{
+           {"insert into t(a) select b from u union all select c from v\nselect 1", 2},
+           {"delete from t; delete from u;", 2}, {"update t set a='x select y delete z'", 1}, {" \r\n ", 0}})
+    EXPECT_EQ(SplitBatch(batch).size(), count) << batch;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, SplitCount,
-    ::testing::Values(Split{"InsertSelectThenSelect",
-                            "insert into t(a) select b from u union all select c from v\nselect 1", 2},
-                      Split{"UnionBranchesStayTogether", "select a from t Union All \r\n select b from u", 1},
-                      Split{"SemicolonsSeparate", "delete from t; delete from u;", 2},
-                      Split{"KeywordsInStringsDoNotSplit", "update t set a='x select y delete z'", 1},
-                      Split{"BlankTextHasNone", " \r\n ", 0}),
-    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 struct Refusal {
   const char* name;
@@ -122,14 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"OldOuterJoin", "select a from t, u where t.a *= u.b", "*="},
                       Refusal{"Declare", "declare x int", "statement declare"},
                       Refusal{"UnclosedString", "select 'abc from t", "never closed"}),
-    [](const auto& case_info) { return std::string(case_info.param.name); });
-
-TEST(Tokenize, CoversEveryCharacterOnce) {
-  const std::string sql = "select [a b], 'it''s', 1.5E3, @@x, #t -- c\r\n/* d */ a<>b";
-  std::string joined;
-  for (const Token& t : Tokenize(sql)) joined += t.text;
-  EXPECT_EQ(joined, sql);
-}
+    zet::testing::CaseName());
 
 }  // namespace
 }  // namespace zet::embedded

@@ -1,7 +1,5 @@
 #include "support/fake_platform.hpp"
 
-#include <memory>
-
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
 
@@ -9,122 +7,83 @@ namespace zet::testing {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-  return out;
+std::string Upper(std::string s) {
+  for (char& c : s) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  return s;
 }
-
-class FakeField : public Dispatch {
- public:
-  explicit FakeField(Variant value) : value_(std::move(value)) {}
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
-    if (member == "Value") return value_;
-    RaiseRuntimeError(err::kMemberNotFound);
-  }
-
- private:
-  Variant value_;
-};
-
-struct RecordsetState {
-  std::shared_ptr<const Table> table;
-  RecordsetQuirks quirks;
-  size_t row = 0;
-  std::shared_ptr<bool> closed = std::make_shared<bool>(false);
-};
-
-class FakeRecordset;
-
-class FakeFields : public Dispatch {
- public:
-  explicit FakeFields(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (member != "Item" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
-    const Table& t = *state_->table;
-    size_t column = t.fields.size();
-    const Variant& key = args[0].Value();
-    if (key.IsString()) {
-      for (size_t i = 0; i < t.fields.size(); ++i) {
-        if (Lower(t.fields[i]) == Lower(key.AsString())) column = i;
-      }
-    } else {
-      const int32_t index = CLng(key);
-      if (index >= 0) column = static_cast<size_t>(index);
-    }
-    if (column >= t.fields.size())
-      throw AutomationError(3265,
-                            "Item cannot be found in the collection corresponding to the requested name or ordinal.");
-    if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
-    return Variant::Object(std::make_shared<FakeField>(t.rows[state_->row][column]));
-  }
-
- private:
-  std::shared_ptr<RecordsetState> state_;
-};
 
 class FakeRecordset : public Dispatch {
  public:
-  FakeRecordset(std::shared_ptr<const Table> table, RecordsetQuirks quirks)
-      : state_(std::make_shared<RecordsetState>()) {
-    state_->table = std::move(table);
-    state_->quirks = std::move(quirks);
-  }
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
-    if (*state_->closed && member != "Close")
-      throw AutomationError(3704, "Operation is not allowed when the object is closed.");
-    if (member == state_->quirks.failing_member)
-      throw AutomationError(err::kDatabaseError, "Recordset." + std::string(member) + " failed");
-    const Table& t = *state_->table;
-    if (member == "EOF") return Variant::Boolean(state_->row >= t.rows.size());
-    if (member == "RecordCount")
-      return Variant::Long(state_->quirks.record_count.value_or(static_cast<int32_t>(t.rows.size())));
-    if (member == "Fields") return Variant::Object(std::make_shared<FakeFields>(state_));
-    if (member == "MoveNext") {
-      if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
-      ++state_->row;
-      return {};
+  FakeRecordset(std::shared_ptr<const Table> table, std::optional<int32_t> count) : table_(table), count_(count) {}
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    const Table& t = *table_;
+    if (closed_) throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+    if (member == "EOF") return Variant::Boolean(row_ >= t.rows.size());
+    if (member == "RecordCount") return Variant::Long(count_.value_or(static_cast<int32_t>(t.rows.size())));
+    if (member == "MoveNext" && row_ < t.rows.size()) return ++row_, Variant();
+    if (member == "Clone") return Variant::Object(MakeRecordset(*table_, count_));
+    if (member == "Close") return closed_ = true, Variant();
+    if (member == "Fields") return Variant::Object(shared_from_this_());
+    if (member == "Item" && args.size() == 1) {  // Fields.Item(i|name), answering with a field
+      size_t column = t.fields.size();
+      const Variant& key = args[0].Value();
+      for (size_t i = 0; i < t.fields.size(); ++i)
+        if (key.IsString() ? Upper(t.fields[i]) == Upper(key.AsString()) : CLng(key) == static_cast<int32_t>(i))
+          column = i;
+      if (column >= t.fields.size()) throw AutomationError(3265, "Item cannot be found in the collection.");
+      if (row_ >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
+      value_ = t.rows[row_][column];
+      return Variant::Object(shared_from_this_());
     }
-    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(state_->table, state_->quirks));
-    if (member == "Close") {
-      *state_->closed = true;
-      return {};
-    }
-    RaiseRuntimeError(err::kMemberNotFound);
+    if (member == "Value") return value_;
+    RaiseRuntimeError(member == "MoveNext" ? err::kNoCurrentRecord : err::kMemberNotFound);
   }
-  std::shared_ptr<const bool> Closed() const { return state_->closed; }
 
  private:
-  std::shared_ptr<RecordsetState> state_;
+  ObjectRef shared_from_this_() { return weak_.lock(); }
+  friend ObjectRef zet::testing::MakeRecordset(Table, std::optional<int32_t>);
+  std::shared_ptr<const Table> table_;
+  std::optional<int32_t> count_;
+  std::weak_ptr<Dispatch> weak_;
+  size_t row_ = 0;
+  bool closed_ = false;
+  Variant value_;
 };
 
 class FakeValueList : public Dispatch {
  public:
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (member == "Add" && args.size() == 1) {
-      items_.push_back(args[0].Value());
-      return {};
-    }
-    if (member == "Item" && args.size() == 1) {
-      const int32_t position = CLng(args[0].Value());
-      if (position < 1 || static_cast<size_t>(position) > items_.size()) RaiseRuntimeError(err::kSubscriptOutOfRange);
-      return items_[static_cast<size_t>(position) - 1];
-    }
+    if (member == "Add") return items_.push_back(args[0].Value()), Variant();
     if (member == "Count") return Variant::Long(static_cast<int32_t>(items_.size()));
-    RaiseRuntimeError(err::kMemberNotFound);
+    if (member != "Item" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
+    const int32_t at = CLng(args[0].Value());
+    if (at < 1 || at > static_cast<int32_t>(items_.size())) RaiseRuntimeError(err::kSubscriptOutOfRange);
+    return items_[static_cast<size_t>(at) - 1];
   }
 
  private:
   std::vector<Variant> items_;
 };
 
+RecordedCall Record(std::string object, std::string_view member, std::span<Argument> args) {
+  RecordedCall call{std::move(object), std::string(member), {}, {}};
+  for (const Argument& arg : args) call.args.push_back(arg.Value()), call.by_ref.push_back(arg.IsByRef());
+  return call;
+}
+
 }  // namespace
+
+ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count) {
+  auto rs = std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), record_count);
+  rs->weak_ = rs;
+  return rs;
+}
 
 class FakeObject : public Dispatch {
  public:
   FakeObject(FakePlatform& platform, std::string prog_id) : platform_(platform), prog_id_(std::move(prog_id)) {}
-  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    return platform_.Handle(prog_id_, member, kind, args);
+  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
+    return platform_.Handle(prog_id_, member, args);
   }
 
  private:
@@ -132,46 +91,23 @@ class FakeObject : public Dispatch {
   std::string prog_id_;
 };
 
-Table Scalar(Variant value) {
-  return Table{{"F0"}, {{std::move(value)}}};
-}
-Table NoRows(std::vector<std::string> fields) {
-  return Table{std::move(fields), {}};
-}
-ObjectRef MakeRecordset(Table table, RecordsetQuirks quirks) {
-  return std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), std::move(quirks));
-}
-
-FakePlatform::FakePlatform() = default;
-FakePlatform::~FakePlatform() {
-  ReleaseServiceFactory(this);
-}
+FakePlatform::~FakePlatform() { ReleaseServiceFactory(this); }
 
 ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
   const std::string id(prog_id);
-  events.push_back("new " + id);
-  if (unregistered_.count(id)) RaiseRuntimeError(err::kCannotCreateObject);
-  ++created_[id];
+  calls.push_back({id, "new", {}, {}});
   ObjectRef object;
-  if (id == ValueListProgId()) {
-    object = std::make_shared<FakeValueList>();
-  } else {
-    object = std::make_shared<FakeObject>(*this, id);
-  }
+  if (id == ValueListProgId()) object = std::make_shared<FakeValueList>();
+  else object = std::make_shared<FakeObject>(*this, id);
   objects_.emplace_back(id, object);
   return object;
 }
 
-void FakePlatform::Answer(std::string fragment, Table table, RecordsetQuirks quirks) {
-  rules_.push_back(Rule{std::move(fragment), std::move(table), std::move(quirks), false, {}});
-}
-
-void FakePlatform::Reject(std::string fragment, std::string description) {
-  rules_.push_back(Rule{std::move(fragment), {}, {}, true, std::move(description)});
-}
-
-void FakePlatform::FailCall(std::string prog_id, std::string member, int32_t number, std::string description) {
-  failures_.push_back(Failure{std::move(prog_id), std::move(member), number, std::move(description)});
+void FakePlatform::User(int32_t group_right, int32_t data_right, std::vector<int32_t> group_users) {
+  Answer("FROM t_User", Table{{"FUserGroupRight", "FDataRight"}, {{Variant::Long(group_right), Variant::Long(data_right)}}});
+  Table users{{"FUserID"}, {}};
+  for (int32_t user : group_users) users.rows.push_back({Variant::Long(user)});
+  Answer("from t_group tt1", std::move(users));
 }
 
 std::vector<std::string> FakePlatform::Statements() const {
@@ -184,160 +120,116 @@ std::vector<std::string> FakePlatform::Statements() const {
   return out;
 }
 
-std::vector<RecordedCall> FakePlatform::CallsOn(std::string_view prog_id) const {
-  std::vector<RecordedCall> out;
-  for (const RecordedCall& call : calls) {
-    if (prog_id.empty() || call.object == prog_id) out.push_back(call);
-  }
-  return out;
-}
-
-int FakePlatform::CreatedCount(std::string_view prog_id) const {
-  const auto it = created_.find(std::string(prog_id));
-  return it == created_.end() ? 0 : it->second;
-}
-
-int FakePlatform::Alive(std::string_view prog_id) const {
-  int alive = 0;
-  for (const auto& [id, object] : objects_) {
-    if (id == prog_id && !object.expired()) ++alive;
-  }
-  return alive;
-}
-
-std::vector<std::string> FakePlatform::AliveObjects() const {
+std::vector<std::string> FakePlatform::Alive() const {
   std::vector<std::string> alive;
-  for (const auto& [id, object] : objects_) {
-    if (!object.expired()) alive.push_back(id);
-  }
+  for (const auto& [id, object] : objects_)
+    if (!object.expired() && id != ServiceFactoryProgId()) alive.push_back(id);
   return alive;
 }
 
-Variant FakePlatform::RunStatement(const std::string& sql) {
-  Table table = NoRows();
-  RecordsetQuirks quirks;
-  for (const Rule& rule : rules_) {
-    if (sql.find(rule.fragment) == std::string::npos) continue;
-    if (rule.reject) throw AutomationError(err::kDatabaseError, rule.description);
-    table = rule.table;
-    quirks = rule.quirks;
-    break;
-  }
-  auto recordset = std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), std::move(quirks));
-  recordsets.push_back(IssuedRecordset{sql, recordset, recordset->Closed()});
-  return Variant::Object(recordset);
-}
-
-Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, CallKind kind,
-                             std::span<Argument> args) {
-  RecordedCall call{prog_id, std::string(member), kind, {}, {}};
-  for (const Argument& arg : args) {
-    call.args.push_back(arg.Value());
-    call.by_ref.push_back(arg.IsByRef());
-  }
-  calls.push_back(call);
-  events.push_back(prog_id + "." + std::string(member));
-  for (const Failure& f : failures_) {
-    if (f.prog_id == prog_id && f.member == member) throw AutomationError(f.number, f.description);
-  }
-
-  if (prog_id == ServiceFactoryProgId() && member == "CreateService") {
-    return Variant::Object(CreateObject(CStr(args[0].Value())));
-  }
-  if (prog_id == "ZetPropsMgr.ShareProps" && member == "GetProperty") {
-    const std::string name = CStr(args[1].Value());
-    if (const auto it = share_props.find(name); it != share_props.end()) return it->second;
-    if (name == "PropsString") return Variant::String(props);
-    return {};
-  }
-  if (member == "GetData" || member == "ExecuteSQL") return RunStatement(CStr(args[1].Value()));
-  if (member == "Execute") return RunStatement(CStr(args[0].Value()));
-  if (member == "UpdateBatch") {
-    RunStatement(CStr(args[1].Value().AsArray().items.at(0)));
-    return {};
-  }
+Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, std::span<Argument> args) {
+  calls.push_back(Record(prog_id, member, args));
+  const auto text = [&](size_t i) { return CStr(args[i].Value()); };
+  if (member == "CreateService") return Variant::Object(CreateObject(text(0)));
+  if (member == "GetProperty") return text(1) == "PropsString" ? Variant::String(props) : Variant();
   if (member == "GetSysValue") {
-    const auto it = sys_values.find(CStr(args[1].Value()) + "/" + CStr(args[2].Value()));
+    const auto it = sys_values.find(text(1) + "/" + text(2));
     return it == sys_values.end() ? Variant::String("0") : it->second;
   }
   if (member == "AccessCheck") {
-    const auto it = access_errors.find(CLng(args[3].Value()));
-    if (it != access_errors.end()) throw AutomationError(it->second, "Access denied");
+    if (const auto it = access_errors.find(CLng(args[3].Value())); it != access_errors.end())
+      throw AutomationError(it->second, "Access denied");
     return Variant::Boolean(true);
   }
-  RaiseRuntimeError(err::kMemberNotFound);
+  const std::string sql = member == "Execute" ? text(0)
+                          : member == "UpdateBatch" ? CStr(args[1].Value().AsArray().items.at(0))
+                                                    : text(1);
+  for (const Rule& rule : rules_)
+    if (sql.find(rule.fragment) != std::string::npos) return Variant::Object(MakeRecordset(rule.table, rule.record_count));
+  return Variant::Object(MakeRecordset(Table{{"F0"}, {}}));
 }
 
 // ---------------------------------------------------------------------------
-// Toolbar
 
-class FakeTool : public Dispatch {
+namespace {
+
+class ToolbarPart : public Dispatch {
  public:
-  FakeTool(FakeToolbar* bar, size_t index) : bar_(bar), index_(index) {}
+  ToolbarPart(FakeToolbar* bar, int index) : bar_(bar), index_(index) {}
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    bar_->Record("Tool " + std::to_string(index_), member, kind, args);
-    if (kind != CallKind::PropertyPut || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
-    FakeToolbar::Tool& tool = bar_->tools[index_];
-    const Variant& value = args[0].Value();
-    if (member == "Visible") {
-      tool.visible = CBool(value);
-    } else if (member == "Caption") {
-      tool.caption = CStr(value);
-    } else if (member == "Text") {
-      tool.text = CStr(value);
-    } else {
-      RaiseRuntimeError(err::kMemberNotFound);
+    if (index_ < 0) {  // the band
+      const int32_t index = CLng(args[0].Value());
+      if (member != "Tools" || index < 0 || index >= static_cast<int32_t>(bar_->tools.size()))
+        throw AutomationError(35600, "Index out of bounds");
+      return Variant::Object(std::make_shared<ToolbarPart>(bar_, index));
     }
+    FakeToolbar::Tool& tool = bar_->tools[static_cast<size_t>(index_)];
+    if (kind != CallKind::PropertyPut) RaiseRuntimeError(err::kMemberNotFound);
+    if (member == "Visible") tool.visible = CBool(args[0].Value());
+    else if (member == "Caption") tool.caption = CStr(args[0].Value());
+    else if (member == "Text") tool.text = CStr(args[0].Value());
+    else RaiseRuntimeError(err::kMemberNotFound);
     return {};
   }
 
  private:
   FakeToolbar* bar_;
-  size_t index_;
+  int index_;
 };
 
-class FakeBand : public Dispatch {
- public:
-  // The test owns the bar and keeps it for longer than any call.
-  explicit FakeBand(FakeToolbar* bar) : bar_(bar) {}
-  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    bar_->Record(bar_->band_name, member, kind, args);
-    if (member != "Tools" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
-    const int32_t index = CLng(args[0].Value());
-    if (index < 0 || static_cast<size_t>(index) >= bar_->tools.size())
-      throw AutomationError(FakeToolbar::kBadToolIndex, "Invalid tool index " + std::to_string(index));
-    return Variant::Object(std::make_shared<FakeTool>(bar_, static_cast<size_t>(index)));
-  }
+}  // namespace
 
- private:
-  FakeToolbar* bar_;
-};
-
-FakeToolbar::FakeToolbar(std::string band, int tool_count)
-    : band_name(std::move(band)), tools(static_cast<size_t>(tool_count)) {}
-
-void FakeToolbar::Record(std::string object, std::string_view member, CallKind kind, std::span<Argument> args) {
-  RecordedCall call{std::move(object), std::string(member), kind, {}, {}};
-  for (const Argument& arg : args) {
-    call.args.push_back(arg.Value());
-    call.by_ref.push_back(arg.IsByRef());
-  }
-  calls.push_back(std::move(call));
-}
-
-Variant FakeToolbar::Invoke(std::string_view member, CallKind kind, std::span<Argument> args) {
-  Record("ABar", member, kind, args);
-  if (member != "Bands" || args.size() != 1) RaiseRuntimeError(err::kMemberNotFound);
-  if (CStr(args[0].Value()) != band_name) RaiseRuntimeError(err::kSubscriptOutOfRange);
-  return Variant::Object(std::make_shared<FakeBand>(this));
+Variant FakeToolbar::Invoke(std::string_view member, CallKind, std::span<Argument> args) {
+  if (member != "Bands" || CStr(args[0].Value()) != "mnuRecBill") RaiseRuntimeError(err::kSubscriptOutOfRange);
+  return Variant::Object(std::make_shared<ToolbarPart>(this, -1));
 }
 
 std::vector<std::string> FakeToolbar::VisibleTools() const {
   std::vector<std::string> out;
-  for (size_t i = 0; i < tools.size(); ++i) {
+  for (size_t i = 0; i < tools.size(); ++i)
     if (tools[i].visible) out.push_back(std::to_string(i) + ":" + tools[i].caption + ":" + tools[i].text);
-  }
   return out;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+class Counted : public Dispatch {
+ public:
+  Counted(FailingPlatform& platform, ObjectRef inner, std::string name)
+      : platform_(platform), inner_(std::move(inner)), name_(std::move(name)) {}
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    platform_.Tick(name_ + "." + std::string(member));
+    Variant result = inner_->Invoke(member, kind, args);
+    if (result.IsObject() && result.AsObject()) return Variant::Object(platform_.Wrap(result.AsObject(), name_));
+    return result;
+  }
+  bool Supports(std::string_view interface_name) override { return inner_->Supports(interface_name); }
+
+ private:
+  FailingPlatform& platform_;
+  ObjectRef inner_;
+  std::string name_;
+};
+
+}  // namespace
+
+FailingPlatform::~FailingPlatform() { ReleaseServiceFactory(this); }
+
+void FailingPlatform::Tick(const std::string& what) {
+  if (++count != fail_at) return;
+  failed_call = what;
+  throw AutomationError(err::kDatabaseError, "host call " + std::to_string(count) + " failed");
+}
+
+ObjectRef FailingPlatform::Wrap(ObjectRef object, std::string name) {
+  return std::make_shared<Counted>(*this, std::move(object), std::move(name));
+}
+
+ObjectRef FailingPlatform::CreateObject(std::string_view prog_id) {
+  Tick("new " + std::string(prog_id));
+  return Wrap(inner_.CreateObject(prog_id), std::string(prog_id));
 }
 
 }  // namespace zet::testing

@@ -1,15 +1,14 @@
-// Navigation and the visibility check on the embedded host, for an
-// administrator and for users of every rights scope, against bills inserted
-// here. Each user's expected list is worked out from the data by hand.
+// What the navigation statements mean on a database: for an administrator
+// and users of every rights scope, against bills inserted here, each user's
+// visible bills worked out from the data by hand.
 #include "navigation/navigation.hpp"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "component/cls_move_bill.hpp"
-#include "embedded_fixture.hpp"
+#include "support/method_case.hpp"
+#include "support/embedded_host.hpp"
 
 namespace zet::embedded::testing {
 namespace {
@@ -110,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Scope{"Stocks", 27, 1, 1, 2, {10, 20, 50, 60, 70}, {30, 40}},
                       Scope{"AccountsRestrictNoStockBill", 28, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {30}},
                       Scope{"OwnBillsAndBaseData", 30, 1, 1, 2, {70}, {10, 20, 30, 40, 50, 60}}),
-    [](const auto& case_info) { return std::string(case_info.param.name); });
+    zet::testing::CaseName());
 
 // Receipts: a kind whose previous and next are 2 and 3, with plain (not
 // null-tolerant) customer and account conditions.
@@ -121,62 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Receipts, Navigation,
                                            Scope{"CustomersHideBillsWithout", 25, 1000201, 2, 3, {5, 7}, {6, 8}},
                                            Scope{"SuppliersRestrictNoReceipt", 26, 1000201, 2, 3, {5, 6, 7, 8}, {}},
                                            Scope{"Accounts", 28, 1000201, 2, 3, {5, 6}, {7, 8}}),
-                         [](const auto& case_info) { return std::string(case_info.param.name); });
-
-TEST(Failures, ARejectedStatementShowsTheDatabaseTextOnceAndGivesTheNeutralResult) {
-  Host host;
-  host.Exec(kData);
-  host.Exec("DROP TABLE t_RP_RBill");
-  host.As(100);
-  clsMoveBill bill(host.platform());
-
-  EXPECT_EQ(bill.GetMaxMinInterID(1000201, 1), 0);
-  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
-  host.messages.clear();
-
-  std::string info = "unchanged";
-  EXPECT_FALSE(bill.CheckSearchBill(1000201, 5, info));
-  EXPECT_EQ(info, "unchanged");
-  EXPECT_THAT(host.messages, ::testing::ElementsAre("no such table: t_RP_RBill"));
-}
-
-TEST(Failures, AUserWithoutRightsRowIsToldSoAndSeesEverything) {
-  Host host;
-  host.Exec(kData);
-  host.As(77);
-  clsMoveBill bill(host.platform());
-  // GetUserRights fails on the missing row and leaves the scope at (0, 0).
-  EXPECT_EQ(bill.GetMaxMinInterID(1, 2), 70);
-  ASSERT_EQ(host.messages.size(), 1u);
-}
-
-TEST(IndexSeek, FindsTheEndsAndNeighboursOfAKindWithoutReadingTheTable) {
-  Host host;
-  host.Exec(kData);
-  // Thousands of bills of another kind on both sides of a stretch where
-  // those of type 1 lie, so that walking the table in id order would pass
-  // thousands of rows before it met the answer.
-  host.Exec(
-      "WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n WHERE i < 9000) "
-      "INSERT INTO ICStockBill (FInterID, FTranType, FBillerID) "
-      "SELECT i, CASE WHEN i BETWEEN 4000 AND 6000 AND i % 4 = 0 THEN 1 ELSE 21 END, 16 FROM n");
-  host.As(100);
-  clsMoveBill bill(host.platform());
-
-  std::vector<int64_t> steps;
-  EXPECT_EQ(bill.GetMaxMinInterID(1, 2), 6000);
-  steps.push_back(host.db().LastStatementSteps());
-  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(6000), 2, 1), 6000);
-  steps.push_back(host.db().LastStatementSteps());
-  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(4000), 1, 1), 70);
-  steps.push_back(host.db().LastStatementSteps());
-  EXPECT_EQ(bill.GetMoveInterID(Variant::Long(5000), 2, 1), 5004);
-  steps.push_back(host.db().LastStatementSteps());
-
-  // A walk over the table would take a step per row passed: 3000 and more.
-  for (int64_t n : steps) EXPECT_LT(n, 100);
-  EXPECT_TRUE(host.messages.empty());
-}
+                         zet::testing::CaseName());
 
 }  // namespace
 }  // namespace zet::embedded::testing

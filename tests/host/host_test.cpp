@@ -1,0 +1,149 @@
+// The automation model the algorithms stand on: conversions as the run time
+// does them, the login context, and the per-thread creation service.
+#include <thread>
+
+#include "host/error.hpp"
+#include "host/login_context.hpp"
+#include "host/service_factory.hpp"
+#include "support/method_case.hpp"
+
+namespace zet::testing {
+namespace {
+
+struct Conversion {
+  const char* op;
+  Variant input;
+  std::string want;  // the result as text, or "E<number>" for an error
+};
+
+std::string Convert(const std::string& op, const Variant& v) {
+  try {
+    if (op == "CLng") return std::to_string(CLng(v));
+    if (op == "CInt") return std::to_string(CInt(v));
+    if (op == "CDbl") return CStr(Variant::Double(CDbl(v)));
+    if (op == "CBool") return CBool(v) ? "T" : "F";
+    if (op == "CStr") return CStr(v);
+    if (op == "Val") return CStr(Variant::Double(Val(v)));
+    if (op == "Cmp0") {
+      const auto order = CompareWithNumber(v, 0);
+      return order ? std::to_string(*order) : "none";
+    }
+    if (op == "Eq21") return VariantEquals(v, Variant::Long(21)) && VariantEquals(Variant::Long(21), v) ? "T" : "F";
+  } catch (const AutomationError& e) {
+    return "E" + std::to_string(e.Number());
+  }
+  return "?";
+}
+
+class Conversions : public ::testing::TestWithParam<Conversion> {};
+TEST_P(Conversions, FollowTheRunTime) { EXPECT_EQ(Convert(GetParam().op, GetParam().input), GetParam().want); }
+
+using V = Variant;
+INSTANTIATE_TEST_SUITE_P(Variant, Conversions, ::testing::Values(
+  Conversion{"CLng", V::Double(2.5), "2"}, Conversion{"CLng", V::Double(-2.5), "-2"},
+  Conversion{"CLng", V::Double(2147483647.49), "2147483647"}, Conversion{"CLng", V::Double(2147483647.5), "E6"},
+  Conversion{"CLng", V::Double(-2147483648.5), "-2147483648"}, Conversion{"CLng", V::Double(-2147483648.51), "E6"},
+  Conversion{"CLng", V::Boolean(true), "-1"}, Conversion{"CLng", V(), "0"},
+  Conversion{"CLng", V::Null(), "E94"}, Conversion{"CLng", V::String("  12 \t"), "12"},
+  Conversion{"CLng", V::String("12-"), "-12"}, Conversion{"CLng", V::String("1,234,567"), "1234567"}, Conversion{"CLng", V::String(" -1.25e1 "), "-12"},
+  Conversion{"CLng", V::String("&H10"), "16"}, Conversion{"CLng", V::String("&H80000000"), "-2147483648"},
+  Conversion{"CLng", V::String("&H100000000"), "E6"}, Conversion{"CLng", V::String("&O17"), "15"},
+  Conversion{"CLng", V::String("2147483648"), "E6"},
+  Conversion{"CLng", V::String("-2147483648"), "-2147483648"}, Conversion{"CLng", V::String(""), "E13"},
+  Conversion{"CLng", V::String("12abc"), "E13"}, Conversion{"CLng", V::String("&HZZ"), "E13"},
+  Conversion{"CLng", V::String("+-5"), "E13"},
+  Conversion{"CInt", V::Double(32767.4), "32767"}, Conversion{"CInt", V::Double(32767.5), "E6"},
+  Conversion{"CInt", V::Double(-32768.5), "-32768"}, Conversion{"CInt", V::Long(32768), "E6"},
+  Conversion{"CInt", V::String(" 1.5 "), "2"}, Conversion{"CInt", V::String("&HFFFF"), "-1"},
+  Conversion{"CInt", V::String("&H10000"), "E6"},
+  Conversion{"CDbl", V::String("1,234.5"), "1234.5"}, Conversion{"CDbl", V::String(" 1e-3 "), "0.001"},
+  Conversion{"CDbl", V::String("(2.5)"), "-2.5"}, Conversion{"CDbl", V::String("1e400"), "E6"},
+  Conversion{"CDbl", V::String("one"), "E13"},
+  Conversion{"CBool", V::String("True"), "T"}, Conversion{"CBool", V::String(" fALSE "), "F"},
+  Conversion{"CBool", V::String("0.5"), "T"}, Conversion{"CBool", V(), "F"},
+  Conversion{"CBool", V::Null(), "E94"}, Conversion{"CBool", V::String("yes"), "E13"},
+  Conversion{"CStr", V::Double(-2.5), "-2.5"}, Conversion{"CStr", V::Double(123456789012345.0), "123456789012345"},
+  Conversion{"CStr", V::Double(1e15), "1E+15"}, Conversion{"CStr", V::Double(1234567.1234567891), "1234567.12345679"},
+  Conversion{"CStr", V::Double(0.00001), "1E-05"},
+  Conversion{"CStr", V::Double(-0.0), "0"}, Conversion{"CStr", V::Boolean(true), "True"},
+  Conversion{"CStr", V::Null(), "E94"},
+  Conversion{"Val", V::String("  12  34 abc"), "1234"}, Conversion{"Val", V::String("-1.5e2x"), "-150"},
+  Conversion{"Val", V::String(".5"), "0.5"}, Conversion{"Val", V::String("1,234"), "1"},
+  Conversion{"Val", V::String("&HFFFF"), "-1"}, Conversion{"Val", V::String("&H10000"), "65536"},
+  Conversion{"Val", V::String("&H1Fzz"), "31"}, Conversion{"Val", V::Double(1e15), "1E+15"},
+  Conversion{"Val", V::Boolean(true), "0"}, Conversion{"Val", V::String("1e400"), "E6"},
+  Conversion{"Cmp0", V(), "0"}, Conversion{"Cmp0", V::String("1050"), "1"}, Conversion{"Cmp0", V::String(" -3 "), "-1"},
+  Conversion{"Cmp0", V::Null(), "none"}, Conversion{"Cmp0", V::String(""), "E13"},
+  Conversion{"Eq21", V::Integer(21), "T"}, Conversion{"Eq21", V::String("21"), "F"}, Conversion{"Eq21", V::Double(21), "T"}));
+
+struct Prop {
+  const char* props;
+  const char* key;
+  std::string want;
+};
+
+class LoginContext : public ::testing::TestWithParam<Prop> {};
+
+// The key is found case-insensitively anywhere in the text, the value read
+// to the next ";" and upper-cased.
+TEST_P(LoginContext, ReadsTheFirstTextualMatch) {
+  FakePlatform host;
+  host.props = GetParam().props;
+  EXPECT_EQ(GetPropValue(host, GetParam().key), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(GetPropValue, LoginContext, ::testing::Values(
+  Prop{"UserID=25", "UserID", "25"}, Prop{"UserID=25;", "userid", "25"}, Prop{"DB=a;UserID=25;Lang=zh", "UserID", "25"},
+  Prop{"XUserID=7;UserID=25;", "UserID", "7"}, Prop{"UserID=25;ID=3;", "ID", "25"}, Prop{"UserID=abc;", "UserID", "ABC"},
+  Prop{"UserID= 2 5 ;", "UserID", " 2 5 "}, Prop{"UserID=;Lang=zh;", "UserID", ""}, Prop{"Lang=zh;", "UserID", ""},
+  Prop{"", "UserID", ""}, Prop{"UserID=25;;", "UserID", "25"}));
+
+// Positions are held in 16 bits and count characters, not bytes.
+TEST(GetPropValue, PositionsBeyond32767GiveNothing) {
+  EXPECT_EQ(FindPropValue(std::string(32766, 'x') + "UserID=25;", "UserID"), "25");
+  EXPECT_EQ(FindPropValue(std::string(32767, 'x') + "UserID=25;", "UserID"), "");
+  EXPECT_EQ(FindPropValue("UserID=" + std::string(32760, 'a') + ";", "UserID"), "");
+  std::string prefix = "K=";
+  for (int i = 0; i < 32763; ++i) prefix += "中";
+  EXPECT_EQ(FindPropValue(prefix + ";UserID=25;", "UserID"), "25");
+  EXPECT_EQ(FindPropValue(prefix + ";中UserID=25;", "UserID"), "");
+}
+
+// The shared-properties service is asked twice per request, with the
+// process id and the name by reference, and anew for every request.
+TEST(GetPropValue, AsksTheServiceTwiceEveryTime) {
+  FakePlatform host;
+  GetPropValue(host, "UserID");
+  host.props = "UserID=30;";
+  EXPECT_EQ(GetPropValue(host, "UserID"), "30");
+  std::vector<std::string> asked;
+  for (const RecordedCall& c : host.calls)
+    asked.push_back(c.object + "." + c.member + (c.args.empty() ? "" : " " + CStr(c.args[0]) + " " + CStr(c.args[1])) +
+                    (c.by_ref == std::vector<bool>{true, true} ? " byref" : ""));
+  const std::vector<std::string> once = {"ZetPropsMgr.ShareProps.new", "ZetPropsMgr.ShareProps.GetProperty 4242 PropsString byref",
+                                         "ZetPropsMgr.ShareProps.GetProperty 4242 PropsString byref"};
+  std::vector<std::string> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(asked, twice);
+}
+
+// One creation service per thread, made on the first call and reused.
+TEST(ServiceFactory, OnePerThread) {
+  FakePlatform host;
+  host.Administrator();
+  const auto made = [&] {
+    int n = 0;
+    for (const RecordedCall& c : host.calls) n += c.member == "new" && c.object == ServiceFactoryProgId();
+    return n;
+  };
+  clsMoveBill bill(host);
+  bill.GetToDoThingCount();
+  bill.GetMaxMinInterID(1, 1);
+  EXPECT_EQ(made(), 1);
+  std::thread([&] { bill.GetMaxMinInterID(1, 1); }).join();
+  EXPECT_EQ(made(), 2);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
+}  // namespace zet::testing

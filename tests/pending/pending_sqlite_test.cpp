@@ -1,0 +1,55 @@
+// What the to-do statements count on the demo database, with getdate()
+// pinned to the day it was made; the counts are worked out by hand from the
+// demo data: due dates around the day, settled and hooked invoices, orders
+// cancelled and received, vouchers checked, signed and posted, and each
+// user's access rows.
+#include "embedded/demo_data.hpp"
+#include "support/embedded_host.hpp"
+#include "support/method_case.hpp"
+
+namespace zet::embedded::testing {
+namespace {
+
+std::vector<double> Counts(Host& host) {
+  const ObjectRef list = clsMoveBill(host.platform()).GetToDoThingCount();
+  std::vector<double> counts;
+  for (int32_t position = 1; list && position <= 9; ++position) {
+    Argument args[] = {Argument::ByVal(Variant::Long(position))};
+    counts.push_back(CDbl(list->Call("Item", args)));
+  }
+  return counts;
+}
+
+TEST(ToDo, EveryDemoUserSeesHisOwnCounts) {
+  Host host(true);
+  for (const auto& [user, counts] : std::vector<std::pair<int32_t, std::vector<double>>>{
+           {16394, {0, 3, 2, 3, 3, 2, 2, 4, 4}},  // everything due
+           {16395, {0, 3, 2, 3, 3, 2, 2, 4, 4}},  // administrator despite his t_User row
+           {16, {0, 0, 0, 1, 1, 0, 0, 0, 0}},     // sales positions, own bills
+           {17, {0, 0, 0, 3, 3, 1, 0, 0, 0}},     // sales positions, the sales group's bills
+           {25, {0, 0, 0, 2, 2, 2, 0, 0, 0}},     // sales positions, customers 1 and 2
+           {26, {0, 2, 1, 0, 0, 0, 2, 0, 0}},     // purchasing positions, suppliers 1 and 2
+           {27, {0, 0, 0, 0, 0, 0, 0, 0, 0}},     // no position granted
+           {28, {0, 3, 2, 0, 0, 0, 1, 1, 1}},     // accounts; own vouchers only
+           {29, {0, 2, 2, 0, 0, 0, 1, 0, 0}},     // purchasing group's bills, customers and suppliers 1, 3
+           {30, {0, 0, 0, 0, 0, 0, 0, 3, 3}},     // own bills (none due); all vouchers but on account 1002
+           {31, {0, 0, 0, 0, 0, 0, 0, 1, 0}}}) {  // the warehouse group's vouchers; may not sign as cashier
+    host.As(user);
+    EXPECT_EQ(Counts(host), counts) << "user " << user;
+  }
+  EXPECT_EQ(host.messages, std::vector<std::string>{});
+}
+
+// Orders due in 2 and 3 days and invoices due in 1 and 2 days drop out with
+// fewer alarm days; what fell due already stays.
+TEST(ToDo, FewerAlarmDaysLeaveOutWhatFallsDueLater) {
+  Host host(true);
+  host.As(kDemoAdministrator);
+  host.Exec("UPDATE t_SystemProfile SET FValue='0' WHERE FCategory='IC'");
+  EXPECT_EQ(Counts(host), (std::vector<double>{0, 1, 1, 1, 1, 1, 1, 4, 4}));
+  host.Exec("UPDATE t_SystemProfile SET FValue='-3' WHERE FCategory='IC'");
+  EXPECT_EQ(Counts(host), (std::vector<double>{0, 0, 1, 0, 1, 0, 0, 4, 4}));
+}
+
+}  // namespace
+}  // namespace zet::embedded::testing

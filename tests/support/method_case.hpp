@@ -1,0 +1,71 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "component/cls_move_bill.hpp"
+#include "support/fake_platform.hpp"
+
+namespace zet::testing {
+
+// One call of a public method over the scripted host: the host as scripted,
+// the call with its result (and by-reference values) written as text, the
+// statements it must send in order, and the messages it must show.
+struct MethodCase {
+  std::string name;
+  std::function<void(FakePlatform&)> script;
+  std::function<std::string(clsMoveBill&)> call;
+  std::string result;
+  // The method's own statements: the rights lookups are compared once, in
+  // their own table, and left out here.
+  std::vector<std::string> statements;
+  std::vector<std::string> messages = {};
+  friend void PrintTo(const MethodCase& c, std::ostream* os) { *os << c.name; }
+};
+
+inline bool IsRightsLookup(const std::string& sql) {
+  for (const char* head : {"SELECT TOP 1 1 FROM t_Group WHERE", "SELECT FUserGroupRight,", "select distinct tt1."})
+    if (sql.rfind(head, 0) == 0) return true;
+  return false;
+}
+
+inline void RunCase(const MethodCase& c) {
+  FakePlatform host;
+  if (c.script) c.script(host);
+  clsMoveBill bill(host);
+  EXPECT_EQ(c.call(bill), c.result);
+  std::vector<std::string> own;
+  for (const std::string& sql : host.Statements())
+    if (!IsRightsLookup(sql)) own.push_back(sql);
+  EXPECT_EQ(own, c.statements);
+  EXPECT_EQ(host.messages, c.messages);
+  // Every host object made in the call is released before it returns.
+  EXPECT_EQ(host.Alive(), std::vector<std::string>{});
+}
+
+struct CaseName {
+  template <class Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    return info.param.name;
+  }
+};
+
+// Scripts for the usual users.
+inline std::function<void(FakePlatform&)> Admin(std::vector<std::pair<std::string, Table>> answers = {}) {
+  return [answers](FakePlatform& host) {
+    host.Administrator();
+    for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
+  };
+}
+inline std::function<void(FakePlatform&)> User(int32_t group_right, int32_t data_right,
+                                               std::vector<std::pair<std::string, Table>> answers = {}) {
+  return [=](FakePlatform& host) {
+    host.User(group_right, data_right);
+    for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
+  };
+}
+
+}  // namespace zet::testing
