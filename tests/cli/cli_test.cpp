@@ -9,6 +9,7 @@
 #include "cli/run_binary.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "host/service_factory.hpp"
 #include "support/fake_platform.hpp"
 
 namespace zet::cli::testing {
@@ -42,13 +43,18 @@ TEST(ArgumentSyntax, EachFormGivesItsSubtype) {
     EXPECT_EQ(Typed(text), want) << text;
 }
 
-TEST(TypedValue, ObjectsShowNothingListsAndRecordsets) {
+TEST(TypedValue, ObjectsShowNothingAndLists) {
   EXPECT_EQ(Dump(TypedValue(Variant::Object(nullptr))), R"({"type":"Object","value":null})");
   EXPECT_EQ(PlainText(Variant::Object(nullptr)), "Nothing");
-  const ObjectRef rs = zet::testing::MakeRecordset({{"FNo", "FName"}, {{Variant::Integer(1), Variant::String("x")}}});
-  EXPECT_EQ(Dump(TypedValue(Variant::Object(rs), ObjectShape::Recordset)),
-            R"({"type":"Object","value":{"fields":["FNo","FName"],"rows":[[{"type":"Integer","value":1},)"
-            R"({"type":"String","value":"x"}]]}})");
+  zet::testing::FakePlatform host;
+  const ObjectRef list = host.CreateObject(ValueListProgId());
+  for (Variant v : {Variant::Integer(0), Variant::Double(2.5), Variant::Long(3)}) {
+    Argument args[] = {Argument::ByVal(v)};
+    list->Call("Add", args);
+  }
+  EXPECT_EQ(Dump(TypedValue(Variant::Object(list), ObjectShape::List)),
+            R"({"type":"Object","value":[{"type":"Integer","value":0},{"type":"Double","value":2.5},)"
+            R"({"type":"Long","value":3}]})");
   EXPECT_EQ(Dump(Json(std::string("a\xff"))), "\"a\xef\xbf\xbd\"");
 }
 
