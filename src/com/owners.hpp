@@ -3,15 +3,54 @@
 #include <windows.h>
 // The COM headers build on <windows.h>.
 #include <oleauto.h>
-#include <wrl/client.h>
 
 #include <utility>
 
 namespace zet::com {
 
-// Every COM reference the component holds is a ComPtr; a reference handed to
-// a caller leaves it by Detach or CopyTo.
-using Microsoft::WRL::ComPtr;
+// Owns one COM reference; every reference the component holds is one of
+// these, and a reference handed to a caller leaves it by Detach or CopyTo.
+// (MinGW's <wrl/client.h> ComPtr adds a reference in Attach, which would
+// leak every object adopted that way.)
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  // Takes a reference of its own to `object`.
+  ComPtr(T* object) : object_(object) {  // NOLINT: converting, as WRL's
+    if (object_ != nullptr) object_->AddRef();
+  }
+  ComPtr(const ComPtr& other) : ComPtr(other.object_) {}
+  ComPtr(ComPtr&& other) noexcept : object_(other.Detach()) {}
+  ComPtr& operator=(ComPtr other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  ~ComPtr() { Reset(); }
+
+  T* Get() const { return object_; }
+  T* operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  // For a call that hands out a new reference; the owner must be empty.
+  T** GetAddressOf() { return &object_; }
+  // Adopts a reference the caller already owns.
+  void Attach(T* object) {
+    Reset();
+    object_ = object;
+  }
+  T* Detach() { return std::exchange(object_, nullptr); }
+  void Reset() {
+    if (T* object = Detach()) object->Release();
+  }
+  // A new reference for the caller in `*out`.
+  HRESULT CopyTo(T** out) const {
+    *out = ComPtr(*this).Detach();
+    return S_OK;
+  }
+
+ private:
+  T* object_ = nullptr;
+};
 
 // Owns one automation string.
 class Bstr {
