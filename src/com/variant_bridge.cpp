@@ -410,8 +410,7 @@ Variant ComDispatch::Invoke(std::string_view member, CallKind kind, std::span<Ar
 bool ComDispatch::Supports(std::string_view interface_name) {
   if (interface_name != "_Recordset") return true;
   ComPtr<IUnknown> answer;
-  return SUCCEEDED(object_->QueryInterface(kIidRecordset, reinterpret_cast<void**>(answer.GetAddressOf()))) &&
-         answer;
+  return SUCCEEDED(object_->QueryInterface(kIidRecordset, reinterpret_cast<void**>(answer.GetAddressOf()))) && answer;
 }
 
 ObjectRef WrapDispatch(IDispatch* object) {

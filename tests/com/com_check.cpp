@@ -74,9 +74,9 @@ std::wstring TypeText(ITypeInfo* info, const TYPEDESC& type) {
   ComPtr<ITypeInfo> target;
   if (type.vt == VT_USERDEFINED)
     return SUCCEEDED(info->GetRefTypeInfo(type.hreftype, &target)) ? Name(target.Get()) : L"unresolved";
-  const std::map<VARTYPE, const wchar_t*> names = {{VT_I4, L"I4"},           {VT_BSTR, L"BSTR"},
-                                                   {VT_BOOL, L"BOOL"},       {VT_VARIANT, L"VARIANT"},
-                                                   {VT_DISPATCH, L"DISPATCH"}, {VT_HRESULT, L"HRESULT"}};
+  const std::map<VARTYPE, const wchar_t*> names = {
+      {VT_I4, L"I4"},           {VT_BSTR, L"BSTR"},         {VT_BOOL, L"BOOL"},
+      {VT_VARIANT, L"VARIANT"}, {VT_DISPATCH, L"DISPATCH"}, {VT_HRESULT, L"HRESULT"}};
   return names.count(type.vt) ? names.at(type.vt) : L"VT" + std::to_wstring(type.vt);
 }
 
@@ -87,13 +87,15 @@ std::wstring FuncText(ITypeInfo* info, UINT index) {
   BSTR names[8] = {};
   UINT count = 0;
   info->GetNames(func->memid, names, 8, &count);
-  std::wstring text = L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
-                      (func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL
-                           ? L" "
-                           : L" odd ") +
-                      names[0] + L"(";
-  const std::pair<USHORT, const wchar_t*> flags[] = {{PARAMFLAG_FIN, L"in "},   {PARAMFLAG_FOUT, L"out "},
-                                                     {PARAMFLAG_FRETVAL, L"retval "}, {PARAMFLAG_FOPT, L"opt "},
+  std::wstring text =
+      L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
+      (func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL ? L" "
+                                                                                                          : L" odd ") +
+      names[0] + L"(";
+  const std::pair<USHORT, const wchar_t*> flags[] = {{PARAMFLAG_FIN, L"in "},
+                                                     {PARAMFLAG_FOUT, L"out "},
+                                                     {PARAMFLAG_FRETVAL, L"retval "},
+                                                     {PARAMFLAG_FOPT, L"opt "},
                                                      {PARAMFLAG_FHASDEFAULT, L"default "}};
   for (SHORT p = 0; p < func->cParams; ++p) {
     const ELEMDESC& element = func->lprgelemdescParam[p];
@@ -126,8 +128,8 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
   library->ReleaseTLibAttr(attr);
   BSTR name = nullptr;
   library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  Expect("library name, type infos", std::wstring(name ? name : L"") + L" " + std::to_wstring(library->GetTypeInfoCount()),
-         L"ZetMMoveBill 2");
+  Expect("library name, type infos",
+         std::wstring(name ? name : L"") + L" " + std::to_wstring(library->GetTypeInfoCount()), L"ZetMMoveBill 2");
   SysFreeString(name);
 
   ComPtr<ITypeInfo> dispatch, vtable, base, coclass, implemented;
@@ -137,8 +139,10 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
       FAILED(dispatch->GetRefTypeInfo(ref, &vtable)))
     return Report(false, "_clsMoveBill is a dual interface");
   dispatch->GetTypeAttr(&type);
-  Expect("dispatch half: name, kind, flags", Name(dispatch.Get()) + L" " + std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags),
-         L"_clsMoveBill 4 " + Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE));
+  Expect(
+      "dispatch half: name, kind, flags",
+      Name(dispatch.Get()) + L" " + std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags),
+      L"_clsMoveBill 4 " + Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE));
   dispatch->ReleaseTypeAttr(type);
   vtable->GetTypeAttr(&type);
   vtable->GetRefTypeOfImplType(0, &ref);
@@ -146,21 +150,27 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
   Expect("vtable half: kind, flags, members, base",
          std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags) + L" " + std::to_wstring(type->cFuncs) + L" " +
              (base ? Name(base.Get()) : L"none"),
-         L"3 " + Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
-                     TYPEFLAG_FDISPATCHABLE) + L" 6 IDispatch");
+         L"3 " +
+             Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
+                 TYPEFLAG_FDISPATCHABLE) +
+             L" 6 IDispatch");
   vtable->ReleaseTypeAttr(type);
   // ADO's library is looked up among the registrations of the library's own
   // width, which a process of the other width does not see.
   const bool imports = (syskind == SYS_WIN64) == (sizeof(void*) == 8);
   const std::wstring recordset = imports ? L"_Recordset" : L"unresolved";
   const std::wstring expected[] = {
-      L"id 60030000 slot 7 CheckSearchBill(in I4 lTransType, in I4 lInterID, in out PTR(BSTR) sInfo, out retval PTR(BOOL)) HRESULT",
+      L"id 60030000 slot 7 CheckSearchBill(in I4 lTransType, in I4 lInterID, in out PTR(BSTR) sInfo, out retval "
+      L"PTR(BOOL)) HRESULT",
       L"id 60030005 slot 8 GetToDoThingCount(out retval PTR(DISPATCH)) HRESULT",
       L"id 60030007 slot 9 GetMaxMinInterID(in I4 lTransType, in I4 lType, out retval PTR(I4)) HRESULT",
-      L"id 60030008 slot 10 GetMoveInterID(in VARIANT lBillID, in I4 lMoveType, in I4 lTransType, out retval PTR(I4)) HRESULT",
+      L"id 60030008 slot 10 GetMoveInterID(in VARIANT lBillID, in I4 lMoveType, in I4 lTransType, out retval PTR(I4)) "
+      L"HRESULT",
       L"id 60030009 slot 11 LoadRecentBills(in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar = Nothing, out "
-      L"retval PTR(PTR(" + recordset + L"))) HRESULT",
-      L"id 6003000A slot 12 SaveRecentBills(in I4 lBillID, in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar = "
+      L"retval PTR(PTR(" +
+          recordset + L"))) HRESULT",
+      L"id 6003000A slot 12 SaveRecentBills(in I4 lBillID, in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar "
+      L"= "
       L"Nothing) HRESULT"};
   for (UINT i = 0; i < 6; ++i) Expect("member " + std::to_string(i), FuncText(vtable.Get(), i), expected[i]);
   if (imports) {  // the _Recordset of LoadRecentBills is ADO 2.8's own, referenced, not copied
@@ -185,8 +195,8 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
   coclass->GetRefTypeOfImplType(0, &ref);
   coclass->GetRefTypeInfo(ref, &implemented);
   Report(Name(coclass.Get()) == L"clsMoveBill" && type->typekind == TKIND_COCLASS &&
-             (type->wTypeFlags & TYPEFLAG_FCANCREATE) && type->cImplTypes == 1 && (impl_flags & IMPLTYPEFLAG_FDEFAULT) &&
-             implemented && Name(implemented.Get()) == L"_clsMoveBill",
+             (type->wTypeFlags & TYPEFLAG_FCANCREATE) && type->cImplTypes == 1 &&
+             (impl_flags & IMPLTYPEFLAG_FDEFAULT) && implemented && Name(implemented.Get()) == L"_clsMoveBill",
          "clsMoveBill is creatable, _clsMoveBill its default interface");
   coclass->ReleaseTypeAttr(type);
 }
@@ -225,7 +235,8 @@ void Snapshot(HKEY parent, const std::wstring& path, int depth, std::map<std::ws
     children.emplace_back(name, name_length);
   }
   RegCloseKey(key);
-  for (const std::wstring& child : children) Snapshot(parent, path.empty() ? child : path + L"\\" + child, depth + 1, out);
+  for (const std::wstring& child : children)
+    Snapshot(parent, path.empty() ? child : path + L"\\" + child, depth + 1, out);
 }
 
 std::wstring Guid(const GUID& guid) {
@@ -238,7 +249,8 @@ std::wstring Guid(const GUID& guid) {
 std::vector<std::wstring> Watched() {
   std::vector<std::wstring> roots = {L"zetmmovebill.", Lower(L"CLSID\\" + Guid(kClsId))};
   for (const std::wstring view : {L"", L"wow6432node\\"}) {
-    roots.insert(roots.end(), {view + L"typelib\\", view + Lower(L"Interface\\" + Guid(kIid)), view + L"interface\\{000005"});
+    roots.insert(roots.end(),
+                 {view + L"typelib\\", view + Lower(L"Interface\\" + Guid(kIid)), view + L"interface\\{000005"});
   }
   return roots;
 }
@@ -250,7 +262,8 @@ std::map<std::wstring, std::wstring> Registry() {
 }
 
 // The keys that differ between two snapshots, as " +path" or " -path".
-std::wstring Changes(const std::map<std::wstring, std::wstring>& before, const std::map<std::wstring, std::wstring>& after) {
+std::wstring Changes(const std::map<std::wstring, std::wstring>& before,
+                     const std::map<std::wstring, std::wstring>& after) {
   std::wstring text;
   for (const auto& [path, values] : after)
     if (!before.count(path) || before.at(path) != values) text += L" +" + path;
@@ -258,7 +271,6 @@ std::wstring Changes(const std::map<std::wstring, std::wstring>& before, const s
     if (!after.count(path)) text += L" -" + path;
   return text;
 }
-
 
 void CheckRegistry(const wchar_t* path) {
   HMODULE dll = LoadLibraryW(path);
@@ -283,19 +295,18 @@ void CheckRegistry(const wchar_t* path) {
     return values.substr(at + prefix.size(), values.find(L'\0', at) - at - prefix.size());
   };
   Expect("the keys written",
-         value(prog) + L"|" + value(prog + L"\\CLSID") + L"|" + value(clsid) + L"|" + value(clsid + L"\\InprocServer32") + L"|" +
-             value(clsid + L"\\InprocServer32", L"ThreadingModel") + L"|" + value(clsid + L"\\ProgID") + L"|" +
-             value(clsid + L"\\TypeLib") + L"|" + value(clsid + L"\\Version") + L"|" + value(lib_key) + L"|" +
-             value(iid + L"\\TypeLib"),
+         value(prog) + L"|" + value(prog + L"\\CLSID") + L"|" + value(clsid) + L"|" +
+             value(clsid + L"\\InprocServer32") + L"|" + value(clsid + L"\\InprocServer32", L"ThreadingModel") + L"|" +
+             value(clsid + L"\\ProgID") + L"|" + value(clsid + L"\\TypeLib") + L"|" + value(clsid + L"\\Version") +
+             L"|" + value(lib_key) + L"|" + value(iid + L"\\TypeLib"),
          L"ZetMMoveBill.clsMoveBill|" + Guid(kClsId) + L"|ZetMMoveBill.clsMoveBill|" + path +
-             L"|Apartment|ZetMMoveBill.clsMoveBill|" + Guid(kLibId) +
-             L"|2.0|" + path + L"|" + Guid(kLibId));
+             L"|Apartment|ZetMMoveBill.clsMoveBill|" + Guid(kLibId) + L"|2.0|" + path + L"|" + Guid(kLibId));
   std::wstring foreign;
   for (const auto& [key, values] : once) {
     // A 64-bit system registers the type library in both registry views.
     const std::wstring view = key.rfind(L"wow6432node\\", 0) == 0 ? key.substr(12) : key;
-    const bool ours = view.rfind(prog, 0) == 0 || view.rfind(clsid, 0) == 0 || view.rfind(libid, 0) == 0 ||
-                      view.rfind(iid, 0) == 0;
+    const bool ours =
+        view.rfind(prog, 0) == 0 || view.rfind(clsid, 0) == 0 || view.rfind(libid, 0) == 0 || view.rfind(iid, 0) == 0;
     if (!ours && (!before.count(key) || before.at(key) != values)) foreign += L" " + key;
   }
   Expect("nothing else written (ADO's registrations included)", foreign, L"");
@@ -307,7 +318,8 @@ void CheckRegistry(const wchar_t* path) {
   Expect("the registry still as before", Changes(before, Registry()), L"");
   // A ProgID that names another class since is not ours to remove.
   reg();
-  RegSetValueW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill\\CLSID", REG_SZ, L"{00000000-0000-0000-0000-000000000001}", 0);
+  RegSetValueW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill\\CLSID", REG_SZ, L"{00000000-0000-0000-0000-000000000001}",
+               0);
   Expect("DllUnregisterServer with the ProgID taken", unreg(), S_OK);
   const auto after = Registry();
   Expect("only the ProgID left", Changes(before, after), L" +" + prog + L" +" + prog + L"\\clsid");
@@ -326,8 +338,12 @@ VARIANT Make(VARTYPE type, void* pointer = nullptr, LONG number = 0) {
   if (type == VT_DISPATCH && pointer) static_cast<IDispatch*>(pointer)->AddRef();
   return v;
 }
-VARIANT Long(LONG value) { return Make(VT_I4, nullptr, value); }
-VARIANT Text(const wchar_t* value) { return Make(VT_BSTR, const_cast<wchar_t*>(value)); }
+VARIANT Long(LONG value) {
+  return Make(VT_I4, nullptr, value);
+}
+VARIANT Text(const wchar_t* value) {
+  return Make(VT_BSTR, const_cast<wchar_t*>(value));
+}
 
 // Invoke with the arguments as given (last argument first, as rgvarg holds
 // them); the arguments are cleared afterwards.
@@ -345,7 +361,8 @@ HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, VARIA
 }
 
 // A late-bound call by name, arguments in the order written; the result as text.
-std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {}, WORD flags = DISPATCH_METHOD) {
+std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {},
+                  WORD flags = DISPATCH_METHOD) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
   DISPID id = 0, put = DISPID_PROPERTYPUT;
   object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -396,8 +413,11 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
   const VARTYPE kinds[] = {VT_BYREF | VT_I4,       VT_BYREF | VT_BSTR,    VT_BYREF | VT_VARIANT,
                            VT_BYREF | VT_DISPATCH, VT_BYREF | VT_UNKNOWN, VT_BYREF | VT_ARRAY | VT_BSTR,
                            VT_BYREF | VT_DECIMAL,  VT_BYREF | VT_VARIANT /* to a null reference */};
-  const std::pair<DISPID, UINT> members[] = {{kCheckSearchBill, 3}, {kGetMaxMinInterID, 2}, {kGetMoveInterID, 3},
-                                             {kLoadRecentBills, 2}, {kSaveRecentBills, 3}};
+  const std::pair<DISPID, UINT> members[] = {{kCheckSearchBill, 3},
+                                             {kGetMaxMinInterID, 2},
+                                             {kGetMoveInterID, 3},
+                                             {kLoadRecentBills, 2},
+                                             {kSaveRecentBills, 3}};
   Script(recorder, L"UserID=1;");
   for (const auto& [id, count] : members) {
     for (UINT position = 0; position < count; ++position) {
@@ -407,7 +427,8 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
         args[count - 1 - position] = Make(kinds[k], k + 1 == std::size(kinds) ? &null_long : nullptr);
         UINT arg_err = 99;
         const HRESULT hr = InvokeRaw(object, id, args, nullptr, &arg_err);
-        outcome += hr == E_POINTER && arg_err == count - 1 - position ? L"" : L" kind " + std::to_wstring(k) + L": " + Hex(hr);
+        outcome +=
+            hr == E_POINTER && arg_err == count - 1 - position ? L"" : L" kind " + std::to_wstring(k) + L": " + Hex(hr);
       }
       Expect("null reference at " + Narrow(Hex(id)) + " parameter " + std::to_string(position), outcome, L"");
     }
@@ -420,9 +441,15 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
   Expect("GetIDsOfNames, a null name", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), E_POINTER);
   VARIANT arg = Long(1);
   DISPPARAMS no_args{nullptr, nullptr, 1, 0}, no_names{&arg, nullptr, 1, 1};
-  Expect("Invoke, null DISPPARAMS", object->Invoke(kGetToDoThingCount, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_POINTER);
-  Expect("Invoke, null rgvarg", object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_args, nullptr, nullptr, nullptr), E_POINTER);
-  Expect("Invoke, null named ids", object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_names, nullptr, nullptr, nullptr), E_POINTER);
+  Expect("Invoke, null DISPPARAMS",
+         object->Invoke(kGetToDoThingCount, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+         E_POINTER);
+  Expect("Invoke, null rgvarg",
+         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_args, nullptr, nullptr, nullptr),
+         E_POINTER);
+  Expect("Invoke, null named ids",
+         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_names, nullptr, nullptr, nullptr),
+         E_POINTER);
   // The vtable's own out pointers.
   ComPtr<I_clsMoveBill> early;
   object->QueryInterface(kIid, &early);
@@ -435,10 +462,12 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
   Expect("GetMaxMinInterID, null result", early->GetMaxMinInterID(1, 1, nullptr), E_POINTER);
   Expect("GetMoveInterID, null result", early->GetMoveInterID(Long(1), 1, 1, nullptr), E_POINTER);
   Expect("LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr), E_POINTER);
-  Expect("GetMoveInterID, lBillID pointing nowhere", early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id), S_OK);
+  Expect("GetMoveInterID, lBillID pointing nowhere",
+         early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id), S_OK);
   Expect("  its neutral result", id, 0);
   Expect("GetToDoThingCount with no result wanted: the list released",
-         InvokeRaw(object, kGetToDoThingCount, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed", L"0");
+         InvokeRaw(object, kGetToDoThingCount, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed",
+         L"0");
 }
 
 void CheckCalls() {
@@ -454,7 +483,8 @@ void CheckCalls() {
   HREFTYPE ref = 0;
   UINT count = 0;
   object->GetTypeInfoCount(&count);
-  Report(SUCCEEDED(object->QueryInterface(kIid, &answer)) && SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, &answer)) &&
+  Report(SUCCEEDED(object->QueryInterface(kIid, &answer)) &&
+             SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, &answer)) &&
              object->QueryInterface(IID_IPersist, &answer) == E_NOINTERFACE && count == 1 &&
              object->GetTypeInfo(1, 0, &info) == DISP_E_BADINDEX,
          "answers _clsMoveBill and ISupportErrorInfo, one type info");
@@ -472,52 +502,71 @@ void CheckCalls() {
   VariantInit(&result);
   std::vector<VARIANT> args = {Long(2), Long(1125)};
   DISPPARAMS params{args.data(), nullptr, 2, 0};
-  Expect("early-bound GetMaxMinInterID", vtable->Invoke(answer.Get(), kGetMaxMinInterID, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
+  Expect("early-bound GetMaxMinInterID",
+         vtable->Invoke(answer.Get(), kGetMaxMinInterID, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
   Expect("  its result", V_VT(&result) == VT_I4 ? V_I4(&result) : -1, 4711);
   Script(recorder.Get(), L"UserID=16;");
   BSTR text = SysAllocString(L"keep");
   args = {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)};
   params = {args.data(), nullptr, 3, 0};
-  Expect("early-bound CheckSearchBill", vtable->Invoke(answer.Get(), kCheckSearchBill, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
+  Expect("early-bound CheckSearchBill",
+         vtable->Invoke(answer.Get(), kCheckSearchBill, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
   Expect("  sInfo written back", text ? text : L"",
-         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664\uFF01");
+         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
+         L"\uFF01");
   SysFreeString(text);
   args = {Long(1)};
   params = {args.data(), nullptr, 1, 0};
-  Expect("early-bound LoadRecentBills, ABar left out", vtable->Invoke(answer.Get(), kLoadRecentBills, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
+  Expect("early-bound LoadRecentBills, ABar left out",
+         vtable->Invoke(answer.Get(), kLoadRecentBills, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
   Report(V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result) != nullptr, "  a recordset comes back");
   VariantClear(&result);
 
   // Late-bound: a String variable by reference, and ABar by name.
   Script(recorder.Get(), L"UserID=16;");
   text = SysAllocString(L"keep");
-  Expect("late-bound CheckSearchBill with a String variable", InvokeRaw(object.Get(), kCheckSearchBill, {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)}), S_OK);
-  Expect("  written back", text ? std::wstring(text) : L"", L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664\uFF01");
+  Expect("late-bound CheckSearchBill with a String variable",
+         InvokeRaw(object.Get(), kCheckSearchBill, {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)}), S_OK);
+  Expect("  written back", text ? std::wstring(text) : L"",
+         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
+         L"\uFF01");
   SysFreeString(text);
   Script(recorder.Get(), L"UserID=25;");
-  Call(recorder.Get(), L"Answer", {Text(L" select b.*"), Text(L"FUserID|FBillID|FClassTypeID|FNo|FBigType|FBillNo|FName"), Text(L"25|88|1|1|2|s:B-1|Stock out")});
+  Call(recorder.Get(), L"Answer",
+       {Text(L" select b.*"), Text(L"FUserID|FBillID|FClassTypeID|FNo|FBigType|FBillNo|FName"),
+        Text(L"25|88|1|1|2|s:B-1|Stock out")});
   LPOLESTR names[] = {const_cast<LPOLESTR>(L"LoadRecentBills"), const_cast<LPOLESTR>(L"abar")};
   DISPID ids[2] = {};
   Expect("names of a member and its parameter", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), S_OK);
   ComPtr<IDispatch> bar = Create(L"ZetTestHost.Toolbar");
-  Expect("named ABar", InvokeRaw(object.Get(), ids[0], {Make(VT_DISPATCH, bar.Get()), Long(1)}, nullptr, nullptr, {ids[1]}), S_OK);
-  Report(Call(recorder.Get(), L"Journal").find(L"Tool(0).Text = BSTR \"1|88\"") != std::wstring::npos, "  fills the menu");
+  Expect("named ABar",
+         InvokeRaw(object.Get(), ids[0], {Make(VT_DISPATCH, bar.Get()), Long(1)}, nullptr, nullptr, {ids[1]}), S_OK);
+  Report(Call(recorder.Get(), L"Journal").find(L"Tool(0).Text = BSTR \"1|88\"") != std::wstring::npos,
+         "  fills the menu");
 
   // Calls no client should be able to turn into anything but an error code.
   Script(recorder.Get(), L"UserID=1;");
   VARIANT missing = Make(VT_ERROR);
   V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-  Expect("assignment to a method", InvokeRaw(object.Get(), kGetMaxMinInterID, {}, nullptr, nullptr, {}, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
+  Expect("assignment to a method",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {}, nullptr, nullptr, {}, DISPATCH_PROPERTYPUT),
+         DISP_E_MEMBERNOTFOUND);
   Expect("a DISPID in the gap", InvokeRaw(object.Get(), 0x60030001, {}), DISP_E_MEMBERNOTFOUND);
   Expect("too few arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {}), DISP_E_BADPARAMCOUNT);
-  Expect("too many arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(2), Long(3)}), DISP_E_BADPARAMCOUNT);
+  Expect("too many arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(2), Long(3)}),
+         DISP_E_BADPARAMCOUNT);
   arg_err = 99;
-  Expect("first argument no number", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Text(L"abc")}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
+  Expect("first argument no number",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Text(L"abc")}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
   Expect("  puArgErr", arg_err, 1);
-  Expect("second argument no number", InvokeRaw(object.Get(), kGetMaxMinInterID, {Text(L"abc"), Long(1)}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
+  Expect("second argument no number",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Text(L"abc"), Long(1)}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
   Expect("  puArgErr", arg_err, 0);
-  Expect("a named argument that does not exist", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(1125)}, nullptr, &arg_err, {7}), DISP_E_PARAMNOTFOUND);
-  Expect("a required argument left out", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), missing}), DISP_E_PARAMNOTOPTIONAL);
+  Expect("a named argument that does not exist",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(1125)}, nullptr, &arg_err, {7}),
+         DISP_E_PARAMNOTFOUND);
+  Expect("a required argument left out", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), missing}),
+         DISP_E_PARAMNOTOPTIONAL);
   Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
   CheckNullPointers(object.Get(), recorder.Get());
 
@@ -536,7 +585,8 @@ void CheckCalls() {
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   void* other = nullptr;
   Expect("no factory for another CLSID",
-         reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))(kLibId, IID_IClassFactory, &other),
+         reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))(
+             kLibId, IID_IClassFactory, &other),
          CLASS_E_CLASSNOTAVAILABLE);
 
   // The per-thread creation service outlives the calls and goes with the
@@ -557,9 +607,11 @@ void CheckCalls() {
   // again and works.
   CoFreeUnusedLibrariesEx(0, 0);
   CoFreeUnusedLibrariesEx(0, 0);
-  std::printf("NOTE server %s after CoFreeUnusedLibrariesEx\n", GetModuleHandleW(L"ZetMMoveBill.dll") ? "still loaded" : "unloaded");
+  std::printf("NOTE server %s after CoFreeUnusedLibrariesEx\n",
+              GetModuleHandleW(L"ZetMMoveBill.dll") ? "still loaded" : "unloaded");
   object = Create(L"ZetMMoveBill.clsMoveBill");
-  Expect("created and called again after unloading", object ? Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) : L"", L"80");
+  Expect("created and called again after unloading",
+         object ? Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) : L"", L"80");
   object.Reset();
   Call(recorder.Get(), L"Reset");
   recorder.Reset();

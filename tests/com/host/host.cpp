@@ -8,11 +8,10 @@
 // The COM headers build on <windows.h>.
 #include <oaidl.h>
 #include <objbase.h>
-#include <olectl.h>
 
-#include <cwchar>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,26 +20,23 @@
 
 namespace {
 
-const wchar_t* const kClasses[][2] = {
-    {L"ZetPropsMgr.ShareProps", L"ShareProps"},      {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), L"ServiceFactory"},
-    {ZET_WIDEN(ZET_VALUE_LIST_PROGID), L"ValueList"}, {L"ZetMClass.ClassInfo", L"ClassInfo"},
-    {L"ZetMClass.ClassUpdate", L"ClassUpdate"},       {L"ZetBillDataAccess.SysInfo", L"SysInfo"},
-    {L"ZetEBSBase.SecurityInfo", L"SecurityInfo"},    {L"ZetBillDataAccess.GetData", L"GetData"},
-    {L"ZetConnection.AppConnection", L"AppConnection"}, {L"ZetTestHost.Toolbar", L"Toolbar"},
-    {L"ZetTestHost.Recorder", L"Recorder"}};
-constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
-const wchar_t* const kRecorderMembers[] = {L"Reset", L"Props", L"Answer", L"Value", L"Fail", L"Hide",
-                                           L"Journal", L"Live", L"ReadUtf8", L"Truncate", L"Environment",
-                                           L"Unescape", L"FactoryProgId"};
+const wchar_t* const kClasses[][2] = {{L"ZetPropsMgr.ShareProps", L"ShareProps"},
+                                      {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), L"ServiceFactory"},
+                                      {ZET_WIDEN(ZET_VALUE_LIST_PROGID), L"ValueList"},
+                                      {L"ZetMClass.ClassInfo", L"ClassInfo"},
+                                      {L"ZetMClass.ClassUpdate", L"ClassUpdate"},
+                                      {L"ZetBillDataAccess.SysInfo", L"SysInfo"},
+                                      {L"ZetEBSBase.SecurityInfo", L"SecurityInfo"},
+                                      {L"ZetBillDataAccess.GetData", L"GetData"},
+                                      {L"ZetConnection.AppConnection", L"AppConnection"},
+                                      {L"ZetTestHost.Toolbar", L"Toolbar"},
+                                      {L"ZetTestHost.Recorder", L"Recorder"}};
+const std::wstring kRecorderMembers =
+    L"|reset|props|answer|value|fail|hide|journal|live|readutf8|truncate|environment|"
+    L"unescape|factoryprogid|";
 
 GUID ClassId(size_t n) {
   return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(n + 1)}};
-}
-
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
 }
 
 struct Raise {
@@ -51,10 +47,10 @@ struct Table {
   std::vector<std::wstring> columns;
   std::vector<std::vector<std::wstring>> rows;
 };
-struct Rule {
+struct Rule {  // a recordset, a value, or an error to raise when scode is set
   std::wstring pattern;
-  std::shared_ptr<Table> table;  // a recordset, else `text` is the value or the error's text
-  HRESULT scode = S_OK;          // an error to raise when set
+  std::shared_ptr<Table> table;
+  HRESULT scode;
   std::wstring text;
 };
 struct Cursor {
@@ -63,44 +59,45 @@ struct Cursor {
   bool closed = false;
 };
 struct State {
-  std::wstring props;
+  std::wstring props, journal;
   std::vector<Rule> rules;
-  std::wstring journal;
   std::map<std::wstring, long> live;
   std::vector<std::wstring> names;
-  std::vector<std::wstring> hidden;  // ProgIDs, index as in kClasses
-};
-State& Shared() {
-  static State* state = new State();  // outlives every object, whatever the unload order
-  return *state;
-}
+  std::set<std::wstring> hidden;  // ProgIDs that "are not registered" for now
+} state;
 
-std::wstring Escape(const std::wstring& text) {
-  std::wstring out;
-  for (const wchar_t c : text) out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : c == L'"' ? L"\\\"" : std::wstring(1, c);
-  return out;
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = towlower(c);
+  return text;
 }
 
 std::wstring Text(const VARIANT& value) {
   VARIANT text;
   VariantInit(&text);
-  if (FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&value), LOCALE_INVARIANT, 0, VT_BSTR))) return L"?";
-  std::wstring result = V_BSTR(&text) ? std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))) : L"";
+  if (FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&value), LOCALE_INVARIANT, VARIANT_ALPHABOOL, VT_BSTR)))
+    return L"?";
+  std::wstring result(V_BSTR(&text), SysStringLen(V_BSTR(&text)));
   VariantClear(&text);
   return result;
 }
 
-// "ref BSTR \"...\"", "I2 16", "ref BSTR[0..0]{\"...\"}", "missing".
+std::wstring Escape(const std::wstring& text) {
+  std::wstring out;
+  for (const wchar_t c : text) out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
+  return out;
+}
+
+// "ref BSTR \"...\"", "I2 16", "ref VARIANT I4 5", "ref BSTR[0..0]{\"...\"}".
 std::wstring Describe(const VARIANT& value) {
   const VARTYPE type = V_VT(&value);
+  const std::wstring ref = type & VT_BYREF ? L"ref " : L"";
   if (type == (VT_BYREF | VT_VARIANT)) return L"ref VARIANT " + Describe(*V_VARIANTREF(&value));
-  if (type & VT_ARRAY) {
-    SAFEARRAY* array = type & VT_BYREF ? *V_ARRAYREF(&value) : V_ARRAY(&value);
-    std::wstring text = type & VT_BYREF ? L"ref " : L"";
+  if (type == (VT_BYREF | VT_ARRAY | VT_BSTR)) {
+    SAFEARRAY* array = *V_ARRAYREF(&value);
     LONG lower = 0, upper = -1;
     SafeArrayGetLBound(array, 1, &lower);
     SafeArrayGetUBound(array, 1, &upper);
-    text += L"BSTR[" + std::to_wstring(lower) + L".." + std::to_wstring(upper) + L"]{";
+    std::wstring text = L"ref BSTR[" + std::to_wstring(lower) + L".." + std::to_wstring(upper) + L"]{";
     for (LONG i = lower; i <= upper; ++i) {
       BSTR item = nullptr;
       SafeArrayGetElement(array, &i, &item);
@@ -109,35 +106,24 @@ std::wstring Describe(const VARIANT& value) {
     }
     return text + L"}";
   }
-  std::wstring prefix = type & VT_BYREF ? L"ref " : L"";
-  VARIANT plain;
-  VariantInit(&plain);
-  VariantCopyInd(&plain, const_cast<VARIANT*>(&value));
-  std::wstring text;
-  switch (V_VT(&plain)) {
-    case VT_EMPTY: text = L"EMPTY"; break;
-    case VT_NULL: text = L"NULL"; break;
-    case VT_ERROR: text = V_ERROR(&plain) == DISP_E_PARAMNOTFOUND ? L"missing" : L"ERROR"; break;
-    case VT_DISPATCH: text = V_DISPATCH(&plain) ? L"DISPATCH object" : L"DISPATCH Nothing"; break;
-    case VT_BSTR: text = L"BSTR \"" + Escape(Text(plain)) + L"\""; break;
-    case VT_BOOL: text = V_BOOL(&plain) ? L"BOOL True" : L"BOOL False"; break;
-    case VT_I2: text = L"I2 " + Text(plain); break;
-    case VT_I4: text = L"I4 " + Text(plain); break;
-    case VT_R8: text = L"R8 " + Text(plain); break;
-    default: text = L"VT" + std::to_wstring(V_VT(&plain)) + L" " + Text(plain);
-  }
-  VariantClear(&plain);
-  return prefix + text;
+  const std::map<VARTYPE, const wchar_t*> names = {
+      {VT_EMPTY, L"EMPTY"}, {VT_BSTR, L"BSTR"}, {VT_BOOL, L"BOOL"},        {VT_I2, L"I2"},
+      {VT_I4, L"I4"},       {VT_R8, L"R8"},     {VT_DISPATCH, L"DISPATCH"}};
+  const VARTYPE plain = type & VT_TYPEMASK;
+  const std::wstring name = names.count(plain) ? names.at(plain) : L"VT" + std::to_wstring(plain);
+  if (plain == VT_BSTR) return ref + L"BSTR \"" + Escape(Text(value)) + L"\"";
+  if (plain == VT_ERROR) return L"missing";
+  return ref + name + (plain == VT_EMPTY || plain == VT_DISPATCH ? L"" : L" " + Text(value));
 }
 
 class Scripted final : public IDispatch {
  public:
   explicit Scripted(std::wstring name, std::shared_ptr<Cursor> cursor = nullptr, size_t column = 0)
       : name_(std::move(name)), cursor_(std::move(cursor)), column_(column) {
-    ++Shared().live[name_];
+    ++state.live[name_];
   }
   ~Scripted() {
-    --Shared().live[name_];
+    --state.live[name_];
     for (VARIANT& item : items_) VariantClear(&item);
     for (auto& [name, value] : properties_) VariantClear(&value);
     for (auto& [name, child] : children_) child->Release();
@@ -146,12 +132,9 @@ class Scripted final : public IDispatch {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
     // ADO's _Recordset: recordsets answer to it with their IDispatch.
     static const GUID kRecordset = {0x00000556, 0, 0x0010, {0x80, 0, 0, 0xAA, 0, 0x6D, 0x2E, 0xA4}};
-    *result = iid == IID_IUnknown || iid == IID_IDispatch || (iid == kRecordset && name_ == L"Recordset")
-                  ? static_cast<IDispatch*>(this)
-                  : nullptr;
-    if (*result == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    const bool answers = iid == IID_IUnknown || iid == IID_IDispatch || (iid == kRecordset && name_ == L"Recordset");
+    *result = answers ? this : nullptr;
+    return answers ? (AddRef(), S_OK) : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -159,76 +142,58 @@ class Scripted final : public IDispatch {
     if (left == 0) delete this;
     return static_cast<ULONG>(left);
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   // Any name is a member, except on the recorder, which the tests also pass
-  // where an object of the wrong kind is wanted.
+  // where an object of another kind is wanted.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    if (count != 1) return DISP_E_UNKNOWNNAME;
-    bool known = name_ != L"Recorder";
-    for (const wchar_t* member : kRecorderMembers) known = known || _wcsicmp(member, names[0]) == 0;
-    if (!known) return DISP_E_UNKNOWNNAME;
-    auto& all = Shared().names;
-    for (size_t i = 0; i < all.size(); ++i) {
-      if (_wcsicmp(all[i].c_str(), names[0]) == 0) return ids[0] = static_cast<DISPID>(i + 1), S_OK;
-    }
-    all.emplace_back(names[0]);
-    ids[0] = static_cast<DISPID>(all.size());
+    const std::wstring name = Lower(names[0]);
+    if (count != 1 || (name_ == L"Recorder" && kRecorderMembers.find(L"|" + name + L"|") == std::wstring::npos))
+      return DISP_E_UNKNOWNNAME;
+    size_t i = 0;
+    while (i < state.names.size() && Lower(state.names[i]) != name) ++i;
+    if (i == state.names.size()) state.names.push_back(names[0]);
+    ids[0] = static_cast<DISPID>(i + 1);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excep, UINT*) override {
-    if (id == DISPID_VALUE) id = Member(name_ == L"Field" ? L"Value" : L"Item");
-    if (id < 1 || static_cast<size_t>(id) > Shared().names.size()) return DISP_E_MEMBERNOTFOUND;
-    const std::wstring member = Shared().names[static_cast<size_t>(id - 1)];
+    const std::wstring member = id == DISPID_VALUE ? (name_ == L"Field" ? L"Value" : L"Item")
+                                : id >= 1 && static_cast<size_t>(id) <= state.names.size() ? state.names[id - 1]
+                                                                                           : L"";
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
     std::vector<VARIANT*> args;
-    for (UINT i = params->cArgs; i-- > params->cNamedArgs;) args.push_back(&params->rgvarg[i]);
+    for (UINT i = params->cArgs; i-- > 0;) args.push_back(&params->rgvarg[i]);
     std::wstring line = name_ + L"." + member + (put ? L" = " : L"(");
     for (size_t i = 0; i < args.size(); ++i) line += (i ? L", " : L"") + Describe(*args[i]);
-    if (put) line += Describe(params->rgvarg[0]);
+    line += put ? L"" : L")";
     const std::wstring pid = L"ref I4 " + std::to_wstring(GetCurrentProcessId());
     if (line.find(pid) != std::wstring::npos) line.replace(line.find(pid), pid.size(), L"ref I4 <pid>");
-    line += put ? L"" : L")";
-    if (name_ != L"Recorder" && name_ != L"Field" && name_ != L"Fields") Shared().journal += line + L"\n";
+    if (name_ != L"Recorder" && name_ != L"Field" && name_ != L"Fields") state.journal += line + L"\n";
     VARIANT answer;
     VariantInit(&answer);
     try {
-      if (put && name_ == L"Recorder") {
-        Control(member, {&params->rgvarg[0]}, answer);
-      } else if (put) {
-        VariantClear(&properties_[member]);
-        VariantCopyInd(&properties_[member], &params->rgvarg[0]);
+      if (put && name_ != L"Recorder") {
+        VariantClear(&properties_[Lower(member)]);
+        VariantCopyInd(&properties_[Lower(member)], args.at(0));
       } else {
-        Handle(member, args, line, answer);
+        Handle(Lower(member), args, line, answer);
       }
     } catch (const Raise& error) {
-      VariantClear(&answer);
-      Shared().journal += L"  raised " + Escape(error.text) + L"\n";
-      if (excep != nullptr) {
-        *excep = EXCEPINFO{};
-        excep->scode = error.scode;
-        excep->bstrSource = SysAllocString(name_.c_str());
-        excep->bstrDescription = SysAllocString(error.text.c_str());
-      }
+      state.journal += L"  raised " + Escape(error.text) + L"\n";
+      *excep = EXCEPINFO{};
+      excep->scode = error.scode;
+      excep->bstrDescription = SysAllocString(error.text.c_str());
       return DISP_E_EXCEPTION;
     }
-    if (result != nullptr) *result = answer;
-    else VariantClear(&answer);
+    if (result != nullptr)
+      *result = answer;
+    else
+      VariantClear(&answer);
     return S_OK;
   }
 
  private:
-  static DISPID Member(const wchar_t* name) {
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    Scripted any(L"Any");
-    any.GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    return id;
-  }
   static std::wstring Arg(const std::vector<VARIANT*>& args, size_t i) {
     return i < args.size() ? Text(*args[i]) : L"";
   }
@@ -244,164 +209,134 @@ class Scripted final : public IDispatch {
     V_VT(&out) = VT_I4;
     V_I4(&out) = number;
   }
-  static void ReturnBool(bool value, VARIANT& out) {
+  static void Return(bool value, VARIANT& out) {
     V_VT(&out) = VT_BOOL;
     V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
   }
-  // A cell: a whole number as a Long, "s:" and anything else as text.
-  static void ReturnCell(const std::wstring& cell, VARIANT& out) {
-    wchar_t* end = nullptr;
-    const long number = std::wcstol(cell.c_str(), &end, 10);
-    if (!cell.empty() && *end == L'\0') return Return(number, out);
-    Return(cell.rfind(L"s:", 0) == 0 ? cell.substr(2) : cell, out);
-  }
   static std::vector<std::wstring> Split(const std::wstring& text) {
     std::vector<std::wstring> cells(1);
-    for (const wchar_t c : text) {
-      if (c == L'|') cells.emplace_back();
-      else cells.back().push_back(c);
-    }
+    for (const wchar_t c : text) c == L'|' ? cells.emplace_back() : cells.back().append(1, c);
     return cells;
+  }
+  static Scripted* Rows(std::shared_ptr<Table> table) {
+    return new Scripted(L"Recordset", std::make_shared<Cursor>(Cursor{std::move(table)}));
   }
 
   void Handle(const std::wstring& member, const std::vector<VARIANT*>& args, const std::wstring& line, VARIANT& out) {
-    State& state = Shared();
     if (name_ == L"Recorder") return Control(member, args, out);
     if (cursor_ != nullptr) return Read(member, args, out);
-    if (member == L"CreateService") {
+    if (member == L"createservice") {
       CLSID clsid{};
       IDispatch* service = nullptr;
       if (FAILED(CLSIDFromProgID(Arg(args, 0).c_str(), &clsid)) ||
-          FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&service))))
+          FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&service))))
         throw Raise{static_cast<HRESULT>(0x800A01ADu), L"ActiveX component can't create object"};
       return Return(service, out);
     }
-    if (name_ == L"ValueList") {
-      if (member == L"Count") return Return(static_cast<long>(items_.size()), out);
-      if (member == L"Add") return VariantCopyInd(&items_.emplace_back(), args.at(0)), void();
-      const long position = std::wcstol(Arg(args, 0).c_str(), nullptr, 10);
-      if (position < 1 || static_cast<size_t>(position) > items_.size())
+    if (name_ == L"ValueList") {  // Add, Count, Item by position from 1
+      if (member == L"add") return void(VariantCopyInd(&items_.emplace_back(), args.at(0)));
+      if (member == L"count") return Return(static_cast<long>(items_.size()), out);
+      const size_t position = std::wcstoul(Arg(args, 0).c_str(), nullptr, 10);
+      if (position < 1 || position > items_.size())
         throw Raise{static_cast<HRESULT>(0x800A0009u), L"Subscript out of range"};
-      return VariantCopy(&out, &items_[static_cast<size_t>(position - 1)]), void();
+      return void(VariantCopy(&out, &items_[position - 1]));
     }
-    if (member == L"Bands" || member == L"Tools") {
+    if (member == L"bands" || member == L"tools") {  // the toolbar: band "mnuRecBill", tools 0 to 19
       const long index = std::wcstol(Arg(args, 0).c_str(), nullptr, 10);
-      if (member == L"Bands" ? Arg(args, 0) != L"mnuRecBill" : index < 0 || index > 19)
+      if (member == L"bands" ? Arg(args, 0) != L"mnuRecBill" : index < 0 || index > 19)
         throw Raise{static_cast<HRESULT>(0x800A8B10u), L"Index out of bounds"};
       Scripted*& child = children_[member + Arg(args, 0)];
-      if (child == nullptr) child = new Scripted(member == L"Bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
+      if (child == nullptr) child = new Scripted(member == L"bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
       child->AddRef();
       return Return(child, out);
     }
-    const auto property = properties_.find(member);
-    if (property != properties_.end()) return VariantCopy(&out, &property->second), void();
+    if (properties_.count(member)) return void(VariantCopy(&out, &properties_[member]));
     for (const Rule& rule : state.rules) {
       if (line.find(rule.pattern) == std::wstring::npos) continue;
       if (rule.scode != S_OK) throw Raise{rule.scode, rule.text};
-      if (rule.table) return Return(new Scripted(L"Recordset", std::make_shared<Cursor>(Cursor{rule.table})), out);
-      return Return(rule.text, out);
+      return rule.table ? Return(Rows(rule.table), out) : Return(rule.text, out);
     }
-    if (member == L"GetProperty") return Return(state.props, out);
-    if (member == L"AccessCheck") return ReturnBool(true, out);
-    if (member == L"GetSysValue") return Return(std::wstring(L"0"), out);
-    if (member == L"GetData" || member == L"ExecuteSQL" || member == L"Execute")
-      return Return(new Scripted(L"Recordset", std::make_shared<Cursor>(Cursor{std::make_shared<Table>()})), out);
+    if (member == L"getproperty") return Return(state.props, out);
+    if (member == L"accesscheck") return Return(true, out);
+    if (member == L"getsysvalue") return Return(std::wstring(L"0"), out);
+    if (member == L"getdata" || member == L"executesql" || member == L"execute")
+      return Return(Rows(std::make_shared<Table>()), out);
   }
 
   // Recordsets, their Fields and each Field share one cursor.
   void Read(const std::wstring& member, const std::vector<VARIANT*>& args, VARIANT& out) {
     Cursor& cursor = *cursor_;
     const Table& table = *cursor.table;
-    if (member == L"State") return Return(cursor.closed ? 0L : 1L, out);
-    if (cursor.closed) throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
     const bool at_end = cursor.row >= table.rows.size();
-    if (member == L"EOF") return ReturnBool(at_end, out);
-    if (member == L"RecordCount") return Return(static_cast<long>(table.rows.size()), out);
-    if (member == L"MoveNext") return void(cursor.row += at_end ? 0 : 1);
-    if (member == L"Close") return void(cursor.closed = true);
-    if (member == L"Clone") return Return(new Scripted(L"Recordset", std::make_shared<Cursor>(Cursor{cursor.table})), out);
-    if (member == L"Value") {
+    if (member == L"state") return Return(cursor.closed ? 0L : 1L, out);
+    if (cursor.closed)
+      throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
+    if (member == L"eof") return Return(at_end, out);
+    if (member == L"recordcount") return Return(static_cast<long>(table.rows.size()), out);
+    if (member == L"movenext") return void(cursor.row += at_end ? 0 : 1);
+    if (member == L"close") return void(cursor.closed = true);
+    if (member == L"clone") return Return(Rows(cursor.table), out);
+    if (member == L"value") {  // a whole number as a Long, "s:" and anything else as text
       if (at_end) throw Raise{static_cast<HRESULT>(0x800A0BCDu), L"Either BOF or EOF is True."};
-      return ReturnCell(table.rows[cursor.row][column_], out);
+      const std::wstring& cell = table.rows[cursor.row][column_];
+      wchar_t* end = nullptr;
+      const long number = std::wcstol(cell.c_str(), &end, 10);
+      if (!cell.empty() && *end == L'\0') return Return(number, out);
+      return Return(cell.rfind(L"s:", 0) == 0 ? cell.substr(2) : cell, out);
     }
     if (args.empty()) return Return(new Scripted(L"Fields", cursor_), out);
-    size_t column = 0;
-    VARIANT key;
-    VariantInit(&key);
-    VariantCopyInd(&key, args[0]);
-    const std::wstring name = Text(key);
-    column = V_VT(&key) == VT_BSTR ? table.columns.size() : std::wcstoul(name.c_str(), nullptr, 10);
-    for (size_t i = 0; i < table.columns.size() && V_VT(&key) == VT_BSTR; ++i) {
-      if (_wcsicmp(table.columns[i].c_str(), name.c_str()) == 0) column = i;
-    }
-    VariantClear(&key);
+    const std::wstring key = Arg(args, 0);
+    size_t column = std::wcstoul(key.c_str(), nullptr, 10);
+    for (size_t i = 0; i < table.columns.size(); ++i) column = Lower(table.columns[i]) == Lower(key) ? i : column;
     if (column >= table.columns.size()) throw Raise{static_cast<HRESULT>(0x800A0CC1u), L"Item cannot be found."};
     Return(new Scripted(L"Field", cursor_, column), out);
   }
 
   // The test's handle on the host.
   void Control(const std::wstring& member, const std::vector<VARIANT*>& args, VARIANT& out) {
-    State& state = Shared();
-    if (member == L"Reset") {
-      state.props.clear();
-      state.rules.clear();
-      state.journal.clear();
-      for (const std::wstring& prog_id : state.hidden) {
-        for (size_t n = 0; n < kClassCount; ++n) {
-          if (prog_id != kClasses[n][0]) continue;
-          HKEY key = nullptr;
-          const std::wstring clsid = GuidText(ClassId(n));
-          RegCreateKeyExW(HKEY_CLASSES_ROOT, (prog_id + L"\\CLSID").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-          RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid.c_str()),
-                         static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
-          RegCloseKey(key);
-        }
-      }
-      state.hidden.clear();
-    } else if (member == L"Props") {
-      state.props = Text(*args.at(0));
-    } else if (member == L"Answer") {
-      auto table = std::make_shared<Table>();
-      table->columns = Split(Arg(args, 1));
+    if (member == L"reset") state.props.clear(), state.journal.clear(), state.rules.clear(), state.hidden.clear();
+    if (member == L"props") state.props = Arg(args, 0);
+    if (member == L"hide") state.hidden.insert(Arg(args, 0));
+    if (member == L"journal") Return(state.journal, out);
+    if (member == L"live") Return(state.live[Arg(args, 0)], out);
+    if (member == L"factoryprogid") Return(std::wstring(kClasses[1][0]), out);
+    if (member == L"answer") {
+      auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
       for (size_t i = 2; i < args.size(); ++i) table->rows.push_back(Split(Arg(args, i)));
       state.rules.push_back(Rule{Arg(args, 0), table, S_OK, L""});
-    } else if (member == L"Value") {
-      state.rules.push_back(Rule{Arg(args, 0), nullptr, S_OK, Arg(args, 1)});
-    } else if (member == L"Fail") {
-      state.rules.push_back(Rule{Arg(args, 0), nullptr, static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0)), Arg(args, 2)});
-    } else if (member == L"Hide") {
-      state.hidden.push_back(Arg(args, 0));
-      RegDeleteTreeW(HKEY_CLASSES_ROOT, (Arg(args, 0) + L"\\CLSID").c_str());
-    } else if (member == L"Journal") {
-      Return(state.journal, out);
-    } else if (member == L"Live") {
-      Return(state.live[Arg(args, 0)], out);
-    } else if (member == L"Environment") {
+    }
+    if (member == L"value" || member == L"fail") {
+      const HRESULT scode =
+          member == L"fail" ? static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0)) : S_OK;
+      state.rules.push_back(Rule{Arg(args, 0), nullptr, scode, Arg(args, member == L"fail" ? 2 : 1)});
+    }
+    if (member == L"environment") {
       wchar_t value[1024] = {};
       Return(std::wstring(value, GetEnvironmentVariableW(Arg(args, 0).c_str(), value, 1024) % 1024), out);
-    } else if (member == L"FactoryProgId") {
-      Return(std::wstring(kClasses[1][0]), out);
-    } else if (member == L"Unescape") {  // "\uXXXX" to characters: Wine's VBScript has no ChrW
-      std::wstring text = Arg(args, 0), result;
+    }
+    if (member == L"unescape") {  // "\uXXXX" to characters: Wine's VBScript has no ChrW
+      const std::wstring text = Arg(args, 0);
+      std::wstring result;
       for (size_t i = 0; i < text.size(); ++i) {
-        const bool escape = text[i] == L'\\' && i + 5 < text.size() && text[i + 1] == L'u';
+        const bool escape = text.compare(i, 2, L"\\u") == 0 && i + 5 < text.size();
         result += escape ? static_cast<wchar_t>(std::wcstoul(text.substr(i + 2, 4).c_str(), nullptr, 16)) : text[i];
         i += escape ? 5 : 0;
       }
       Return(result, out);
-    } else {  // ReadUtf8 and Truncate: the component's diagnostic file
-      HANDLE file = CreateFileW(Arg(args, 0).c_str(), member == L"Truncate" ? GENERIC_WRITE : GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                member == L"Truncate" ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
-      std::string bytes;
-      char buffer[4096];
-      DWORD read = 0;
-      while (member == L"ReadUtf8" && ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-      std::wstring text(bytes.size(), L'\0');
-      text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                                          text.data(), static_cast<int>(text.size()))));
+    }
+    if (member == L"readutf8" || member == L"truncate") {  // the component's diagnostic file
+      const bool read = member == L"readutf8";
+      HANDLE file =
+          CreateFileW(Arg(args, 0).c_str(), read ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr);
+      std::string bytes(1 << 16, '\0');
+      DWORD size = 0;
+      if (!read || !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &size, nullptr)) size = 0;
+      CloseHandle(file);
+      std::wstring text(size, L'\0');
+      text.resize(static_cast<size_t>(
+          MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(size), text.data(), static_cast<int>(size))));
       Return(text, out);
     }
   }
@@ -415,42 +350,33 @@ class Scripted final : public IDispatch {
   std::vector<VARIANT> items_;
 };
 
+// One factory per class, for the life of the module.
 class Factory final : public IClassFactory {
  public:
-  explicit Factory(size_t index) : index_(index) {}
+  size_t index = 0;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-    *result = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
-    if (*result == nullptr) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    const bool answers = iid == IID_IUnknown || iid == IID_IClassFactory;
+    *result = answers ? this : nullptr;
+    return answers ? S_OK : E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** result) override {
-    Scripted* object = new Scripted(kClasses[index_][1]);
+    if (state.hidden.count(kClasses[index][0])) return REGDB_E_CLASSNOTREG;
+    Scripted* object = new Scripted(kClasses[index][1]);
     const HRESULT hr = object->QueryInterface(iid, result);
     object->Release();
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
- private:
-  LONG references_ = 1;
-  size_t index_;
-};
+} factories[std::size(kClasses)];
 
 HMODULE module_handle = nullptr;
 
-void SetText(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+std::wstring Key(size_t n) {
+  wchar_t clsid[40] = {};
+  StringFromGUID2(ClassId(n), clsid, 40);
+  return clsid;
 }
 
 }  // namespace
@@ -461,13 +387,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
-  *result = nullptr;
-  for (size_t n = 0; n < kClassCount; ++n) {
-    if (ClassId(n) != clsid) continue;
-    Factory* factory = new Factory(n);
-    const HRESULT hr = factory->QueryInterface(iid, result);
-    factory->Release();
-    return hr;
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
+    if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
@@ -480,19 +401,21 @@ STDAPI DllCanUnloadNow() {
 STDAPI DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(module_handle, path, MAX_PATH);
-  for (size_t n = 0; n < kClassCount; ++n) {
-    const std::wstring prog_id = kClasses[n][0], key = L"CLSID\\" + GuidText(ClassId(n));
-    SetText(prog_id + L"\\CLSID", nullptr, GuidText(ClassId(n)));
-    SetText(key + L"\\InprocServer32", nullptr, path);
-    SetText(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
+    HKEY key = nullptr;
+    RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
+    RegSetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), REG_SZ, path, 0);
+    RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), 0, KEY_WRITE, &key);
+    RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Apartment"), 20);
+    RegCloseKey(key);
   }
   return S_OK;
 }
 
 STDAPI DllUnregisterServer() {
-  for (size_t n = 0; n < kClassCount; ++n) {
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(ClassId(n))).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
   }
   return S_OK;
 }
