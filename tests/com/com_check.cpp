@@ -173,21 +173,6 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
       L"= "
       L"Nothing) HRESULT"};
   for (UINT i = 0; i < 6; ++i) Expect("member " + std::to_string(i), FuncText(vtable.Get(), i), expected[i]);
-  if (imports) {  // the _Recordset of LoadRecentBills is ADO 2.8's own, referenced, not copied
-    FUNCDESC* func = nullptr;
-    ComPtr<ITypeInfo> target;
-    ComPtr<ITypeLib> ado;
-    UINT index = 0;
-    vtable->GetFuncDesc(4, &func);
-    const HRESULT hr = vtable->GetRefTypeInfo(func->lprgelemdescParam[2].tdesc.lptdesc->lptdesc->hreftype, &target);
-    vtable->ReleaseFuncDesc(func);
-    if (SUCCEEDED(hr)) target->GetContainingTypeLib(&ado, &index);
-    if (ado) ado->GetLibAttr(&attr);
-    Report(ado && attr->guid == GUID{0x2A75196C, 0xD9EB, 0x4129, {0xB8, 0x03, 0x93, 0x13, 0x27, 0xF7, 0x2D, 0x5C}} &&
-               attr->wMajorVerNum == 2 && attr->wMinorVerNum == 8,
-           "_Recordset is ADO 2.8's");
-    if (ado) ado->ReleaseTLibAttr(attr);
-  }
   INT impl_flags = 0;
   if (FAILED(library->GetTypeInfoOfGuid(kClsId, &coclass))) return Report(false, "class found by CLSID");
   coclass->GetTypeAttr(&type);
@@ -515,13 +500,6 @@ void CheckCalls() {
          L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
          L"\uFF01");
   SysFreeString(text);
-  args = {Long(1)};
-  params = {args.data(), nullptr, 1, 0};
-  Expect("early-bound LoadRecentBills, ABar left out",
-         vtable->Invoke(answer.Get(), kLoadRecentBills, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
-  Report(V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result) != nullptr, "  a recordset comes back");
-  VariantClear(&result);
-
   // Late-bound: a String variable by reference, and ABar by name.
   Script(recorder.Get(), L"UserID=16;");
   text = SysAllocString(L"keep");
