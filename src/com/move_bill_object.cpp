@@ -1,6 +1,5 @@
 #include "move_bill_object.hpp"
 
-#include <exception>
 #include <new>
 #include <string>
 
