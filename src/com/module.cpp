@@ -129,7 +129,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       break;
     default:
       // Per-thread data needs no setup: the creation service is made on a
-      // thread's first call, and its teardown is explained at CallScope.
+      // thread's first call, and its teardown is explained at ~ComDispatch.
       break;
   }
   return TRUE;
