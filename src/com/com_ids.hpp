@@ -1,8 +1,8 @@
 #pragma once
 
 #include <windows.h>
-
-#include <string>
+// The COM headers build on <windows.h>.
+#include <oaidl.h>
 
 namespace zet::com {
 
@@ -45,7 +45,25 @@ inline constexpr WORD kTypeLibMajor = 2;
 inline constexpr WORD kTypeLibMinor = 0;
 inline constexpr LCID kTypeLibLcid = 0x409;
 
-// "{XXXXXXXX-...}", as the registry spells a GUID.
-std::wstring GuidText(const GUID& guid);
+// The members of _clsMoveBill; the gaps are part of the interface.
+inline constexpr DISPID kCheckSearchBill = 0x60030000;
+inline constexpr DISPID kGetToDoThingCount = 0x60030005;
+inline constexpr DISPID kGetMaxMinInterID = 0x60030007;
+inline constexpr DISPID kGetMoveInterID = 0x60030008;
+inline constexpr DISPID kLoadRecentBills = 0x60030009;
+inline constexpr DISPID kSaveRecentBills = 0x6003000A;
+
+// The vtable half of the dual interface _clsMoveBill, slot for slot as the
+// type library declares it after the seven slots of IDispatch.
+struct I_clsMoveBill : public IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE CheckSearchBill(LONG lTransType, LONG lInterID, BSTR* sInfo,
+                                                    VARIANT_BOOL* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetToDoThingCount(IDispatch** result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMaxMinInterID(LONG lTransType, LONG lType, LONG* result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetMoveInterID(VARIANT lBillID, LONG lMoveType, LONG lTransType, LONG* result) = 0;
+  // `result` receives ADO's _Recordset, an IDispatch-derived interface.
+  virtual HRESULT STDMETHODCALLTYPE LoadRecentBills(LONG m_ClassTypeID, IDispatch** ABar, IDispatch** result) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SaveRecentBills(LONG lBillID, LONG m_ClassTypeID, IDispatch** ABar) = 0;
+};
 
 }  // namespace zet::com

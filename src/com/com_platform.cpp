@@ -6,8 +6,10 @@
 
 #include <string>
 
-#include "com_dispatch.hpp"
+#include "errors.hpp"
 #include "host/error.hpp"
+#include "owners.hpp"
+#include "strings.hpp"
 #include "variant_bridge.hpp"
 
 namespace zet::com {
@@ -16,19 +18,18 @@ ObjectRef ComPlatform::CreateObject(std::string_view prog_id) {
   const std::wstring name = Utf8ToWide(prog_id);
   CLSID clsid{};
   if (FAILED(CLSIDFromProgID(name.c_str(), &clsid))) RaiseRuntimeError(err::kCannotCreateObject);
-  IDispatch* object = nullptr;
-  const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, reinterpret_cast<void**>(&object));
-  if (FAILED(hr) || object == nullptr) {
+  ComPtr<IDispatch> object;
+  const HRESULT hr =
+      CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()));
+  if (FAILED(hr) || !object) {
     // A class that is registered but fails to start still reads as "can't
     // create object" to the user; the HRESULT is the number, as VB gives it.
-    if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING || hr == E_NOINTERFACE || object == nullptr) {
+    if (hr == REGDB_E_CLASSNOTREG || hr == CO_E_CLASSSTRING || hr == E_NOINTERFACE || !object) {
       RaiseRuntimeError(err::kCannotCreateObject);
     }
     throw AutomationError(ErrorNumberOf(hr), SystemMessage(hr));
   }
-  ObjectRef result = WrapDispatch(object);
-  object->Release();
-  return result;
+  return WrapDispatch(object.Get());
 }
 
 int32_t ComPlatform::CurrentProcessId() {

@@ -6,6 +6,7 @@
 
 #include "com_ids.hpp"
 #include "move_bill_object.hpp"
+#include "owners.hpp"
 
 namespace zet::com {
 
@@ -14,6 +15,7 @@ namespace {
 HMODULE module_handle = nullptr;
 LONG live_objects = 0;
 LONG server_locks = 0;
+// Loaded on first use and owned by the module; see DllMain for its release.
 ITypeLib* type_lib = nullptr;
 
 class ClassFactory final : public IClassFactory {
@@ -80,40 +82,30 @@ void ObjectDestroyed() {
 HRESULT ComponentTypeLib(ITypeLib** result) {
   if (result == nullptr) return E_POINTER;
   *result = nullptr;
-  ITypeLib* loaded = static_cast<ITypeLib*>(
+  ComPtr<ITypeLib> library = static_cast<ITypeLib*>(
       InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&type_lib), nullptr, nullptr));
-  if (loaded == nullptr) {
+  if (!library) {
     const std::wstring path = ModulePath();
-    const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &loaded);
+    ComPtr<ITypeLib> loaded;
+    const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, loaded.GetAddressOf());
     if (FAILED(hr)) return hr;
-    // Two threads may load at once; the first one stored wins.
+    // Two threads may load at once; the first one stored wins and the module
+    // keeps its reference.
     ITypeLib* earlier = static_cast<ITypeLib*>(
-        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&type_lib), loaded, nullptr));
-    if (earlier != nullptr) {
-      loaded->Release();
-      loaded = earlier;
-    }
+        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&type_lib), loaded.Get(), nullptr));
+    library = earlier != nullptr ? earlier : loaded.Get();
+    if (earlier == nullptr) loaded.Detach();
   }
-  loaded->AddRef();
-  *result = loaded;
-  return S_OK;
+  return library.CopyTo(result);
 }
 
 HRESULT DispatchTypeInfo(ITypeInfo** result) {
   if (result == nullptr) return E_POINTER;
   *result = nullptr;
-  ITypeLib* library = nullptr;
-  HRESULT hr = ComponentTypeLib(&library);
+  ComPtr<ITypeLib> library;
+  const HRESULT hr = ComponentTypeLib(library.GetAddressOf());
   if (FAILED(hr)) return hr;
-  hr = library->GetTypeInfoOfGuid(kIid, result);
-  library->Release();
-  return hr;
-}
-
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
+  return library->GetTypeInfoOfGuid(kIid, result);
 }
 
 }  // namespace zet::com
@@ -129,14 +121,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // Unloaded by FreeLibrary: the type library goes back to oleaut32. At
       // process exit (reserved set) other DLLs may already be gone, so the
       // reference is left to the ending process.
-      if (reserved == nullptr && type_lib != nullptr) {
-        type_lib->Release();
+      if (reserved == nullptr) {
+        ComPtr<ITypeLib> owned;
+        owned.Attach(type_lib);
         type_lib = nullptr;
       }
       break;
     default:
       // Per-thread data needs no setup: the creation service is made on a
-      // thread's first call, and its teardown is explained at CallScope.
+      // thread's first call, and its teardown is explained at ~ComDispatch.
       break;
   }
   return TRUE;

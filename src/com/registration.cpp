@@ -24,10 +24,18 @@
 
 #include "com_ids.hpp"
 #include "module.hpp"
+#include "owners.hpp"
 
 namespace zet::com {
 
 namespace {
+
+// "{XXXXXXXX-...}", as the registry spells a GUID.
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
 
 class Key {
  public:
@@ -53,6 +61,11 @@ bool SetText(const std::wstring& subkey, const wchar_t* name, const std::wstring
   const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
          ERROR_SUCCESS;
+}
+
+bool KeyExists(const std::wstring& subkey) {
+  Key key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, key.Out()) == ERROR_SUCCESS;
 }
 
 std::wstring DefaultText(const std::wstring& subkey) {
@@ -92,6 +105,7 @@ bool DeleteTree(HKEY parent, const std::wstring& subkey) {
 }
 
 constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+constexpr const wchar_t* kSysKindKey = sizeof(void*) == 8 ? L"win64" : L"win32";
 
 }  // namespace
 
@@ -103,9 +117,12 @@ STDAPI DllUnregisterServer() {
   try {
     bool complete = true;
     // Removes TypeLib\{LIBID}\2.0 and the Interface keys of our library's
-    // own interfaces; fails harmlessly when the library is not registered.
-    const HRESULT hr = UnRegisterTypeLib(kLibId, kTypeLibMajor, kTypeLibMinor, kTypeLibLcid, kSysKind);
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) complete = false;
+    // own interfaces. The system refuses to remove a library that is not
+    // registered (E_INVALIDARG, say), which for us is already done.
+    if (KeyExists(L"TypeLib\\" + GuidText(kLibId) + L"\\2.0\\409\\" + kSysKindKey)) {
+      const HRESULT hr = UnRegisterTypeLib(kLibId, kTypeLibMajor, kTypeLibMinor, kTypeLibLcid, kSysKind);
+      if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) complete = false;
+    }
 
     const std::wstring clsid = GuidText(kClsId);
     if (!DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid)) complete = false;
@@ -127,11 +144,9 @@ STDAPI DllRegisterServer() {
     const std::wstring path = ModulePath();
     if (path.empty()) return SELFREG_E_CLASS;
 
-    ITypeLib* library = nullptr;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return SELFREG_E_TYPELIB;
-    const HRESULT hr = RegisterTypeLib(library, const_cast<OLECHAR*>(path.c_str()), nullptr);
-    library->Release();
-    if (FAILED(hr)) return SELFREG_E_TYPELIB;
+    ComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.GetAddressOf()))) return SELFREG_E_TYPELIB;
+    if (FAILED(RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr))) return SELFREG_E_TYPELIB;
 
     const std::wstring clsid = GuidText(kClsId);
     const std::wstring class_key = L"CLSID\\" + clsid;

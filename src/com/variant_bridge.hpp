@@ -2,38 +2,19 @@
 
 #include <windows.h>
 // The COM headers build on <windows.h>.
-#include <oleauto.h>
+#include <oaidl.h>
 
-#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "host/dispatch.hpp"
 #include "host/variant.hpp"
+#include "owners.hpp"
 
 namespace zet::com {
-
-// Text crosses the boundary as UTF-16 automation strings and lives in the core
-// as UTF-8. Unpaired surrogates become U+FFFD; embedded NULs are kept.
-std::wstring Utf8ToWide(std::string_view text);
-std::string WideToUtf8(std::wstring_view text);
-std::string BstrToUtf8(BSTR text);
-// A new automation string; throws std::bad_alloc when none can be had.
-BSTR Utf8ToBstr(std::string_view text);
-
-// Owns one VARIANT and clears it on the way out.
-class VariantHolder {
- public:
-  VariantHolder() { VariantInit(&value_); }
-  VariantHolder(const VariantHolder&) = delete;
-  VariantHolder& operator=(const VariantHolder&) = delete;
-  ~VariantHolder() { VariantClear(&value_); }
-  VARIANT* get() { return &value_; }
-  VARIANT& operator*() { return value_; }
-  VARIANT* operator->() { return &value_; }
-
- private:
-  VARIANT value_;
-};
 
 // The core value as a VARIANT the caller owns (`out` must be empty). Objects
 // must be COM objects that came from the outside; a string array becomes a
@@ -43,23 +24,48 @@ void ToVariant(const Variant& value, VARIANT& out);
 // A VARIANT as the core sees it, through any VT_BYREF. The subtypes the core
 // does not model are coerced as the automation run time would show them:
 // other integers to Long (Double when they do not fit), Single, Currency and
-// Decimal to Double, Date to its text.
+// Decimal to Double, Date to its text. A reference that points nowhere raises.
 Variant FromVariant(const VARIANT& value);
 
-// The VB error number of an HRESULT: errors of the control facility carry
-// the runtime error number in their low word.
-int32_t ErrorNumberOf(HRESULT hr);
+// Whether every pointer a client's VARIANT carries can be followed: E_POINTER
+// for a by-reference value that points nowhere, DISP_E_TYPEMISMATCH for a
+// reference to a reference to a Variant, which no client makes.
+HRESULT CheckPointers(const VARIANT& value);
 
-// The system's text for an HRESULT, or "Automation error" when it has none.
-std::string SystemMessage(HRESULT hr);
+// Marks the time a call into the component is running on this thread: COM
+// references are released only inside such a call (see ~ComDispatch).
+class CallScope {
+ public:
+  CallScope();
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+  ~CallScope();
+  static bool Active();
+};
 
-// Raises the AutomationError a late-bound client would see for a failed
-// IDispatch::Invoke: the EXCEPINFO's number and description for
-// DISP_E_EXCEPTION, the runtime error for the DISP_E_ codes, otherwise the
-// HRESULT itself. Frees the EXCEPINFO's strings.
-[[noreturn]] void RaiseInvokeError(HRESULT hr, EXCEPINFO& info);
+// An IDispatch the core calls by member name.
+class ComDispatch final : public Dispatch {
+ public:
+  explicit ComDispatch(IDispatch* object) : object_(object) {}
+  ~ComDispatch() override;
 
-// Frees the strings of an EXCEPINFO and zeroes it.
-void ClearExcepInfo(EXCEPINFO& info);
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override;
+  bool Supports(std::string_view interface_name) override;
+
+  IDispatch* Get() const { return object_.Get(); }
+
+ private:
+  DISPID MemberId(std::string_view member);
+
+  ComPtr<IDispatch> object_;
+  std::vector<std::pair<std::string, DISPID>> ids_;
+};
+
+// The core's reference to a COM object (a reference of its own); Nothing for
+// null.
+ObjectRef WrapDispatch(IDispatch* object);
+// The COM object behind a core reference (no reference added), or null when
+// the reference is Nothing or is no COM object.
+IDispatch* PeekDispatch(const ObjectRef& object);
 
 }  // namespace zet::com

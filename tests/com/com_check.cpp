@@ -1,11 +1,10 @@
-// What the VBScript clients cannot see: the type library compiled into the
-// DLL (identity, flags, slots, DISPIDs, parameter passing, the reference to
-// ADO), the vtable half of the dual interface called as an early-bound
-// client calls it, the corners of IDispatch::Invoke, and the server's
-// unload accounting.
+// What the VBScript clients cannot see, from C++ under Wine:
 //
-//   com_check typelib <path of ZetMMoveBill.dll> win32|win64
-//   com_check calls        (both DLLs registered, the test host included)
+//   com_check typelib <dll> win32|win64   the type library compiled into the DLL
+//   com_check registry <dll>              registering and unregistering, in process
+//   com_check calls                       vtable calls, the corners of Invoke and
+//                                         every pointer a client may get wrong,
+//                                         threads and unloading (both DLLs registered)
 //
 // Prints PASS/FAIL lines; the exit code is the number of failures.
 #include <windows.h>
@@ -13,18 +12,18 @@
 #include <oaidl.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cstdio>
+#include <cwctype>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "com_ids.hpp"
 
-using zet::com::kClsId;
-using zet::com::kIid;
-using zet::com::kIidRecordset;
-using zet::com::kLibId;
-using zet::com::ParseGuid;
+using Microsoft::WRL::ComPtr;
+using namespace zet::com;
 
 namespace {
 
@@ -37,60 +36,34 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-void Report(bool ok, const std::string& name, const std::string& detail = {}) {
-  if (ok) {
-    ++passes;
-    std::printf("PASS %s\n", name.c_str());
-  } else {
-    ++failures;
-    std::printf("FAIL %s: %s\n", name.c_str(), detail.c_str());
-  }
+void Report(bool ok, const std::string& name, const std::string& detail = "differs") {
+  ok ? ++passes : ++failures;
+  std::printf(ok ? "PASS %s\n" : "FAIL %s: %s\n", name.c_str(), detail.c_str());
 }
 
-template <class T>
-void Expect(const std::string& name, const T& actual, const T& expected) {
-  Report(actual == expected, name, "got " + std::to_string(actual) + ", expected " + std::to_string(expected));
-}
-
-void ExpectText(const std::string& name, const std::wstring& actual, const std::wstring& expected) {
+void Expect(const std::string& name, const std::wstring& actual, const std::wstring& expected) {
   Report(actual == expected, name, "got [" + Narrow(actual) + "], expected [" + Narrow(expected) + "]");
 }
 
-void ExpectHr(const std::string& name, HRESULT actual, HRESULT expected) {
-  char detail[64];
+void Expect(const std::string& name, long actual, long expected) {
+  char detail[80];
   std::snprintf(detail, sizeof(detail), "got 0x%08lX, expected 0x%08lX", static_cast<unsigned long>(actual),
                 static_cast<unsigned long>(expected));
   Report(actual == expected, name, detail);
 }
 
-template <class T>
-class Ref {
- public:
-  Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() { Reset(); }
-  T** Out() {
-    Reset();
-    return &p_;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  T* operator->() const { return p_; }
-  T* Get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  void Reset() {
-    if (p_ != nullptr) p_->Release();
-    p_ = nullptr;
-  }
+std::wstring Hex(long value) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"%08lX", static_cast<unsigned long>(value));
+  return text;
+}
 
- private:
-  T* p_ = nullptr;
-};
+// ---- the type library ----
 
 std::wstring Name(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
   BSTR name = nullptr;
-  if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return L"?";
-  std::wstring text = name ? name : L"";
+  info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+  std::wstring text = name ? name : L"?";
   SysFreeString(name);
   return text;
 }
@@ -98,263 +71,273 @@ std::wstring Name(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
 // "I4", "PTR(BSTR)", "PTR(PTR(_Recordset))": a type as the library declares it.
 std::wstring TypeText(ITypeInfo* info, const TYPEDESC& type) {
   if (type.vt == VT_PTR) return L"PTR(" + TypeText(info, *type.lptdesc) + L")";
-  if (type.vt == VT_USERDEFINED) {
-    Ref<ITypeInfo> target;
-    if (FAILED(info->GetRefTypeInfo(type.hreftype, target.Out()))) return L"USERDEFINED(unresolved)";
-    return Name(target.Get());
-  }
-  const std::pair<VARTYPE, const wchar_t*> names[] = {
+  ComPtr<ITypeInfo> target;
+  if (type.vt == VT_USERDEFINED)
+    return SUCCEEDED(info->GetRefTypeInfo(type.hreftype, &target)) ? Name(target.Get()) : L"unresolved";
+  const std::map<VARTYPE, const wchar_t*> names = {
       {VT_I4, L"I4"},           {VT_BSTR, L"BSTR"},         {VT_BOOL, L"BOOL"},
       {VT_VARIANT, L"VARIANT"}, {VT_DISPATCH, L"DISPATCH"}, {VT_HRESULT, L"HRESULT"}};
-  for (const auto& [vt, name] : names) {
-    if (vt == type.vt) return name;
-  }
-  return L"VT" + std::to_wstring(type.vt);
+  return names.count(type.vt) ? names.at(type.vt) : L"VT" + std::to_wstring(type.vt);
 }
 
-std::wstring FlagText(USHORT flags) {
-  std::wstring text;
-  const std::pair<USHORT, const wchar_t*> names[] = {{PARAMFLAG_FIN, L"in"},
-                                                     {PARAMFLAG_FOUT, L"out"},
-                                                     {PARAMFLAG_FRETVAL, L"retval"},
-                                                     {PARAMFLAG_FOPT, L"opt"},
-                                                     {PARAMFLAG_FHASDEFAULT, L"default"}};
-  for (const auto& [flag, name] : names) {
-    if (flags & flag) text += std::wstring(text.empty() ? L"" : L" ") + name;
+// A function as one line: "id 60030000 slot 7 CheckSearchBill(in I4 lTransType, ...) HRESULT".
+std::wstring FuncText(ITypeInfo* info, UINT index) {
+  FUNCDESC* func = nullptr;
+  if (FAILED(info->GetFuncDesc(index, &func))) return L"none";
+  BSTR names[8] = {};
+  UINT count = 0;
+  info->GetNames(func->memid, names, 8, &count);
+  std::wstring text =
+      L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
+      (func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL ? L" "
+                                                                                                          : L" odd ") +
+      names[0] + L"(";
+  const std::pair<USHORT, const wchar_t*> flags[] = {{PARAMFLAG_FIN, L"in "},
+                                                     {PARAMFLAG_FOUT, L"out "},
+                                                     {PARAMFLAG_FRETVAL, L"retval "},
+                                                     {PARAMFLAG_FOPT, L"opt "},
+                                                     {PARAMFLAG_FHASDEFAULT, L"default "}};
+  for (SHORT p = 0; p < func->cParams; ++p) {
+    const ELEMDESC& element = func->lprgelemdescParam[p];
+    text += p ? L", " : L"";
+    for (const auto& [flag, name] : flags) text += element.paramdesc.wParamFlags & flag ? name : L"";
+    text += TypeText(info, element.tdesc);
+    // A return value has no name of its own on every system.
+    if (static_cast<UINT>(p) + 1 < count && !(element.paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+      text += std::wstring(L" ") + names[p + 1];
+    if (element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
+      const VARIANT& value = element.paramdesc.pparamdescex->varDefaultValue;
+      text += V_VT(&value) == VT_DISPATCH && V_DISPATCH(&value) == nullptr ? L" = Nothing" : L" = ?";
+    }
   }
+  for (BSTR name : names) SysFreeString(name);
+  text += L") " + TypeText(info, func->elemdescFunc.tdesc);
+  info->ReleaseFuncDesc(func);
   return text;
 }
 
-struct Param {
-  const wchar_t* name;
-  const wchar_t* passing;  // flags, then the type
-};
-struct Member {
-  const wchar_t* name;
-  MEMBERID id;
-  std::vector<Param> params;
-};
-
-const std::vector<Member>& Members() {
-  static const std::vector<Member> members = {
-      {L"CheckSearchBill",
-       0x60030000,
-       {{L"lTransType", L"in I4"},
-        {L"lInterID", L"in I4"},
-        {L"sInfo", L"in out PTR(BSTR)"},
-        {L"result", L"out retval PTR(BOOL)"}}},
-      {L"GetToDoThingCount", 0x60030005, {{L"result", L"out retval PTR(DISPATCH)"}}},
-      {L"GetMaxMinInterID",
-       0x60030007,
-       {{L"lTransType", L"in I4"}, {L"lType", L"in I4"}, {L"result", L"out retval PTR(I4)"}}},
-      {L"GetMoveInterID",
-       0x60030008,
-       {{L"lBillID", L"in VARIANT"},
-        {L"lMoveType", L"in I4"},
-        {L"lTransType", L"in I4"},
-        {L"result", L"out retval PTR(I4)"}}},
-      {L"LoadRecentBills",
-       0x60030009,
-       {{L"m_ClassTypeID", L"in I4"},
-        {L"ABar", L"in out opt default PTR(DISPATCH)"},
-        {L"result", L"out retval PTR(PTR(_Recordset))"}}},
-      {L"SaveRecentBills",
-       0x6003000A,
-       {{L"lBillID", L"in I4"}, {L"m_ClassTypeID", L"in I4"}, {L"ABar", L"in out opt default PTR(DISPATCH)"}}},
-  };
-  return members;
-}
-
-// `imports` tells whether references into other libraries can be resolved:
-// a library built for Win32 looks ADO up in the 32-bit registrations, which a
-// 64-bit test process does not see.
-void CheckMember(ITypeInfo* info, UINT index, const Member& expected, size_t pointer_size, bool imports) {
-  const std::string prefix = "slot " + std::to_string(7 + index) + " " + Narrow(expected.name);
-  FUNCDESC* func = nullptr;
-  if (FAILED(info->GetFuncDesc(index, &func))) return Report(false, prefix, "no function description");
-  Expect(prefix + ": DISPID", static_cast<long>(func->memid), static_cast<long>(expected.id));
-  Expect(prefix + ": vtable offset", static_cast<long>(func->oVft), static_cast<long>((7 + index) * pointer_size));
-  Report(func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL,
-         prefix + ": pure virtual stdcall method", "funckind/invkind/callconv differ");
-  ExpectText(prefix + ": returns", TypeText(info, func->elemdescFunc.tdesc), L"HRESULT");
-  Expect(prefix + ": parameter count", static_cast<size_t>(func->cParams), expected.params.size());
-
-  BSTR names[8] = {};
-  UINT name_count = 0;
-  info->GetNames(func->memid, names, 8, &name_count);
-  ExpectText(prefix + ": name", names[0] ? names[0] : L"", expected.name);
-  for (size_t p = 0; p < expected.params.size() && p < static_cast<size_t>(func->cParams); ++p) {
-    const ELEMDESC& element = func->lprgelemdescParam[p];
-    const std::wstring passing = FlagText(element.paramdesc.wParamFlags) + L" " + TypeText(info, element.tdesc);
-    const std::string label = prefix + " parameter " + std::to_string(p + 1);
-    // The retval parameter has no name of its own in the name list.
-    if (p + 1 < name_count) ExpectText(label + " name", names[p + 1] ? names[p + 1] : L"", expected.params[p].name);
-    std::wstring expected_passing = expected.params[p].passing;
-    const size_t ado = expected_passing.find(L"_Recordset");
-    if (!imports && ado != std::wstring::npos) expected_passing.replace(ado, 10, L"USERDEFINED(unresolved)");
-    ExpectText(label + " passing", passing, expected_passing);
-    if (element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
-      const VARIANT& value = element.paramdesc.pparamdescex->varDefaultValue;
-      Report(V_VT(&value) == VT_DISPATCH && V_DISPATCH(&value) == nullptr, label + " default is Nothing",
-             "default of type " + std::to_string(V_VT(&value)));
-    }
-  }
-  for (UINT n = 0; n < name_count; ++n) SysFreeString(names[n]);
-  info->ReleaseFuncDesc(func);
-}
-
-// The _Recordset of LoadRecentBills is ADO 2.8's own, referenced, not copied.
-void CheckRecordsetReference(ITypeInfo* info) {
-  FUNCDESC* func = nullptr;
-  if (FAILED(info->GetFuncDesc(4, &func))) return Report(false, "ADO reference", "no LoadRecentBills");
-  const TYPEDESC* type = &func->lprgelemdescParam[2].tdesc;
-  while (type->vt == VT_PTR) type = type->lptdesc;
-  Ref<ITypeInfo> recordset;
-  Ref<ITypeLib> library;
-  UINT index = 0;
-  TYPEATTR* attr = nullptr;
-  TLIBATTR* lib_attr = nullptr;
-  const bool resolved = type->vt == VT_USERDEFINED &&
-                        SUCCEEDED(info->GetRefTypeInfo(type->hreftype, recordset.Out())) &&
-                        SUCCEEDED(recordset->GetContainingTypeLib(library.Out(), &index)) &&
-                        SUCCEEDED(recordset->GetTypeAttr(&attr)) && SUCCEEDED(library->GetLibAttr(&lib_attr));
-  Report(resolved, "ADO reference resolves through ADO's registered library", "unresolved");
-  if (resolved) {
-    Report(attr->guid == kIidRecordset, "ADO reference is IID__Recordset", "another GUID");
-    Report(lib_attr->guid == ParseGuid("2A75196C-D9EB-4129-B803-931327F72D5C"), "ADO reference lies in ADODB",
-           "another library");
-    Expect("ADO reference library version", lib_attr->wMajorVerNum * 100 + lib_attr->wMinorVerNum, 208);
-    recordset->ReleaseTypeAttr(attr);
-    library->ReleaseTLibAttr(lib_attr);
-  }
-  info->ReleaseFuncDesc(func);
-}
-
-int CheckTypeLib(const std::wstring& path, SYSKIND syskind) {
-  Ref<ITypeLib> library;
-  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Out());
-  ExpectHr("type library loads from the DLL", hr, S_OK);
-  if (FAILED(hr)) return failures;
-
+void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
+  ComPtr<ITypeLib> library;
+  Expect("type library loads from the DLL", LoadTypeLibEx(path, REGKIND_NONE, &library), S_OK);
+  if (!library) return;
   TLIBATTR* attr = nullptr;
   library->GetLibAttr(&attr);
-  Report(attr->guid == kLibId, "library GUID", "another GUID");
-  Expect("library system kind", static_cast<int>(attr->syskind), static_cast<int>(syskind));
+  Report(attr->guid == kLibId && attr->syskind == syskind && attr->lcid == 0x409 && attr->wMajorVerNum == 2 &&
+             attr->wMinorVerNum == 0,
+         "library GUID, system kind, locale 0x409, version 2.0");
   library->ReleaseTLibAttr(attr);
   BSTR name = nullptr;
   library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  ExpectText("library name", name ? name : L"", L"ZetMMoveBill");
+  Expect("library name, type infos",
+         std::wstring(name ? name : L"") + L" " + std::to_wstring(library->GetTypeInfoCount()), L"ZetMMoveBill 2");
   SysFreeString(name);
 
-  Ref<ITypeInfo> dispatch;
-  hr = library->GetTypeInfoOfGuid(kIid, dispatch.Out());
-  ExpectHr("interface found by IID", hr, S_OK);
-  if (FAILED(hr)) return failures;
+  ComPtr<ITypeInfo> dispatch, vtable, base, coclass, implemented;
   TYPEATTR* type = nullptr;
+  HREFTYPE ref = 0;
+  if (FAILED(library->GetTypeInfoOfGuid(kIid, &dispatch)) || FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
+      FAILED(dispatch->GetRefTypeInfo(ref, &vtable)))
+    return Report(false, "_clsMoveBill is a dual interface");
   dispatch->GetTypeAttr(&type);
-  ExpectText("interface name", Name(dispatch.Get()), L"_clsMoveBill");
-  Expect("interface kind", static_cast<int>(type->typekind), static_cast<int>(TKIND_DISPATCH));
-  Expect("dispatch flags: hidden, dual, nonextensible, dispatchable", static_cast<int>(type->wTypeFlags),
-         static_cast<int>(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE));
+  Expect(
+      "dispatch half: name, kind, flags",
+      Name(dispatch.Get()) + L" " + std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags),
+      L"_clsMoveBill 4 " + Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE));
   dispatch->ReleaseTypeAttr(type);
-
-  HREFTYPE vtable_ref = 0;
-  Ref<ITypeInfo> vtable;
-  hr = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable_ref);
-  if (SUCCEEDED(hr)) hr = dispatch->GetRefTypeInfo(vtable_ref, vtable.Out());
-  ExpectHr("dual interface has a vtable half", hr, S_OK);
-  if (FAILED(hr)) return failures;
   vtable->GetTypeAttr(&type);
-  Expect("vtable half kind", static_cast<int>(type->typekind), static_cast<int>(TKIND_INTERFACE));
-  Expect("vtable half members", static_cast<int>(type->cFuncs), 6);
-  Expect("interface flags: hidden, dual, nonextensible, oleautomation, dispatchable",
-         static_cast<int>(type->wTypeFlags),
-         static_cast<int>(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
-                          TYPEFLAG_FDISPATCHABLE));
+  vtable->GetRefTypeOfImplType(0, &ref);
+  vtable->GetRefTypeInfo(ref, &base);
+  Expect("vtable half: kind, flags, members, base",
+         std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags) + L" " + std::to_wstring(type->cFuncs) + L" " +
+             (base ? Name(base.Get()) : L"none"),
+         L"3 " +
+             Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
+                 TYPEFLAG_FDISPATCHABLE) +
+             L" 6 IDispatch");
   vtable->ReleaseTypeAttr(type);
-  HREFTYPE base_ref = 0;
-  Ref<ITypeInfo> base;
-  if (SUCCEEDED(vtable->GetRefTypeOfImplType(0, &base_ref)) &&
-      SUCCEEDED(vtable->GetRefTypeInfo(base_ref, base.Out()))) {
-    ExpectText("derives from", Name(base.Get()), L"IDispatch");
-  } else {
-    Report(false, "derives from", "no base interface");
-  }
-  // oleaut32 gives the slot offsets for the process's own pointer size,
-  // whichever system kind the library was built for.
-  const size_t pointer_size = sizeof(void*);
+  // ADO's library is looked up among the registrations of the library's own
+  // width, which a process of the other width does not see.
   const bool imports = (syskind == SYS_WIN64) == (sizeof(void*) == 8);
-  for (UINT i = 0; i < Members().size(); ++i) CheckMember(vtable.Get(), i, Members()[i], pointer_size, imports);
-  if (imports) {
-    CheckRecordsetReference(vtable.Get());
-  } else {
-    std::printf("SKIP ADO reference: resolved only in a process of the library's own width\n");
-  }
+  const std::wstring recordset = imports ? L"_Recordset" : L"unresolved";
+  const std::wstring expected[] = {
+      L"id 60030000 slot 7 CheckSearchBill(in I4 lTransType, in I4 lInterID, in out PTR(BSTR) sInfo, out retval "
+      L"PTR(BOOL)) HRESULT",
+      L"id 60030005 slot 8 GetToDoThingCount(out retval PTR(DISPATCH)) HRESULT",
+      L"id 60030007 slot 9 GetMaxMinInterID(in I4 lTransType, in I4 lType, out retval PTR(I4)) HRESULT",
+      L"id 60030008 slot 10 GetMoveInterID(in VARIANT lBillID, in I4 lMoveType, in I4 lTransType, out retval PTR(I4)) "
+      L"HRESULT",
+      L"id 60030009 slot 11 LoadRecentBills(in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar = Nothing, out "
+      L"retval PTR(PTR(" +
+          recordset + L"))) HRESULT",
+      L"id 6003000A slot 12 SaveRecentBills(in I4 lBillID, in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar "
+      L"= "
+      L"Nothing) HRESULT"};
+  for (UINT i = 0; i < 6; ++i) Expect("member " + std::to_string(i), FuncText(vtable.Get(), i), expected[i]);
+  INT impl_flags = 0;
+  if (FAILED(library->GetTypeInfoOfGuid(kClsId, &coclass))) return Report(false, "class found by CLSID");
+  coclass->GetTypeAttr(&type);
+  coclass->GetImplTypeFlags(0, &impl_flags);
+  coclass->GetRefTypeOfImplType(0, &ref);
+  coclass->GetRefTypeInfo(ref, &implemented);
+  Report(Name(coclass.Get()) == L"clsMoveBill" && type->typekind == TKIND_COCLASS &&
+             (type->wTypeFlags & TYPEFLAG_FCANCREATE) && type->cImplTypes == 1 &&
+             (impl_flags & IMPLTYPEFLAG_FDEFAULT) && implemented && Name(implemented.Get()) == L"_clsMoveBill",
+         "clsMoveBill is creatable, _clsMoveBill its default interface");
+  coclass->ReleaseTypeAttr(type);
+}
 
-  Ref<ITypeInfo> coclass;
-  hr = library->GetTypeInfoOfGuid(kClsId, coclass.Out());
-  ExpectHr("class found by CLSID", hr, S_OK);
-  if (SUCCEEDED(hr)) {
-    coclass->GetTypeAttr(&type);
-    ExpectText("class name", Name(coclass.Get()), L"clsMoveBill");
-    Report(type->typekind == TKIND_COCLASS && (type->wTypeFlags & TYPEFLAG_FCANCREATE) && type->cImplTypes == 1,
-           "class is creatable with one interface", "kind, flags or interface count differ");
-    coclass->ReleaseTypeAttr(type);
-    INT impl_flags = 0;
-    HREFTYPE impl_ref = 0;
-    Ref<ITypeInfo> impl;
-    coclass->GetImplTypeFlags(0, &impl_flags);
-    Report(impl_flags & IMPLTYPEFLAG_FDEFAULT, "_clsMoveBill is the default interface", "not default");
-    if (SUCCEEDED(coclass->GetRefTypeOfImplType(0, &impl_ref)) &&
-        SUCCEEDED(coclass->GetRefTypeInfo(impl_ref, impl.Out())))
-      ExpectText("class implements", Name(impl.Get()), L"_clsMoveBill");
+// ---- registration ----
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+// The keys of HKEY_CLASSES_ROOT two levels deep, and everything below the
+// roots a registration of ours or of ADO could touch, with their values:
+// "path" -> "values". (All of it, value by value, takes a minute under Wine.)
+std::vector<std::wstring> Watched();
+
+void Snapshot(HKEY parent, const std::wstring& path, int depth, std::map<std::wstring, std::wstring>& out) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  std::wstring& values = out[Lower(path)];
+  bool watched = false;
+  static const std::vector<std::wstring> roots = Watched();
+  for (const std::wstring& root : roots) watched = watched || Lower(path).rfind(root, 0) == 0;
+  wchar_t name[512];
+  BYTE data[2048];
+  for (DWORD i = 0; watched; ++i) {
+    DWORD name_length = 512, size = sizeof(data), type = 0;
+    if (RegEnumValueW(key, i, name, &name_length, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    values += L";" + std::wstring(name, name_length) + L"=" + std::to_wstring(type) + L":" +
+              std::wstring(reinterpret_cast<wchar_t*>(data), size / sizeof(wchar_t));
   }
-  return failures;
+  std::vector<std::wstring> children;
+  for (DWORD i = 0; watched || depth < 2; ++i) {
+    DWORD name_length = 512;
+    if (RegEnumKeyExW(key, i, name, &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    children.emplace_back(name, name_length);
+  }
+  RegCloseKey(key);
+  for (const std::wstring& child : children)
+    Snapshot(parent, path.empty() ? child : path + L"\\" + child, depth + 1, out);
+}
+
+std::wstring Guid(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+// ADO's interfaces are {000005xx-0000-0010-8000-00AA006D2EA4}.
+std::vector<std::wstring> Watched() {
+  std::vector<std::wstring> roots = {L"zetmmovebill.", Lower(L"CLSID\\" + Guid(kClsId))};
+  for (const std::wstring view : {L"", L"wow6432node\\"}) {
+    roots.insert(roots.end(),
+                 {view + L"typelib\\", view + Lower(L"Interface\\" + Guid(kIid)), view + L"interface\\{000005"});
+  }
+  return roots;
+}
+
+std::map<std::wstring, std::wstring> Registry() {
+  std::map<std::wstring, std::wstring> keys;
+  Snapshot(HKEY_CLASSES_ROOT, L"", 0, keys);
+  return keys;
+}
+
+// The keys that differ between two snapshots, as " +path" or " -path".
+std::wstring Changes(const std::map<std::wstring, std::wstring>& before,
+                     const std::map<std::wstring, std::wstring>& after) {
+  std::wstring text;
+  for (const auto& [path, values] : after)
+    if (!before.count(path) || before.at(path) != values) text += L" +" + path;
+  for (const auto& [path, values] : before)
+    if (!after.count(path)) text += L" -" + path;
+  return text;
+}
+
+void CheckRegistry(const wchar_t* path) {
+  HMODULE dll = LoadLibraryW(path);
+  using Entry = HRESULT(STDAPICALLTYPE*)();
+  auto reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
+  auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
+  if (reg == nullptr || unreg == nullptr) return Report(false, "DLL loads with its entry points");
+  // Snapshot keys are in lower case: the registry ignores case, and the
+  // system writes "Typelib" where we write "TypeLib".
+  const std::wstring prog = L"zetmmovebill.clsmovebill", clsid = Lower(L"CLSID\\" + Guid(kClsId)),
+                     libid = Lower(L"TypeLib\\" + Guid(kLibId)), iid = Lower(L"Interface\\" + Guid(kIid)),
+                     lib_key = libid + L"\\2.0\\409\\" + (sizeof(void*) == 8 ? L"win64" : L"win32");
+  const auto before = Registry();
+  Expect("DllRegisterServer", reg(), S_OK);
+  const auto once = Registry();
+  auto value = [&](const std::wstring& key, const wchar_t* name = L"") {
+    const auto found = once.find(Lower(key));
+    const std::wstring values = found == once.end() ? L"" : found->second;
+    const std::wstring prefix = L";" + std::wstring(name) + L"=1:";
+    const size_t at = values.find(prefix);
+    if (at == std::wstring::npos) return std::wstring(L"<none>");
+    return values.substr(at + prefix.size(), values.find(L'\0', at) - at - prefix.size());
+  };
+  Expect("the keys written",
+         value(prog) + L"|" + value(prog + L"\\CLSID") + L"|" + value(clsid) + L"|" +
+             value(clsid + L"\\InprocServer32") + L"|" + value(clsid + L"\\InprocServer32", L"ThreadingModel") + L"|" +
+             value(clsid + L"\\ProgID") + L"|" + value(clsid + L"\\TypeLib") + L"|" + value(clsid + L"\\Version") +
+             L"|" + value(lib_key) + L"|" + value(iid + L"\\TypeLib"),
+         L"ZetMMoveBill.clsMoveBill|" + Guid(kClsId) + L"|ZetMMoveBill.clsMoveBill|" + path +
+             L"|Apartment|ZetMMoveBill.clsMoveBill|" + Guid(kLibId) + L"|2.0|" + path + L"|" + Guid(kLibId));
+  std::wstring foreign;
+  for (const auto& [key, values] : once) {
+    // A 64-bit system registers the type library in both registry views.
+    const std::wstring view = key.rfind(L"wow6432node\\", 0) == 0 ? key.substr(12) : key;
+    const bool ours =
+        view.rfind(prog, 0) == 0 || view.rfind(clsid, 0) == 0 || view.rfind(libid, 0) == 0 || view.rfind(iid, 0) == 0;
+    if (!ours && (!before.count(key) || before.at(key) != values)) foreign += L" " + key;
+  }
+  Expect("nothing else written (ADO's registrations included)", foreign, L"");
+  Expect("registering again", reg(), S_OK);
+  Expect("registered twice as once", Changes(once, Registry()), L"");
+  Expect("DllUnregisterServer", unreg(), S_OK);
+  Expect("the registry as before", Changes(before, Registry()), L"");
+  Expect("unregistering again", unreg(), S_OK);
+  Expect("the registry still as before", Changes(before, Registry()), L"");
+  // A ProgID that names another class since is not ours to remove.
+  reg();
+  RegSetValueW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill\\CLSID", REG_SZ, L"{00000000-0000-0000-0000-000000000001}",
+               0);
+  Expect("DllUnregisterServer with the ProgID taken", unreg(), S_OK);
+  const auto after = Registry();
+  Expect("only the ProgID left", Changes(before, after), L" +" + prog + L" +" + prog + L"\\clsid");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill");
 }
 
 // ---- calls against the registered server ----
 
+VARIANT Make(VARTYPE type, void* pointer = nullptr, LONG number = 0) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = type;
+  if (type == VT_I4) V_I4(&v) = number;
+  if (type == VT_BSTR) V_BSTR(&v) = SysAllocString(static_cast<const wchar_t*>(pointer));
+  if (type == VT_DISPATCH || type & VT_BYREF) V_BYREF(&v) = pointer;
+  if (type == VT_DISPATCH && pointer) static_cast<IDispatch*>(pointer)->AddRef();
+  return v;
+}
 VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
+  return Make(VT_I4, nullptr, value);
 }
-
 VARIANT Text(const wchar_t* value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(value);
-  return v;
+  return Make(VT_BSTR, const_cast<wchar_t*>(value));
 }
 
-VARIANT Object(IDispatch* value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_DISPATCH;
-  V_DISPATCH(&v) = value;
-  value->AddRef();
-  return v;
-}
-
-// A late-bound call by name with arguments in the order written.
-HRESULT CallByName(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args, VARIANT* result = nullptr,
-                   WORD flags = DISPATCH_METHOD) {
-  LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
-  DISPID id = 0;
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return hr;
-  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-  DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-  if (flags == DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &put;
-    params.cNamedArgs = 1;
-  }
+// Invoke with the arguments as given (last argument first, as rgvarg holds
+// them); the arguments are cleared afterwards.
+HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr,
+                  UINT* arg_err = nullptr, std::vector<DISPID> named = {}, WORD flags = DISPATCH_METHOD) {
+  DISPPARAMS params{args.data(), named.empty() ? nullptr : named.data(), static_cast<UINT>(args.size()),
+                    static_cast<UINT>(named.size())};
   EXCEPINFO excep{};
-  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, nullptr);
+  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, arg_err);
   SysFreeString(excep.bstrSource);
   SysFreeString(excep.bstrDescription);
   SysFreeString(excep.bstrHelpFile);
@@ -362,303 +345,257 @@ HRESULT CallByName(IDispatch* object, const wchar_t* member, std::vector<VARIANT
   return hr;
 }
 
-// The recorder's answer as a number (-1 for none) or a text.
-LONG AskLong(IDispatch* recorder, const wchar_t* member, std::vector<VARIANT> args = {}) {
+// A late-bound call by name, arguments in the order written; the result as text.
+std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {},
+                  WORD flags = DISPATCH_METHOD) {
+  LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
+  DISPID id = 0, put = DISPID_PROPERTYPUT;
+  object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   VARIANT result;
   VariantInit(&result);
-  CallByName(recorder, member, std::move(args), &result);
-  return V_VT(&result) == VT_I4 ? V_I4(&result) : -1;
-}
-
-std::wstring AskText(IDispatch* recorder, const wchar_t* member, std::vector<VARIANT> args) {
-  VARIANT result;
-  VariantInit(&result);
-  CallByName(recorder, member, std::move(args), &result);
+  InvokeRaw(object, id, std::vector<VARIANT>(args.rbegin(), args.rend()), &result, nullptr,
+            flags == DISPATCH_PROPERTYPUT ? std::vector<DISPID>{put} : std::vector<DISPID>{}, flags);
+  VariantChangeType(&result, &result, 0, VT_BSTR);
   std::wstring text = V_VT(&result) == VT_BSTR && V_BSTR(&result) ? V_BSTR(&result) : L"";
   VariantClear(&result);
   return text;
 }
 
+ComPtr<IDispatch> Create(const wchar_t* prog_id) {
+  CLSID clsid{};
+  ComPtr<IDispatch> object;
+  CLSIDFromProgID(prog_id, &clsid);
+  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object);
+  return object;
+}
+
 void Script(IDispatch* recorder, const wchar_t* props) {
-  CallByName(recorder, L"Reset", {});
-  CallByName(recorder, L"Props", {Text(props)}, nullptr, DISPATCH_PROPERTYPUT);
+  Call(recorder, L"Reset");
+  Call(recorder, L"Props", {Text(props)}, DISPATCH_PROPERTYPUT);
+  Call(recorder, L"Answer", {Text(L"FROM t_Group WHERE FUserID=1 AND FGroupID=1"), Text(L"X"), Text(L"1")});
+  Call(recorder, L"Answer", {Text(L" select ISNULL(min("), Text(L"X"), Text(L"80")});
+  Call(recorder, L"Answer", {Text(L" SELECT ISNULL(Max("), Text(L"X"), Text(L"4711")});
 }
-
-void AnswerAdmin(IDispatch* recorder) {
-  CallByName(recorder, L"Answer", {Text(L"FROM t_Group WHERE FUserID=1 AND FGroupID=1"), Text(L"X"), Text(L"1")});
-}
-
-HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT>& reversed_args, WORD flags = DISPATCH_METHOD,
-                  UINT* arg_err = nullptr, std::vector<DISPID> named = {}) {
-  DISPPARAMS params{reversed_args.data(), named.empty() ? nullptr : named.data(),
-                    static_cast<UINT>(reversed_args.size()), static_cast<UINT>(named.size())};
-  VARIANT result;
-  VariantInit(&result);
-  EXCEPINFO excep{};
-  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, &excep, arg_err);
-  VariantClear(&result);
-  SysFreeString(excep.bstrSource);
-  SysFreeString(excep.bstrDescription);
-  SysFreeString(excep.bstrHelpFile);
-  return hr;
-}
-
-// Through the vtable half, as an early-bound client's compiled call goes.
-HRESULT EarlyBound(ITypeInfo* info, IUnknown* object, MEMBERID id, std::vector<VARIANT> reversed_args,
-                   VARIANT& result) {
-  DISPPARAMS params{reversed_args.data(), nullptr, static_cast<UINT>(reversed_args.size()), 0};
-  VariantInit(&result);
-  EXCEPINFO excep{};
-  UINT arg_err = 0;
-  return info->Invoke(object, id, DISPATCH_METHOD, &params, &result, &excep, &arg_err);
-}
-
-VARIANT BstrRef(BSTR* text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(&v) = text;
-  return v;
-}
-
-using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 
 // One call of the component on a thread of its own, which then ends with or
 // without leaving its apartment first.
 DWORD WINAPI CallOnThread(void* uninitialize) {
   CoInitialize(nullptr);
-  Ref<IDispatch> object;
   DWORD outcome = 1;
-  if (SUCCEEDED(CoCreateInstance(kClsId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.OutVoid()))) {
-    VARIANT result;
-    VariantInit(&result);
-    if (SUCCEEDED(CallByName(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}, &result)) &&
-        V_VT(&result) == VT_I4 && V_I4(&result) == 80) {
-      outcome = 0;
-    }
+  {
+    ComPtr<IDispatch> object = Create(L"ZetMMoveBill.clsMoveBill");
+    if (object && Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) == L"80") outcome = 0;
   }
-  object.Reset();
   if (uninitialize != nullptr) CoUninitialize();
   return outcome;
 }
 
-// The per-thread creation service outlives the calls and goes with the
-// thread or the module; neither may take the process down. The service's
-// references are dropped without a Release then (see CallScope).
-void CheckThreadsAndUnloading(IDispatch* recorder) {
+// Every pointer a client hands over is checked before use: a by-reference
+// argument that points nowhere, in any position, of any kind, is refused with
+// E_POINTER and named in puArgErr, and nothing reaches the host.
+void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
+  VARIANT null_long = Make(VT_BYREF | VT_I4);
+  const VARTYPE kinds[] = {VT_BYREF | VT_I4,       VT_BYREF | VT_BSTR,    VT_BYREF | VT_VARIANT,
+                           VT_BYREF | VT_DISPATCH, VT_BYREF | VT_UNKNOWN, VT_BYREF | VT_ARRAY | VT_BSTR,
+                           VT_BYREF | VT_DECIMAL,  VT_BYREF | VT_VARIANT /* to a null reference */};
+  const std::pair<DISPID, UINT> members[] = {{kCheckSearchBill, 3},
+                                             {kGetMaxMinInterID, 2},
+                                             {kGetMoveInterID, 3},
+                                             {kLoadRecentBills, 2},
+                                             {kSaveRecentBills, 3}};
   Script(recorder, L"UserID=1;");
-  AnswerAdmin(recorder);
-  CallByName(recorder, L"Answer", {Text(L" select ISNULL(min("), Text(L"X"), Text(L"80")});
-  const LONG services = AskLong(recorder, L"Live", {Text(L"ServiceFactory")});
-  for (const bool uninitialize : {true, false}) {
-    const std::string name = uninitialize ? "thread leaving its apartment" : "thread ending inside its apartment";
-    HANDLE thread = CreateThread(nullptr, 0, CallOnThread, uninitialize ? recorder : nullptr, 0, nullptr);
-    const bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+  for (const auto& [id, count] : members) {
+    for (UINT position = 0; position < count; ++position) {
+      std::wstring outcome;
+      for (size_t k = 0; k < std::size(kinds); ++k) {
+        std::vector<VARIANT> args(count, Long(1));
+        args[count - 1 - position] = Make(kinds[k], k + 1 == std::size(kinds) ? &null_long : nullptr);
+        UINT arg_err = 99;
+        const HRESULT hr = InvokeRaw(object, id, args, nullptr, &arg_err);
+        outcome +=
+            hr == E_POINTER && arg_err == count - 1 - position ? L"" : L" kind " + std::to_wstring(k) + L": " + Hex(hr);
+      }
+      Expect("null reference at " + Narrow(Hex(id)) + " parameter " + std::to_string(position), outcome, L"");
+    }
+  }
+  Expect("no host call for them", Call(recorder, L"Journal"), L"");
+  DISPID ids[2] = {};
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"LoadRecentBills"), nullptr};
+  Expect("GetIDsOfNames, null names", object->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids), E_POINTER);
+  Expect("GetIDsOfNames, null ids", object->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr), E_POINTER);
+  Expect("GetIDsOfNames, a null name", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), E_POINTER);
+  VARIANT arg = Long(1);
+  DISPPARAMS no_args{nullptr, nullptr, 1, 0}, no_names{&arg, nullptr, 1, 1};
+  Expect("Invoke, null DISPPARAMS",
+         object->Invoke(kGetToDoThingCount, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+         E_POINTER);
+  Expect("Invoke, null rgvarg",
+         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_args, nullptr, nullptr, nullptr),
+         E_POINTER);
+  Expect("Invoke, null named ids",
+         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_names, nullptr, nullptr, nullptr),
+         E_POINTER);
+  // The vtable's own out pointers.
+  ComPtr<I_clsMoveBill> early;
+  object->QueryInterface(kIid, &early);
+  VARIANT_BOOL visible = 0;
+  BSTR text = nullptr;
+  LONG id = 0;
+  Expect("CheckSearchBill, null sInfo", early->CheckSearchBill(1, 1, nullptr, &visible), E_POINTER);
+  Expect("CheckSearchBill, null result", early->CheckSearchBill(1, 1, &text, nullptr), E_POINTER);
+  Expect("GetToDoThingCount, null result", early->GetToDoThingCount(nullptr), E_POINTER);
+  Expect("GetMaxMinInterID, null result", early->GetMaxMinInterID(1, 1, nullptr), E_POINTER);
+  Expect("GetMoveInterID, null result", early->GetMoveInterID(Long(1), 1, 1, nullptr), E_POINTER);
+  Expect("LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr), E_POINTER);
+  Expect("GetMoveInterID, lBillID pointing nowhere",
+         early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id), S_OK);
+  Expect("  its neutral result", id, 0);
+  Expect("GetToDoThingCount with no result wanted: the list released",
+         InvokeRaw(object, kGetToDoThingCount, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed",
+         L"0");
+}
+
+void CheckCalls() {
+  CoInitialize(nullptr);
+  ComPtr<IDispatch> recorder = Create(L"ZetTestHost.Recorder"), object = Create(L"ZetMMoveBill.clsMoveBill");
+  if (!recorder || !object) return Report(false, "test host and component created");
+  HMODULE module = GetModuleHandleW(L"ZetMMoveBill.dll");
+  using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+  auto can_unload = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  Expect("DllCanUnloadNow with an object alive", can_unload(), S_FALSE);
+  ComPtr<IUnknown> answer;
+  ComPtr<ITypeInfo> info, vtable;
+  HREFTYPE ref = 0;
+  UINT count = 0;
+  object->GetTypeInfoCount(&count);
+  Report(SUCCEEDED(object->QueryInterface(kIid, &answer)) &&
+             SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, &answer)) &&
+             object->QueryInterface(IID_IPersist, &answer) == E_NOINTERFACE && count == 1 &&
+             object->GetTypeInfo(1, 0, &info) == DISP_E_BADINDEX,
+         "answers _clsMoveBill and ISupportErrorInfo, one type info");
+  object->GetTypeInfo(0, 0, &info);
+  info->GetRefTypeOfImplType(-1, &ref);
+  info->GetRefTypeInfo(ref, &vtable);
+  object->QueryInterface(kIid, &answer);
+
+  // Through the vtable, as an early-bound client's compiled calls go: slot
+  // offsets and argument layout must match the type library.
+  Script(recorder.Get(), L"UserID=1;");
+  EXCEPINFO excep{};
+  UINT arg_err = 0;
+  VARIANT result;
+  VariantInit(&result);
+  std::vector<VARIANT> args = {Long(2), Long(1125)};
+  DISPPARAMS params{args.data(), nullptr, 2, 0};
+  Expect("early-bound GetMaxMinInterID",
+         vtable->Invoke(answer.Get(), kGetMaxMinInterID, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
+  Expect("  its result", V_VT(&result) == VT_I4 ? V_I4(&result) : -1, 4711);
+  Script(recorder.Get(), L"UserID=16;");
+  BSTR text = SysAllocString(L"keep");
+  args = {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)};
+  params = {args.data(), nullptr, 3, 0};
+  Expect("early-bound CheckSearchBill",
+         vtable->Invoke(answer.Get(), kCheckSearchBill, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
+  Expect("  sInfo written back", text ? text : L"",
+         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
+         L"\uFF01");
+  SysFreeString(text);
+  // Late-bound: a String variable by reference, and ABar by name.
+  Script(recorder.Get(), L"UserID=16;");
+  text = SysAllocString(L"keep");
+  Expect("late-bound CheckSearchBill with a String variable",
+         InvokeRaw(object.Get(), kCheckSearchBill, {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)}), S_OK);
+  Expect("  written back", text ? std::wstring(text) : L"",
+         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
+         L"\uFF01");
+  SysFreeString(text);
+  Script(recorder.Get(), L"UserID=25;");
+  Call(recorder.Get(), L"Answer",
+       {Text(L" select b.*"), Text(L"FUserID|FBillID|FClassTypeID|FNo|FBigType|FBillNo|FName"),
+        Text(L"25|88|1|1|2|s:B-1|Stock out")});
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"LoadRecentBills"), const_cast<LPOLESTR>(L"abar")};
+  DISPID ids[2] = {};
+  Expect("names of a member and its parameter", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), S_OK);
+  ComPtr<IDispatch> bar = Create(L"ZetTestHost.Toolbar");
+  Expect("named ABar",
+         InvokeRaw(object.Get(), ids[0], {Make(VT_DISPATCH, bar.Get()), Long(1)}, nullptr, nullptr, {ids[1]}), S_OK);
+  Report(Call(recorder.Get(), L"Journal").find(L"Tool(0).Text = BSTR \"1|88\"") != std::wstring::npos,
+         "  fills the menu");
+
+  // Calls no client should be able to turn into anything but an error code.
+  Script(recorder.Get(), L"UserID=1;");
+  VARIANT missing = Make(VT_ERROR);
+  V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+  Expect("assignment to a method",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {}, nullptr, nullptr, {}, DISPATCH_PROPERTYPUT),
+         DISP_E_MEMBERNOTFOUND);
+  Expect("a DISPID in the gap", InvokeRaw(object.Get(), 0x60030001, {}), DISP_E_MEMBERNOTFOUND);
+  Expect("too few arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {}), DISP_E_BADPARAMCOUNT);
+  Expect("too many arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(2), Long(3)}),
+         DISP_E_BADPARAMCOUNT);
+  arg_err = 99;
+  Expect("first argument no number",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Text(L"abc")}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
+  Expect("  puArgErr", arg_err, 1);
+  Expect("second argument no number",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Text(L"abc"), Long(1)}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
+  Expect("  puArgErr", arg_err, 0);
+  Expect("a named argument that does not exist",
+         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(1125)}, nullptr, &arg_err, {7}),
+         DISP_E_PARAMNOTFOUND);
+  Expect("a required argument left out", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), missing}),
+         DISP_E_PARAMNOTOPTIONAL);
+  Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
+  CheckNullPointers(object.Get(), recorder.Get());
+
+  // Unload accounting: objects and server locks.
+  ComPtr<IClassFactory> factory;
+  Expect("class factory", CoGetClassObject(kClsId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &factory), S_OK);
+  Expect("no aggregation", factory->CreateInstance(recorder.Get(), IID_IUnknown, &answer), CLASS_E_NOAGGREGATION);
+  answer.Reset();
+  object.Reset();
+  Expect("DllCanUnloadNow with no object", can_unload(), S_OK);
+  factory->LockServer(TRUE);
+  Expect("DllCanUnloadNow while locked", can_unload(), S_FALSE);
+  factory->LockServer(FALSE);
+  Expect("DllCanUnloadNow unlocked", can_unload(), S_OK);
+  factory.Reset();
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  void* other = nullptr;
+  Expect("no factory for another CLSID",
+         reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))(
+             kLibId, IID_IClassFactory, &other),
+         CLASS_E_CLASSNOTAVAILABLE);
+
+  // The per-thread creation service outlives the calls and goes with the
+  // thread, without a Release; neither may take the process down.
+  Script(recorder.Get(), L"UserID=1;");
+  const std::wstring services = Call(recorder.Get(), L"Live", {Text(L"ServiceFactory")});
+  for (void* uninitialize : {static_cast<void*>(recorder.Get()), static_cast<void*>(nullptr)}) {
+    HANDLE thread = CreateThread(nullptr, 0, CallOnThread, uninitialize, 0, nullptr);
     DWORD outcome = 2;
+    WaitForSingleObject(thread, 30000);
     GetExitCodeThread(thread, &outcome);
     CloseHandle(thread);
-    Report(ended && outcome == 0, name + ": call answered, thread ended", "outcome " + std::to_string(outcome));
+    Expect(uninitialize ? "thread leaving its apartment" : "thread ending inside its apartment", outcome, 0);
   }
-  Expect("each thread made its own creation service", AskLong(recorder, L"Live", {Text(L"ServiceFactory")}),
-         services + 2);
-
+  Expect("a creation service per thread", Call(recorder.Get(), L"Live", {Text(L"ServiceFactory")}),
+         std::to_wstring(std::stol(services) + 2));
   // With no object left, COM may unload the server; a later object loads it
   // again and works.
   CoFreeUnusedLibrariesEx(0, 0);
   CoFreeUnusedLibrariesEx(0, 0);
   std::printf("NOTE server %s after CoFreeUnusedLibrariesEx\n",
-              GetModuleHandleW(L"ZetMMoveBill.dll") == nullptr ? "unloaded" : "still loaded");
-  Ref<IDispatch> object;
-  ExpectHr("created again after unloading",
-           CoCreateInstance(kClsId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.OutVoid()), S_OK);
-  if (object) {
-    VARIANT result;
-    VariantInit(&result);
-    ExpectHr("called again after unloading",
-             CallByName(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}, &result), S_OK);
-    Report(V_VT(&result) == VT_I4 && V_I4(&result) == 80, "answer after unloading", "wrong answer");
-  }
-}
-
-int CheckCalls() {
-  CoInitialize(nullptr);
-  Ref<IDispatch> recorder;
-  CLSID recorder_clsid{};
-  CLSIDFromProgID(L"ZetTestHost.Recorder", &recorder_clsid);
-  ExpectHr("test host recorder",
-           CoCreateInstance(recorder_clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, recorder.OutVoid()), S_OK);
-  if (!recorder) return failures;
-
-  Ref<IDispatch> object;
-  ExpectHr("created by CLSID", CoCreateInstance(kClsId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.OutVoid()),
-           S_OK);
-  if (!object) return failures;
-
-  HMODULE module = GetModuleHandleW(L"ZetMMoveBill.dll");
-  auto can_unload = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-  Report(can_unload != nullptr, "DllCanUnloadNow exported", "missing");
-  if (can_unload == nullptr) return failures;
-  ExpectHr("DllCanUnloadNow with an object alive", can_unload(), S_FALSE);
-
-  // QueryInterface answers.
-  {
-    Ref<IUnknown> answer;
-    ExpectHr("answers _clsMoveBill", object->QueryInterface(kIid, answer.OutVoid()), S_OK);
-    ExpectHr("answers ISupportErrorInfo", object->QueryInterface(IID_ISupportErrorInfo, answer.OutVoid()), S_OK);
-    ExpectHr("refuses IPersist", object->QueryInterface(IID_IPersist, answer.OutVoid()), E_NOINTERFACE);
-    UINT count = 0;
-    object->GetTypeInfoCount(&count);
-    Expect("type info count", count, 1U);
-    Ref<ITypeInfo> info;
-    ExpectHr("only type info 0", object->GetTypeInfo(1, 0, info.Out()), DISP_E_BADINDEX);
-  }
-
-  // The vtable half, called through the type library as an early-bound
-  // client's compiled calls go: slot offsets and argument layout must match.
-  Ref<ITypeInfo> dispatch_info;
-  Ref<ITypeInfo> vtable_info;
-  HREFTYPE vtable_ref = 0;
-  object->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatch_info.Out());
-  dispatch_info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable_ref);
-  dispatch_info->GetRefTypeInfo(vtable_ref, vtable_info.Out());
-  Ref<IUnknown> vtable;
-  object->QueryInterface(kIid, vtable.OutVoid());
-  {
-    Script(recorder.Get(), L"UserID=1;");
-    AnswerAdmin(recorder.Get());
-    CallByName(recorder.Get(), L"Answer", {Text(L" SELECT ISNULL(Max("), Text(L"FInterID"), Text(L"4711")});
-    VARIANT result;
-    ExpectHr("early-bound GetMaxMinInterID",
-             EarlyBound(vtable_info.Get(), vtable.Get(), 0x60030007, {Long(2), Long(1125)}, result), S_OK);
-    Report(V_VT(&result) == VT_I4 && V_I4(&result) == 4711, "early-bound GetMaxMinInterID result",
-           "type " + std::to_string(V_VT(&result)));
-    ExpectText("early-bound statement", AskText(recorder.Get(), L"Statement", {Long(2)}),
-               L" SELECT ISNULL(Max(v1.FVoucherID),0) as FInterID From t_Voucher v1 where 1=1 ");
-  }
-  {
-    Script(recorder.Get(), L"UserID=16;");
-    BSTR info = SysAllocString(L"keep");
-    VARIANT result;
-    ExpectHr("early-bound CheckSearchBill",
-             EarlyBound(vtable_info.Get(), vtable.Get(), 0x60030000, {BstrRef(&info), Long(1050), Long(1)}, result),
-             S_OK);
-    Report(V_VT(&result) == VT_BOOL && V_BOOL(&result) == VARIANT_FALSE, "early-bound CheckSearchBill result",
-           "not False");
-    ExpectText("early-bound sInfo written back", info ? info : L"",
-               L"\u5355\u636E\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u5355\u636E\u53EF\u80FD\u5DF2\u7ECF\u88AB"
-               L"\u5220\u9664\uFF01");
-    SysFreeString(info);
-  }
-  {
-    Script(recorder.Get(), L"UserID=25;");
-    VARIANT result;
-    ExpectHr("early-bound LoadRecentBills without the toolbar",
-             EarlyBound(vtable_info.Get(), vtable.Get(), 0x60030009, {Long(1)}, result), S_OK);
-    Report(V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result) != nullptr, "early-bound recordset", "none");
-    VariantClear(&result);
-  }
-
-  // Late-bound: a String variable by reference, and a named argument.
-  {
-    Script(recorder.Get(), L"UserID=16;");
-    BSTR info = SysAllocString(L"keep");
-    std::vector<VARIANT> args = {BstrRef(&info), Long(9), Long(1125)};
-    ExpectHr("late-bound CheckSearchBill with a String variable", InvokeRaw(object.Get(), 0x60030000, args), S_OK);
-    ExpectText("String variable written back", info ? info : L"",
-               L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB"
-               L"\u5220\u9664\uFF01");
-    SysFreeString(info);
-  }
-  {
-    Script(recorder.Get(), L"UserID=25;");
-    CallByName(recorder.Get(), L"Answer",
-               {Text(L" select b.*"), Text(L"FUserID|FBillID|FClassTypeID|FNo|FBigType|FBillNo|FName"),
-                Text(L"25|88|1|1|2|s:B-1|Stock out")});
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"LoadRecentBills"), const_cast<LPOLESTR>(L"abar")};
-    DISPID ids[2] = {};
-    ExpectHr("names of a member and its parameter", object->GetIDsOfNames(IID_NULL, names, 2, LOCALE_USER_DEFAULT, ids),
-             S_OK);
-    Expect("parameter ABar is position 1", static_cast<long>(ids[1]), 1L);
-    Ref<IDispatch> bar;
-    CLSID bar_clsid{};
-    CLSIDFromProgID(L"ZetTestHost.Toolbar", &bar_clsid);
-    CoCreateInstance(bar_clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, bar.OutVoid());
-    std::vector<VARIANT> args = {Object(bar.Get()), Long(1)};
-    ExpectHr("named ABar", InvokeRaw(object.Get(), ids[0], args, DISPATCH_METHOD, nullptr, {ids[1]}), S_OK);
-    VariantClear(&args[0]);
-    // The component's refresh journals the tool it filled.
-    const std::wstring journal = AskText(recorder.Get(), L"Journal", {});
-    const size_t tool = journal.find(L"Tool(0).Text = ");
-    Report(tool != std::wstring::npos && journal.find(L"\"1|88\"", tool) < journal.find(L'\n', tool),
-           "named ABar fills the menu", "tool 0 not given the bill");
-  }
-
-  // Corners of Invoke that no client should be able to turn into a crash.
-  {
-    Script(recorder.Get(), L"UserID=1;");
-    std::vector<VARIANT> none;
-    ExpectHr("assignment to a method", InvokeRaw(object.Get(), 0x60030007, none, DISPATCH_PROPERTYPUT),
-             DISP_E_MEMBERNOTFOUND);
-    ExpectHr("a DISPID in the gap", InvokeRaw(object.Get(), 0x60030001, none), DISP_E_MEMBERNOTFOUND);
-    ExpectHr("no arguments for a method that takes two", InvokeRaw(object.Get(), 0x60030007, none),
-             DISP_E_BADPARAMCOUNT);
-    std::vector<VARIANT> three = {Long(1), Long(2), Long(3)};
-    ExpectHr("three arguments for two", InvokeRaw(object.Get(), 0x60030007, three), DISP_E_BADPARAMCOUNT);
-    UINT arg_err = 99;
-    std::vector<VARIANT> bad_first = {Long(1), Text(L"abc")};
-    ExpectHr("first argument no number", InvokeRaw(object.Get(), 0x60030007, bad_first, DISPATCH_METHOD, &arg_err),
-             DISP_E_TYPEMISMATCH);
-    Expect("puArgErr names the first argument", arg_err, 1U);
-    VariantClear(&bad_first[1]);
-    std::vector<VARIANT> bad_second = {Text(L"abc"), Long(1)};
-    ExpectHr("second argument no number", InvokeRaw(object.Get(), 0x60030007, bad_second, DISPATCH_METHOD, &arg_err),
-             DISP_E_TYPEMISMATCH);
-    Expect("puArgErr names the second argument", arg_err, 0U);
-    VariantClear(&bad_second[0]);
-    std::vector<VARIANT> named_bad = {Long(1), Long(1125)};
-    ExpectHr("a named argument that does not exist",
-             InvokeRaw(object.Get(), 0x60030007, named_bad, DISPATCH_METHOD, &arg_err, {7}), DISP_E_PARAMNOTFOUND);
-    VARIANT missing;
-    VariantInit(&missing);
-    V_VT(&missing) = VT_ERROR;
-    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-    std::vector<VARIANT> required_missing = {Long(1), missing};
-    ExpectHr("a required argument left out", InvokeRaw(object.Get(), 0x60030007, required_missing),
-             DISP_E_PARAMNOTOPTIONAL);
-    Expect("no statement sent", AskLong(recorder.Get(), L"StatementCount"), 0L);
-  }
-
-  // Unload accounting: objects and server locks.
-  {
-    Ref<IClassFactory> factory;
-    ExpectHr("class factory",
-             CoGetClassObject(kClsId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.OutVoid()), S_OK);
-    Ref<IUnknown> aggregated;
-    ExpectHr("no aggregation", factory->CreateInstance(recorder.Get(), IID_IUnknown, aggregated.OutVoid()),
-             CLASS_E_NOAGGREGATION);
-    vtable.Reset();
-    object.Reset();
-    ExpectHr("DllCanUnloadNow with no object", can_unload(), S_OK);
-    factory->LockServer(TRUE);
-    ExpectHr("DllCanUnloadNow while locked", can_unload(), S_FALSE);
-    factory->LockServer(FALSE);
-    ExpectHr("DllCanUnloadNow unlocked", can_unload(), S_OK);
-  }
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get_class_object =
-      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-  void* other = nullptr;
-  ExpectHr("no factory for another CLSID", get_class_object(kLibId, IID_IClassFactory, &other),
-           CLASS_E_CLASSNOTAVAILABLE);
-
-  CheckThreadsAndUnloading(recorder.Get());
-
-  CallByName(recorder.Get(), L"Reset", {});
+              GetModuleHandleW(L"ZetMMoveBill.dll") ? "still loaded" : "unloaded");
+  object = Create(L"ZetMMoveBill.clsMoveBill");
+  Expect("created and called again after unloading",
+         object ? Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) : L"", L"80");
+  object.Reset();
+  Call(recorder.Get(), L"Reset");
   recorder.Reset();
-  dispatch_info.Reset();
-  vtable_info.Reset();
+  info.Reset();
+  vtable.Reset();
   CoUninitialize();
-  return failures;
 }
 
 }  // namespace
@@ -666,12 +603,15 @@ int CheckCalls() {
 int wmain(int argc, wchar_t** argv) {
   // Every line out at once: a run that hangs still shows how far it got.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  if (argc == 4 && std::wstring(argv[1]) == L"typelib") {
+  const std::wstring mode = argc > 1 ? argv[1] : L"";
+  if (mode == L"typelib" && argc == 4) {
     CheckTypeLib(argv[2], std::wstring(argv[3]) == L"win64" ? SYS_WIN64 : SYS_WIN32);
-  } else if (argc == 2 && std::wstring(argv[1]) == L"calls") {
+  } else if (mode == L"registry" && argc == 3) {
+    CheckRegistry(argv[2]);
+  } else if (mode == L"calls") {
     CheckCalls();
   } else {
-    std::printf("usage: com_check typelib <dll> win32|win64 | com_check calls\n");
+    std::printf("usage: com_check typelib <dll> win32|win64 | registry <dll> | calls\n");
     return 2;
   }
   std::printf("DONE %d passed, %d failed\n", passes, failures);

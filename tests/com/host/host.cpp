@@ -1,0 +1,421 @@
+// ZetTestHost.dll stands in for the suite's services in the Wine tests. Every
+// ProgID it registers makes the same scripted object, which journals each call
+// with its argument kinds ("ClassInfo.GetData(BSTR \"...\", ref BSTR \"...\")")
+// and answers from the test's script: the first rule whose pattern the journal
+// line contains gives a recordset, a value or an error to raise. Lists,
+// recordsets and the toolbar's tools keep what is put into them.
+#include <windows.h>
+// The COM headers build on <windows.h>.
+#include <oaidl.h>
+#include <objbase.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#define ZET_WIDEN2(text) L##text
+#define ZET_WIDEN(text) ZET_WIDEN2(text)
+
+namespace {
+
+const wchar_t* const kClasses[][2] = {{L"ZetPropsMgr.ShareProps", L"ShareProps"},
+                                      {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), L"ServiceFactory"},
+                                      {ZET_WIDEN(ZET_VALUE_LIST_PROGID), L"ValueList"},
+                                      {L"ZetMClass.ClassInfo", L"ClassInfo"},
+                                      {L"ZetMClass.ClassUpdate", L"ClassUpdate"},
+                                      {L"ZetBillDataAccess.SysInfo", L"SysInfo"},
+                                      {L"ZetEBSBase.SecurityInfo", L"SecurityInfo"},
+                                      {L"ZetBillDataAccess.GetData", L"GetData"},
+                                      {L"ZetConnection.AppConnection", L"AppConnection"},
+                                      {L"ZetTestHost.Toolbar", L"Toolbar"},
+                                      {L"ZetTestHost.Recorder", L"Recorder"}};
+const std::wstring kRecorderMembers =
+    L"|reset|props|answer|value|fail|hide|journal|live|readutf8|truncate|environment|"
+    L"unescape|factoryprogid|";
+
+GUID ClassId(size_t n) {
+  return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(n + 1)}};
+}
+
+struct Raise {
+  HRESULT scode;
+  std::wstring text;
+};
+struct Table {
+  std::vector<std::wstring> columns;
+  std::vector<std::vector<std::wstring>> rows;
+};
+struct Rule {  // a recordset, a value, or an error to raise when scode is set
+  std::wstring pattern;
+  std::shared_ptr<Table> table;
+  HRESULT scode;
+  std::wstring text;
+};
+struct Cursor {
+  std::shared_ptr<Table> table;
+  size_t row = 0;
+  bool closed = false;
+};
+struct State {
+  std::wstring props, journal;
+  std::vector<Rule> rules;
+  std::map<std::wstring, long> live;
+  std::vector<std::wstring> names;
+  std::set<std::wstring> hidden;  // ProgIDs that "are not registered" for now
+} state;
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = towlower(c);
+  return text;
+}
+
+std::wstring Text(const VARIANT& value) {
+  VARIANT text;
+  VariantInit(&text);
+  if (FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&value), LOCALE_INVARIANT, VARIANT_ALPHABOOL, VT_BSTR)))
+    return L"?";
+  std::wstring result(V_BSTR(&text), SysStringLen(V_BSTR(&text)));
+  VariantClear(&text);
+  return result;
+}
+
+std::wstring Escape(const std::wstring& text) {
+  std::wstring out;
+  for (const wchar_t c : text) out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
+  return out;
+}
+
+// "ref BSTR \"...\"", "I2 16", "ref VARIANT I4 5", "ref BSTR[0..0]{\"...\"}".
+std::wstring Describe(const VARIANT& value) {
+  const VARTYPE type = V_VT(&value);
+  const std::wstring ref = type & VT_BYREF ? L"ref " : L"";
+  if (type == (VT_BYREF | VT_VARIANT)) return L"ref VARIANT " + Describe(*V_VARIANTREF(&value));
+  if (type == (VT_BYREF | VT_ARRAY | VT_BSTR)) {
+    SAFEARRAY* array = *V_ARRAYREF(&value);
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(array, 1, &lower);
+    SafeArrayGetUBound(array, 1, &upper);
+    std::wstring text = L"ref BSTR[" + std::to_wstring(lower) + L".." + std::to_wstring(upper) + L"]{";
+    for (LONG i = lower; i <= upper; ++i) {
+      BSTR item = nullptr;
+      SafeArrayGetElement(array, &i, &item);
+      text += (i > lower ? L", \"" : L"\"") + Escape(item ? item : L"") + L"\"";
+      SysFreeString(item);
+    }
+    return text + L"}";
+  }
+  const std::map<VARTYPE, const wchar_t*> names = {
+      {VT_EMPTY, L"EMPTY"}, {VT_BSTR, L"BSTR"}, {VT_BOOL, L"BOOL"},        {VT_I2, L"I2"},
+      {VT_I4, L"I4"},       {VT_R8, L"R8"},     {VT_DISPATCH, L"DISPATCH"}};
+  const VARTYPE plain = type & VT_TYPEMASK;
+  const std::wstring name = names.count(plain) ? names.at(plain) : L"VT" + std::to_wstring(plain);
+  if (plain == VT_BSTR) return ref + L"BSTR \"" + Escape(Text(value)) + L"\"";
+  if (plain == VT_ERROR) return L"missing";
+  return ref + name + (plain == VT_EMPTY || plain == VT_DISPATCH ? L"" : L" " + Text(value));
+}
+
+class Scripted final : public IDispatch {
+ public:
+  explicit Scripted(std::wstring name, std::shared_ptr<Cursor> cursor = nullptr, size_t column = 0)
+      : name_(std::move(name)), cursor_(std::move(cursor)), column_(column) {
+    ++state.live[name_];
+  }
+  ~Scripted() {
+    --state.live[name_];
+    for (VARIANT& item : items_) VariantClear(&item);
+    for (auto& [name, value] : properties_) VariantClear(&value);
+    for (auto& [name, child] : children_) child->Release();
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+    // ADO's _Recordset: recordsets answer to it with their IDispatch.
+    static const GUID kRecordset = {0x00000556, 0, 0x0010, {0x80, 0, 0, 0xAA, 0, 0x6D, 0x2E, 0xA4}};
+    const bool answers = iid == IID_IUnknown || iid == IID_IDispatch || (iid == kRecordset && name_ == L"Recordset");
+    *result = answers ? this : nullptr;
+    return answers ? (AddRef(), S_OK) : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  // Any name is a member, except on the recorder, which the tests also pass
+  // where an object of another kind is wanted.
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    const std::wstring name = Lower(names[0]);
+    if (count != 1 || (name_ == L"Recorder" && kRecorderMembers.find(L"|" + name + L"|") == std::wstring::npos))
+      return DISP_E_UNKNOWNNAME;
+    size_t i = 0;
+    while (i < state.names.size() && Lower(state.names[i]) != name) ++i;
+    if (i == state.names.size()) state.names.push_back(names[0]);
+    ids[0] = static_cast<DISPID>(i + 1);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* excep, UINT*) override {
+    const std::wstring member = id == DISPID_VALUE ? (name_ == L"Field" ? L"Value" : L"Item")
+                                : id >= 1 && static_cast<size_t>(id) <= state.names.size() ? state.names[id - 1]
+                                                                                           : L"";
+    const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    std::vector<VARIANT*> args;
+    for (UINT i = params->cArgs; i-- > 0;) args.push_back(&params->rgvarg[i]);
+    std::wstring line = name_ + L"." + member + (put ? L" = " : L"(");
+    for (size_t i = 0; i < args.size(); ++i) line += (i ? L", " : L"") + Describe(*args[i]);
+    line += put ? L"" : L")";
+    const std::wstring pid = L"ref I4 " + std::to_wstring(GetCurrentProcessId());
+    if (line.find(pid) != std::wstring::npos) line.replace(line.find(pid), pid.size(), L"ref I4 <pid>");
+    if (name_ != L"Recorder" && name_ != L"Field" && name_ != L"Fields") state.journal += line + L"\n";
+    VARIANT answer;
+    VariantInit(&answer);
+    try {
+      if (put && name_ != L"Recorder") {
+        VariantClear(&properties_[Lower(member)]);
+        VariantCopyInd(&properties_[Lower(member)], args.at(0));
+      } else {
+        Handle(Lower(member), args, line, answer);
+      }
+    } catch (const Raise& error) {
+      state.journal += L"  raised " + Escape(error.text) + L"\n";
+      *excep = EXCEPINFO{};
+      excep->scode = error.scode;
+      excep->bstrDescription = SysAllocString(error.text.c_str());
+      return DISP_E_EXCEPTION;
+    }
+    if (result != nullptr)
+      *result = answer;
+    else
+      VariantClear(&answer);
+    return S_OK;
+  }
+
+ private:
+  static std::wstring Arg(const std::vector<VARIANT*>& args, size_t i) {
+    return i < args.size() ? Text(*args[i]) : L"";
+  }
+  static void Return(IDispatch* object, VARIANT& out) {
+    V_VT(&out) = VT_DISPATCH;
+    V_DISPATCH(&out) = object;
+  }
+  static void Return(const std::wstring& text, VARIANT& out) {
+    V_VT(&out) = VT_BSTR;
+    V_BSTR(&out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  }
+  static void Return(long number, VARIANT& out) {
+    V_VT(&out) = VT_I4;
+    V_I4(&out) = number;
+  }
+  static void Return(bool value, VARIANT& out) {
+    V_VT(&out) = VT_BOOL;
+    V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
+  }
+  static std::vector<std::wstring> Split(const std::wstring& text) {
+    std::vector<std::wstring> cells(1);
+    for (const wchar_t c : text) c == L'|' ? cells.emplace_back() : cells.back().append(1, c);
+    return cells;
+  }
+  static Scripted* Rows(std::shared_ptr<Table> table) {
+    return new Scripted(L"Recordset", std::make_shared<Cursor>(Cursor{std::move(table)}));
+  }
+
+  void Handle(const std::wstring& member, const std::vector<VARIANT*>& args, const std::wstring& line, VARIANT& out) {
+    if (name_ == L"Recorder") return Control(member, args, out);
+    if (cursor_ != nullptr) return Read(member, args, out);
+    if (member == L"createservice") {
+      CLSID clsid{};
+      IDispatch* service = nullptr;
+      if (FAILED(CLSIDFromProgID(Arg(args, 0).c_str(), &clsid)) ||
+          FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&service))))
+        throw Raise{static_cast<HRESULT>(0x800A01ADu), L"ActiveX component can't create object"};
+      return Return(service, out);
+    }
+    if (name_ == L"ValueList") {  // Add, Count, Item by position from 1
+      if (member == L"add") return void(VariantCopyInd(&items_.emplace_back(), args.at(0)));
+      if (member == L"count") return Return(static_cast<long>(items_.size()), out);
+      const size_t position = std::wcstoul(Arg(args, 0).c_str(), nullptr, 10);
+      if (position < 1 || position > items_.size())
+        throw Raise{static_cast<HRESULT>(0x800A0009u), L"Subscript out of range"};
+      return void(VariantCopy(&out, &items_[position - 1]));
+    }
+    if (member == L"bands" || member == L"tools") {  // the toolbar: band "mnuRecBill", tools 0 to 19
+      const long index = std::wcstol(Arg(args, 0).c_str(), nullptr, 10);
+      if (member == L"bands" ? Arg(args, 0) != L"mnuRecBill" : index < 0 || index > 19)
+        throw Raise{static_cast<HRESULT>(0x800A8B10u), L"Index out of bounds"};
+      Scripted*& child = children_[member + Arg(args, 0)];
+      if (child == nullptr) child = new Scripted(member == L"bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
+      child->AddRef();
+      return Return(child, out);
+    }
+    if (properties_.count(member)) return void(VariantCopy(&out, &properties_[member]));
+    for (const Rule& rule : state.rules) {
+      if (line.find(rule.pattern) == std::wstring::npos) continue;
+      if (rule.scode != S_OK) throw Raise{rule.scode, rule.text};
+      return rule.table ? Return(Rows(rule.table), out) : Return(rule.text, out);
+    }
+    if (member == L"getproperty") return Return(state.props, out);
+    if (member == L"accesscheck") return Return(true, out);
+    if (member == L"getsysvalue") return Return(std::wstring(L"0"), out);
+    if (member == L"getdata" || member == L"executesql" || member == L"execute")
+      return Return(Rows(std::make_shared<Table>()), out);
+  }
+
+  // Recordsets, their Fields and each Field share one cursor.
+  void Read(const std::wstring& member, const std::vector<VARIANT*>& args, VARIANT& out) {
+    Cursor& cursor = *cursor_;
+    const Table& table = *cursor.table;
+    const bool at_end = cursor.row >= table.rows.size();
+    if (member == L"state") return Return(cursor.closed ? 0L : 1L, out);
+    if (cursor.closed)
+      throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
+    if (member == L"eof") return Return(at_end, out);
+    if (member == L"recordcount") return Return(static_cast<long>(table.rows.size()), out);
+    if (member == L"movenext") return void(cursor.row += at_end ? 0 : 1);
+    if (member == L"close") return void(cursor.closed = true);
+    if (member == L"clone") return Return(Rows(cursor.table), out);
+    if (member == L"value") {  // a whole number as a Long, "s:" and anything else as text
+      if (at_end) throw Raise{static_cast<HRESULT>(0x800A0BCDu), L"Either BOF or EOF is True."};
+      const std::wstring& cell = table.rows[cursor.row][column_];
+      wchar_t* end = nullptr;
+      const long number = std::wcstol(cell.c_str(), &end, 10);
+      if (!cell.empty() && *end == L'\0') return Return(number, out);
+      return Return(cell.rfind(L"s:", 0) == 0 ? cell.substr(2) : cell, out);
+    }
+    if (args.empty()) return Return(new Scripted(L"Fields", cursor_), out);
+    const std::wstring key = Arg(args, 0);
+    size_t column = std::wcstoul(key.c_str(), nullptr, 10);
+    for (size_t i = 0; i < table.columns.size(); ++i) column = Lower(table.columns[i]) == Lower(key) ? i : column;
+    if (column >= table.columns.size()) throw Raise{static_cast<HRESULT>(0x800A0CC1u), L"Item cannot be found."};
+    Return(new Scripted(L"Field", cursor_, column), out);
+  }
+
+  // The test's handle on the host.
+  void Control(const std::wstring& member, const std::vector<VARIANT*>& args, VARIANT& out) {
+    if (member == L"reset") state.props.clear(), state.journal.clear(), state.rules.clear(), state.hidden.clear();
+    if (member == L"props") state.props = Arg(args, 0);
+    if (member == L"hide") state.hidden.insert(Arg(args, 0));
+    if (member == L"journal") Return(state.journal, out);
+    if (member == L"live") Return(state.live[Arg(args, 0)], out);
+    if (member == L"factoryprogid") Return(std::wstring(kClasses[1][0]), out);
+    if (member == L"answer") {
+      auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
+      for (size_t i = 2; i < args.size(); ++i) table->rows.push_back(Split(Arg(args, i)));
+      state.rules.push_back(Rule{Arg(args, 0), table, S_OK, L""});
+    }
+    if (member == L"value" || member == L"fail") {
+      const HRESULT scode =
+          member == L"fail" ? static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0)) : S_OK;
+      state.rules.push_back(Rule{Arg(args, 0), nullptr, scode, Arg(args, member == L"fail" ? 2 : 1)});
+    }
+    if (member == L"environment") {
+      wchar_t value[1024] = {};
+      Return(std::wstring(value, GetEnvironmentVariableW(Arg(args, 0).c_str(), value, 1024) % 1024), out);
+    }
+    if (member == L"unescape") {  // "\uXXXX" to characters: Wine's VBScript has no ChrW
+      const std::wstring text = Arg(args, 0);
+      std::wstring result;
+      for (size_t i = 0; i < text.size(); ++i) {
+        const bool escape = text.compare(i, 2, L"\\u") == 0 && i + 5 < text.size();
+        result += escape ? static_cast<wchar_t>(std::wcstoul(text.substr(i + 2, 4).c_str(), nullptr, 16)) : text[i];
+        i += escape ? 5 : 0;
+      }
+      Return(result, out);
+    }
+    if (member == L"readutf8" || member == L"truncate") {  // the component's diagnostic file
+      const bool read = member == L"readutf8";
+      HANDLE file =
+          CreateFileW(Arg(args, 0).c_str(), read ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr);
+      std::string bytes(1 << 16, '\0');
+      DWORD size = 0;
+      if (!read || !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &size, nullptr)) size = 0;
+      CloseHandle(file);
+      std::wstring text(size, L'\0');
+      text.resize(static_cast<size_t>(
+          MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(size), text.data(), static_cast<int>(size))));
+      Return(text, out);
+    }
+  }
+
+  LONG references_ = 1;
+  std::wstring name_;
+  std::shared_ptr<Cursor> cursor_;
+  size_t column_;
+  std::map<std::wstring, VARIANT> properties_;
+  std::map<std::wstring, Scripted*> children_;
+  std::vector<VARIANT> items_;
+};
+
+// One factory per class, for the life of the module.
+class Factory final : public IClassFactory {
+ public:
+  size_t index = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
+    const bool answers = iid == IID_IUnknown || iid == IID_IClassFactory;
+    *result = answers ? this : nullptr;
+    return answers ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** result) override {
+    if (state.hidden.count(kClasses[index][0])) return REGDB_E_CLASSNOTREG;
+    Scripted* object = new Scripted(kClasses[index][1]);
+    const HRESULT hr = object->QueryInterface(iid, result);
+    object->Release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+} factories[std::size(kClasses)];
+
+HMODULE module_handle = nullptr;
+
+std::wstring Key(size_t n) {
+  wchar_t clsid[40] = {};
+  StringFromGUID2(ClassId(n), clsid, 40);
+  return clsid;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) module_handle = instance;
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
+    if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+// The host keeps the script and the journal for the whole test process.
+STDAPI DllCanUnloadNow() {
+  return S_FALSE;
+}
+
+STDAPI DllRegisterServer() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module_handle, path, MAX_PATH);
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
+    HKEY key = nullptr;
+    RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
+    RegSetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), REG_SZ, path, 0);
+    RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), 0, KEY_WRITE, &key);
+    RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Apartment"), 20);
+    RegCloseKey(key);
+  }
+  return S_OK;
+}
+
+STDAPI DllUnregisterServer() {
+  for (size_t n = 0; n < std::size(kClasses); ++n) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
+  }
+  return S_OK;
+}
