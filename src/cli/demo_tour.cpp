@@ -10,6 +10,7 @@
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 #include "embedded/demo_data.hpp"
+#include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
 
 namespace zet::cli {
@@ -116,10 +117,10 @@ void ToDoCounts(Session& session, std::ostream& out, const std::vector<Person>& 
       << "  " << std::left << std::setw(34) << "pending work" << std::right;
   for (const Person& person : people) out << std::setw(8) << person.name;
   out << '\n';
-  for (int32_t position = 1; position <= 9; ++position) {
-    out << std::setw(5) << position << "  " << std::left << std::setw(34) << TodoLabel(position) << std::right;
+  for (const ToDoPosition& entry : kToDoPositions) {
+    out << std::setw(5) << entry.position << "  " << std::left << std::setw(34) << entry.label << std::right;
     for (const auto& column : columns) {
-      const auto index = static_cast<size_t>(position - 1);
+      const auto index = static_cast<size_t>(entry.position - 1);
       out << std::setw(8) << (index < column.size() ? PlainText(column[index]) : "-");
     }
     out << '\n';

@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Component, UnrulyHostTest,
                                            UnrulyCase{"Move", "ZetBillDataAccess.GetData", MoveIsZero, nullptr},
                                            UnrulyCase{"Check", "ZetConnection.AppConnection", CheckIsFalseAndKeepsInfo,
                                                       nullptr},
-                                           UnrulyCase{"ToDo", ZET_VALUE_LIST_PROGID, ToDoIsNothing, kToDoError},
+                                           UnrulyCase{"ToDo", ValueListProgId().data(), ToDoIsNothing, kToDoError},
                                            UnrulyCase{"Load", "ZetMClass.ClassInfo", LoadIsNothing, nullptr},
                                            UnrulyCase{"Save", "ZetMClass.ClassUpdate", SaveReturns, nullptr}),
                          CaseName());

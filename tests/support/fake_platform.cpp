@@ -4,16 +4,11 @@
 
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
+#include "host/text.hpp"
 
 namespace zet::testing {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-  return out;
-}
 
 class FakeField : public Dispatch {
  public:
@@ -46,15 +41,14 @@ class FakeFields : public Dispatch {
     const Variant& key = args[0].Value();
     if (key.IsString()) {
       for (size_t i = 0; i < t.fields.size(); ++i) {
-        if (Lower(t.fields[i]) == Lower(key.AsString())) column = i;
+        if (EqualsIgnoreCase(t.fields[i], key.AsString())) column = i;
       }
     } else {
       const int32_t index = CLng(key);
       if (index >= 0) column = static_cast<size_t>(index);
     }
     if (column >= t.fields.size())
-      throw AutomationError(3265,
-                            "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+      RaiseRuntimeError(err::kItemNotFound);
     if (state_->row >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
     return Variant::Object(std::make_shared<FakeField>(t.rows[state_->row][column]));
   }
@@ -72,7 +66,7 @@ class FakeRecordset : public Dispatch {
   }
   Variant Invoke(std::string_view member, CallKind, std::span<Argument>) override {
     if (*state_->closed && member != "Close")
-      throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+      RaiseRuntimeError(err::kObjectClosed);
     if (member == state_->quirks.failing_member)
       throw AutomationError(err::kDatabaseError, "Recordset." + std::string(member) + " failed");
     const Table& t = *state_->table;
