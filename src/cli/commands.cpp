@@ -152,7 +152,8 @@ int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std
       out << "no" << (info.empty() ? "" : ": " + info) << '\n';
     }
   }
-  return session.ExitCode();
+  // A refusal is an answer a script tests with `if`, like the explainer's.
+  return answer ? session.ExitCode() : kExitMessage;
 }
 
 int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) {

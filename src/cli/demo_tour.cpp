@@ -9,6 +9,7 @@
 #include "cli/commands.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "cli/why_command.hpp"
 #include "embedded/demo_data.hpp"
 #include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
@@ -189,10 +190,22 @@ int RunDemo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
     }
   }
   OpenSomeBills(session, out, opener, reachable, refused);
+  if (refused != 0) {
+    // The tour ends where an administrator's day begins: why was that refused?
+    Heading(out, "Why may " + opener.name + " (user " + std::to_string(opener.id) + ") not open bill " +
+                     std::to_string(refused) + "? (zetmovebill why " + std::to_string(kTourKind) + " " +
+                     std::to_string(refused) + ")");
+    session.SetProps(Props(opener));
+    const explain::BillExplanation why = explain::ExplainBill(session.Platform(), kTourKind, refused);
+    PrintBillExplanation(out, why, false);
+    if (!why.Agrees()) out << "  (this disagrees with CheckSearchBill: do not trust it)\n";
+  }
 
   out << "\nTry it yourself, for example:\n"
       << "  zetmovebill --db " << options.db << " --user " << opener.id << " recent " << kTourKind << '\n'
       << "  zetmovebill --db " << options.db << " --user " << kSalesUser << " todo\n"
+      << "  zetmovebill --db " << options.db << " --user " << kOwnBillsUser << " why " << kTourKind << ' '
+      << (bill ? bill : 1001) << " --sql\n"
       << "  zetmovebill --db " << options.db << " --user " << kOwnBillsUser << " --trace - check " << kTourKind << ' '
       << (bill ? bill : 1001) << '\n';
   return session.ExitCode();

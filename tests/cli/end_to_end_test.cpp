@@ -104,7 +104,7 @@ TEST(Init, CreatesTheSchemaAndRefusesToOverwriteWithoutForce) {
   EXPECT_EQ(run.out, "created new.db (schema only)\n");
   // An empty schema: the methods run and find nothing.
   run = box.Zet({"--db", "new.db", "--user", "1", "check", "1", "1001"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out, "bill 1001 of kind 1: no: 单据显示错误，所选单据可能已经被删除！\n");
 
   const std::string before = ReadFile(box.Path("new.db"));
@@ -245,7 +245,7 @@ TEST_F(OnDemo, FriendlyNavigationPicksTheDirectionCodeOfTheKind) {
     EXPECT_EQ(run.out, c.out);
   }
   const RunResult refused = Zet({"--user", "16", "check", "1", "1002"});
-  EXPECT_EQ(refused.status, 0);
+  EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.out, "bill 1002 of kind 1: no: 单据上存在您没有权限的基础资料，请联系系统管理员！\n");
 }
 
