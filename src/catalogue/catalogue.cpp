@@ -1,5 +1,7 @@
 #include "catalogue/catalogue.hpp"
 
+#include <utility>
+
 #include "host/error.hpp"
 #include "host/login_context.hpp"
 #include "host/text.hpp"

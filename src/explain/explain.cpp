@@ -7,7 +7,6 @@
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
-#include "host/service_factory.hpp"
 #include "navigation/navigation.hpp"
 #include "pending/pending.hpp"
 #include "pending/todo_positions.hpp"
