@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -25,8 +26,12 @@ template <class T, size_t N>
 class FewOf {
  public:
   constexpr FewOf() = default;
+  // More than N items: in a constant table this does not compile.
   constexpr FewOf(std::initializer_list<T> items) {
-    for (const T& item : items) items_[count_++] = item;  // more than N does not compile
+    for (const T& item : items) {
+      if (count_ == N) throw std::length_error("FewOf: more items than room");
+      items_[count_++] = item;
+    }
   }
   constexpr const T* begin() const { return items_.data(); }
   constexpr const T* end() const { return items_.data() + count_; }
