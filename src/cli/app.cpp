@@ -10,6 +10,7 @@
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
+#include "cli/why_command.hpp"
 
 namespace zet::cli {
 
@@ -36,6 +37,8 @@ struct Parsed {
   CallRequest call;
   int32_t trans_type = 0;
   int32_t bill = 0;
+  int32_t position = 0;
+  bool sql = false;
   std::function<int(std::ostream&, std::ostream&)> command;
 };
 
@@ -126,6 +129,22 @@ void Define(CLI::App& app, Parsed& parsed) {
   AddKind(app, "recent", "the recent-bills menu of the kind's family", parsed, false)->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
       return RunRecent(parsed.options, parsed.trans_type, out, err);
+    };
+  });
+  CLI::App* why = AddKind(app, "why", "why the user may or may not open a bill, piece by piece", parsed, true);
+  why->add_flag("--sql", parsed.sql, "show the statements sent for each piece");
+  why->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) {
+      return RunWhy(parsed.options, parsed.trans_type, parsed.bill, parsed.sql, out, err);
+    };
+  });
+  CLI::App* why_todo =
+      app.add_subcommand("why-todo", "the access check, alarm days and count behind one to-do position");
+  why_todo->add_option("POSITION", parsed.position, "the position, 1 to 9")->required();
+  why_todo->add_flag("--sql", parsed.sql, "show the statements sent");
+  why_todo->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream& err) {
+      return RunWhyToDo(parsed.options, parsed.position, parsed.sql, out, err);
     };
   });
   app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")

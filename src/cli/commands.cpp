@@ -8,6 +8,7 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
 
 namespace zet::cli {
@@ -63,36 +64,8 @@ std::string BillText(int32_t bill) {
 
 int32_t DirectionCode(int32_t trans_type, bool next) {
   // The catalogue lowers the caller's code for some kinds before the method
-  // reads it; ask it by how much rather than keeping a second list here.
-  std::string from, key, preparer, filter;
-  int32_t shifted = 0;
-  LookUpBillTable("0", trans_type, 0, from, key, shifted, preparer, filter, false);
-  return (next ? 2 : 1) - shifted;
-}
-
-const char* TodoLabel(int32_t position) {
-  switch (position) {
-    case 1:
-      return "reserved (always 0)";
-    case 2:
-      return "purchase orders due for receipt";
-    case 3:
-      return "purchase invoices due for payment";
-    case 4:
-      return "sales orders due for delivery";
-    case 5:
-      return "sales invoices due for collection";
-    case 6:
-      return "other receivables due";
-    case 7:
-      return "other payables due";
-    case 8:
-      return "vouchers awaiting check";
-    case 9:
-      return "vouchers awaiting cashier sign-off";
-    default:
-      return "";
-  }
+  // reads it; ask the kind's row by how much rather than keeping a second list.
+  return (next ? 2 : 1) + FindBillKind(trans_type).move_type_shift;
 }
 
 int RunInit(const GlobalOptions& options, bool demo, bool force, std::ostream& out) {
@@ -179,7 +152,8 @@ int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std
       out << "no" << (info.empty() ? "" : ": " + info) << '\n';
     }
   }
-  return session.ExitCode();
+  // A refusal is an answer a script tests with `if`, like the explainer's.
+  return answer ? session.ExitCode() : kExitMessage;
 }
 
 int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) {
@@ -191,7 +165,9 @@ int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
       Json positions = Json::array();
       for (size_t i = 0; i < counts.size(); ++i) {
         const auto position = static_cast<int32_t>(i + 1);
-        positions.push_back({{"position", position}, {"label", TodoLabel(position)}, {"value", TypedValue(counts[i])}});
+        const ToDoPosition* entry = FindToDoPosition(position);
+        positions.push_back(
+            {{"position", position}, {"label", entry ? entry->label : ""}, {"value", TypedValue(counts[i])}});
       }
       Json json;
       json["positions"] = list ? positions : Json(nullptr);
@@ -204,7 +180,9 @@ int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
         << "  " << std::left << std::setw(36) << "pending work" << std::right << std::setw(6) << "count" << '\n';
     for (size_t i = 0; i < counts.size(); ++i) {
       const auto position = static_cast<int32_t>(i + 1);
-      out << std::setw(3) << position << "  " << std::left << std::setw(36) << TodoLabel(position) << std::right
+      const ToDoPosition* entry = FindToDoPosition(position);
+      out << std::setw(3) << position << "  " << std::left << std::setw(36) << (entry ? entry->label : "")
+          << std::right
           << std::setw(6) << PlainText(counts[i]) << '\n';
     }
   });

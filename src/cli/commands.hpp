@@ -38,11 +38,8 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
 int RunRecent(const GlobalOptions& options, int32_t trans_type, std::ostream& out, std::ostream& err);
 
 // The direction code of GetMoveInterID that means previous (or next) for a
-// kind: the five kinds whose catalogue row lowers the code take 2 and 3, all
-// others 1 and 2.
+// kind: the kinds whose catalogue row lowers the code take 2 and 3, all others
+// 1 and 2.
 int32_t DirectionCode(int32_t trans_type, bool next);
-
-// What each of the nine to-do positions counts, for people.
-const char* TodoLabel(int32_t position);
 
 }  // namespace zet::cli

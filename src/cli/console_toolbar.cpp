@@ -1,9 +1,9 @@
 #include "cli/console_toolbar.hpp"
 
-#include <cctype>
 #include <iomanip>
 
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet::cli {
 
@@ -12,13 +12,7 @@ namespace {
 using ToolList = std::vector<ConsoleToolbar::Tool>;
 
 // Member names are matched without regard to case, as late binding does.
-bool Is(std::string_view member, std::string_view name) {
-  if (member.size() != name.size()) return false;
-  for (size_t i = 0; i < member.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(member[i])) != std::tolower(static_cast<unsigned char>(name[i])))
-      return false;
-  return true;
-}
+constexpr auto Is = EqualsIgnoreCase;
 
 // Toolbar members answer both to a method call and to a property read, as
 // late binding asks for either.

@@ -9,7 +9,9 @@
 #include "cli/commands.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "cli/why_command.hpp"
 #include "embedded/demo_data.hpp"
+#include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
 
 namespace zet::cli {
@@ -116,10 +118,10 @@ void ToDoCounts(Session& session, std::ostream& out, const std::vector<Person>& 
       << "  " << std::left << std::setw(34) << "pending work" << std::right;
   for (const Person& person : people) out << std::setw(8) << person.name;
   out << '\n';
-  for (int32_t position = 1; position <= 9; ++position) {
-    out << std::setw(5) << position << "  " << std::left << std::setw(34) << TodoLabel(position) << std::right;
+  for (const ToDoPosition& entry : kToDoPositions) {
+    out << std::setw(5) << entry.position << "  " << std::left << std::setw(34) << entry.label << std::right;
     for (const auto& column : columns) {
-      const auto index = static_cast<size_t>(position - 1);
+      const auto index = static_cast<size_t>(entry.position - 1);
       out << std::setw(8) << (index < column.size() ? PlainText(column[index]) : "-");
     }
     out << '\n';
@@ -188,10 +190,22 @@ int RunDemo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
     }
   }
   OpenSomeBills(session, out, opener, reachable, refused);
+  if (refused != 0) {
+    // The tour ends where an administrator's day begins: why was that refused?
+    Heading(out, "Why may " + opener.name + " (user " + std::to_string(opener.id) + ") not open bill " +
+                     std::to_string(refused) + "? (zetmovebill why " + std::to_string(kTourKind) + " " +
+                     std::to_string(refused) + ")");
+    session.SetProps(Props(opener));
+    const explain::BillExplanation why = explain::ExplainBill(session.Platform(), kTourKind, refused);
+    PrintBillExplanation(out, why, false);
+    if (!why.Agrees()) out << "  (this disagrees with CheckSearchBill: do not trust it)\n";
+  }
 
   out << "\nTry it yourself, for example:\n"
       << "  zetmovebill --db " << options.db << " --user " << opener.id << " recent " << kTourKind << '\n'
       << "  zetmovebill --db " << options.db << " --user " << kSalesUser << " todo\n"
+      << "  zetmovebill --db " << options.db << " --user " << kOwnBillsUser << " why " << kTourKind << ' '
+      << (bill ? bill : 1001) << " --sql\n"
       << "  zetmovebill --db " << options.db << " --user " << kOwnBillsUser << " --trace - check " << kTourKind << ' '
       << (bill ? bill : 1001) << '\n';
   return session.ExitCode();

@@ -1,10 +1,11 @@
 #include "cli/method_table.hpp"
 
-#include <cctype>
+#include <string>
 
 #include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet::cli {
 
@@ -35,13 +36,6 @@ CallOutcome CallLoadRecentBills(clsMoveBill& component, const std::vector<Varian
 CallOutcome CallSaveRecentBills(clsMoveBill& component, const std::vector<Variant>& values, ObjectRef& toolbar) {
   component.SaveRecentBills(values[0].AsLong(), values[1].AsLong(), toolbar);
   return {};
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
 }
 
 std::string MethodNames() {
@@ -119,7 +113,7 @@ const std::vector<MethodEntry>& Methods() {
 PreparedCall PrepareCall(std::string_view method, const std::vector<std::string>& args, bool with_toolbar) {
   PreparedCall call;
   for (const MethodEntry& entry : Methods())
-    if (SameName(entry.name, method)) call.method = &entry;
+    if (EqualsIgnoreCase(entry.name, method)) call.method = &entry;
   if (call.method == nullptr)
     throw UsageError("unknown method '" + std::string(method) + "' (the methods are " + MethodNames() + ")");
   const MethodEntry& entry = *call.method;

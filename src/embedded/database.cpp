@@ -8,6 +8,7 @@
 
 #include "embedded/schema.hpp"
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet::embedded {
 
@@ -20,10 +21,6 @@ int64_t CodePoints(const unsigned char* text, size_t bytes) {
     if ((text[i] & 0xC0) != 0x80) ++count;
   }
   return count;
-}
-
-unsigned char Fold(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
 // CHARINDEX(needle, haystack[, start]) as SQL Server answers it under its
@@ -58,7 +55,7 @@ void CharIndex(sqlite3_context* context, int argc, sqlite3_value** argv) {
   }
   for (size_t at = from; at + needle_size <= haystack_size; ++at) {
     size_t k = 0;
-    while (k < needle_size && Fold(haystack[at + k]) == Fold(needle[k])) ++k;
+    while (k < needle_size && AsciiLower(static_cast<char>(haystack[at + k])) == AsciiLower(static_cast<char>(needle[k]))) ++k;
     if (k == needle_size) {
       sqlite3_result_int64(context, CodePoints(haystack, at) + 1);
       return;

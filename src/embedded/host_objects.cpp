@@ -7,23 +7,14 @@
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
+#include "host/text.hpp"
 
 namespace zet::embedded {
 
 namespace {
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Automation names are case-insensitive.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+constexpr auto SameName = EqualsIgnoreCase;
 
 void ExpectArgs(std::span<Argument> args, size_t least, size_t most) {
   if (args.size() < least || args.size() > most) RaiseRuntimeError(err::kWrongArgumentCount);
@@ -49,13 +40,13 @@ struct Cursor {
   bool open = true;
 
   void RequireOpen() const {
-    if (!open) throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+    if (!open) RaiseRuntimeError(err::kObjectClosed);
   }
   bool AtEnd() const { return position >= rows->rows.size(); }
 };
 
 [[noreturn]] void ItemNotFound() {
-  throw AutomationError(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+  RaiseRuntimeError(err::kItemNotFound);
 }
 
 class FieldObject : public HostObject {

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet::embedded {
 
@@ -17,14 +18,6 @@ namespace {
 
 [[noreturn]] void Malformed(std::string_view what) {
   throw AutomationError(err::kDatabaseError, "Malformed statement: " + std::string(what));
-}
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
 }
 
 template <size_t N>
@@ -75,12 +68,7 @@ bool IsSymbol(const Token& t, std::string_view s) {
   return t.kind == TokenKind::Symbol && t.text == s;
 }
 bool IsWord(const Token& t, std::string_view upper_word) {
-  if (t.kind != TokenKind::Word || t.text.size() != upper_word.size()) return false;
-  for (size_t i = 0; i < upper_word.size(); ++i) {
-    const char c = t.text[i];
-    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper_word[i]) return false;
-  }
-  return true;
+  return t.kind == TokenKind::Word && EqualsIgnoreCase(t.text, upper_word);
 }
 
 // Index of the first significant token at or after `i`, or `end`.
@@ -120,7 +108,7 @@ void RefuseServerOnlyConstructs(const std::vector<Token>& tokens) {
         if (t.text == "*=" || t.text == "=*") Unsupported("old-style outer join " + std::string(t.text));
         break;
       case TokenKind::Word: {
-        const std::string word = Upper(t.text);
+        const std::string word = AsciiUpper(t.text);
         if (word == "N" && i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::String)
           Unsupported("Unicode literal N" + std::string(tokens[i + 1].text));
         if (word == "WITH") {
@@ -193,7 +181,7 @@ class Rewriter {
         continue;
       }
 
-      const std::string word = Upper(t.text);
+      const std::string word = AsciiUpper(t.text);
       const size_t next = NextSignificant(tokens_, i + 1, end);
       const bool call = next < end && IsSymbol(tokens_[next], "(");
 
@@ -326,7 +314,7 @@ class Rewriter {
       if (b == e) Unsupported("datediff with an empty argument");
     }
     const auto [unit_begin, unit_end] = args[0];
-    const std::string unit = Upper(TextOf(tokens_, unit_begin, unit_end));
+    const std::string unit = AsciiUpper(TextOf(tokens_, unit_begin, unit_end));
     if (unit != "DAY" && unit != "DD" && unit != "D") Unsupported("datediff(" + unit + ", ...)");
     return "CAST(julianday(date(" + Rewrite(args[2].first, args[2].second) + ")) - julianday(date(" +
            Rewrite(args[1].first, args[1].second) + ")) AS INTEGER)";
@@ -467,7 +455,7 @@ std::vector<std::string> SplitBatch(std::string_view sql) {
       previous.clear();
       continue;
     }
-    const std::string word = t.kind == TokenKind::Word ? Upper(t.text) : std::string();
+    const std::string word = t.kind == TokenKind::Word ? AsciiUpper(t.text) : std::string();
     if (depth == 0 && IsOneOf(word, kStatementWords)) {
       bool starts_statement = !verb.empty();
       if (word == "SELECT" && !verb.empty()) {
@@ -498,7 +486,7 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
   const std::vector<Token> tokens = Tokenize(statement);
   const size_t head = NextSignificant(tokens, 0, tokens.size());
   if (head == tokens.size()) Malformed("there is no statement");
-  if (tokens[head].kind != TokenKind::Word || !IsOneOf(Upper(tokens[head].text), kStatementWords))
+  if (tokens[head].kind != TokenKind::Word || !IsOneOf(AsciiUpper(tokens[head].text), kStatementWords))
     Unsupported("statement " + std::string(tokens[head].text));
   RefuseServerOnlyConstructs(tokens);
   Rewriter rewriter(tokens, options);

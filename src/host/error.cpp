@@ -27,6 +27,10 @@ std::string RuntimeErrorText(int32_t number) {
     case err::kNoCurrentRecord:
       return "Either BOF or EOF is True, or the current record has been deleted. "
              "Requested operation requires a current record.";
+    case err::kItemNotFound:
+      return "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+    case err::kObjectClosed:
+      return "Operation is not allowed when the object is closed.";
     default:
       return "Application-defined or object-defined error";
   }

@@ -42,6 +42,10 @@ inline constexpr int32_t kMemberNotFound = 438;
 inline constexpr int32_t kWrongArgumentCount = 450;
 // ADO's "no current record", raised when a field is read at end of file.
 inline constexpr int32_t kNoCurrentRecord = 3021;
+// ADO's recordset errors: a field name or ordinal the recordset does not
+// have, and any use of a closed recordset.
+inline constexpr int32_t kItemNotFound = 3265;
+inline constexpr int32_t kObjectClosed = 3704;
 // The suite's security service reports a refused right with this HRESULT.
 inline constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80044010u);
 // HRESULT of a statement the database rejected (DB_E_ERRORSINCOMMAND).

@@ -1,8 +1,7 @@
 #include "host/login_context.hpp"
 
-#include <optional>
-
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet {
 
@@ -28,21 +27,6 @@ std::string GetPropsString(Platform& platform) {
 
 namespace {
 
-char FoldCase(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::optional<size_t> FindIgnoreCase(std::string_view text, std::string_view pattern) {
-  if (pattern.empty()) return size_t{0};
-  if (pattern.size() > text.size()) return std::nullopt;
-  for (size_t i = 0; i + pattern.size() <= text.size(); ++i) {
-    size_t j = 0;
-    while (j < pattern.size() && FoldCase(text[i + j]) == FoldCase(pattern[j])) ++j;
-    if (j == pattern.size()) return i;
-  }
-  return std::nullopt;
-}
-
 // Character positions as the host counts them: UTF-16 code units, 1-based.
 size_t Utf16Position(std::string_view utf8, size_t byte_offset) {
   size_t units = 0;
@@ -65,17 +49,15 @@ std::string FindPropValue(std::string_view props, std::string_view key) {
   if (search.empty() || search.back() != ';') search += ';';
   const std::string pattern = std::string(key) + "=";
 
-  const auto at = FindIgnoreCase(search, pattern);
-  if (!at || Utf16Position(search, *at) > kMaxPosition) return "";
-  std::string_view rest = std::string_view(search).substr(*at);
+  const size_t at = FindIgnoreCase(search, pattern);
+  if (at == std::string_view::npos || Utf16Position(search, at) > kMaxPosition) return "";
+  std::string_view rest = std::string_view(search).substr(at);
 
   const size_t semicolon = rest.find(';');
   if (semicolon == std::string_view::npos || Utf16Position(rest, semicolon) > kMaxPosition) return "";
   std::string_view pair = rest.substr(0, semicolon);
 
-  std::string value(pair.substr(pattern.size() <= pair.size() ? pattern.size() : pair.size()));
-  for (char& c : value) c = FoldCase(c);
-  return value;
+  return AsciiUpper(pair.substr(pattern.size() <= pair.size() ? pattern.size() : pair.size()));
 }
 
 std::string GetPropValue(Platform& platform, std::string_view key) noexcept {

@@ -5,6 +5,8 @@
 
 namespace zet {
 
+// The build defines both; there is deliberately no default here, so that a
+// build that forgets them fails rather than naming the wrong class.
 std::string_view ServiceFactoryProgId() {
   return ZET_SERVICE_FACTORY_PROGID;
 }

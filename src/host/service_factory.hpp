@@ -6,13 +6,9 @@
 
 namespace zet {
 
-// ProgIDs of the foundation library's classes; a build may override them.
-#ifndef ZET_SERVICE_FACTORY_PROGID
-#define ZET_SERVICE_FACTORY_PROGID "mxu10.ServiceFactory"
-#endif
-#ifndef ZET_VALUE_LIST_PROGID
-#define ZET_VALUE_LIST_PROGID "mxu10.ValueList"
-#endif
+// ProgIDs of the foundation library's classes, as the build configured them
+// (CMake's ZET_SERVICE_FACTORY_PROGID and ZET_VALUE_LIST_PROGID). Ask these,
+// never the build's definitions: only the core library is compiled with them.
 std::string_view ServiceFactoryProgId();
 std::string_view ValueListProgId();
 

@@ -9,6 +9,7 @@
 
 #include "host/dispatch.hpp"
 #include "host/error.hpp"
+#include "host/text.hpp"
 
 namespace zet {
 
@@ -378,19 +379,6 @@ double CDbl(const Variant& v) {
   }
 }
 
-namespace {
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-}  // namespace
-
 bool CBool(const Variant& v) {
   switch (v.Type()) {
     case VarType::Empty:
@@ -421,9 +409,7 @@ std::string FormatDouble(double value) {
   std::snprintf(buffer, sizeof buffer, "%.15G", value);
   std::string s = buffer;
   // C writes at least two exponent digits, as the run time does ("1E+15",
-  // "1E-05"); nothing to change there. Strip a trailing ".": %G never leaves
-  // one, but keep the text free of "-0".
-  if (s == "-0") s = "0";
+  // "1E-05").
   return s;
 }
 

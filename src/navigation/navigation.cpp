@@ -4,6 +4,7 @@
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
+#include "host/text.hpp"
 #include "host/trap.hpp"
 #include "rights/rights.hpp"
 

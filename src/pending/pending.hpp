@@ -24,6 +24,12 @@ int32_t GetVoucherToDoCount(Platform& platform, int32_t kind);
 // error and answers False when the lookup fails.
 bool CheckToDoAccess(Platform& platform, int32_t position) noexcept;
 
+// The bit of an access mask that grants a to-do position, and the rows of
+// t_AccessControl that speak for a user: the user's own and those of every
+// group the user belongs to.
+inline constexpr int32_t kToDoAccessBit = 131072;
+std::string ToDoHolderCondition(const std::string& user);
+
 inline constexpr const char* kToDoErrorMessage = "取数错误";
 
 }  // namespace zet

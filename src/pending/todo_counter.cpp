@@ -1,27 +1,24 @@
-#include <array>
+#include <cstdint>
 
 #include "catalogue/catalogue.hpp"
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
+#include "host/text.hpp"
 #include "host/trap.hpp"
 #include "pending/pending.hpp"
+#include "pending/todo_positions.hpp"
 #include "rights/rights.hpp"
 
 namespace zet {
 
 namespace {
 
-constexpr int32_t kPositions = 9;
-constexpr int32_t kCheckerVouchers = 1125;
-constexpr int32_t kCashierVouchers = 1127;
-
-// The transaction type of each position, with the subtype the list holds it
-// in: 16-bit where it fits, 32-bit for the two large codes.
-std::array<Variant, kPositions> PositionTypes() {
-  return {Variant::Integer(0),    Variant::Integer(71),   Variant::Integer(75),
-          Variant::Integer(81),   Variant::Integer(80),   Variant::Long(1000205),
-          Variant::Long(1000206), Variant::Integer(1125), Variant::Integer(1127)};
+// The transaction type of a position as the list holds it: 16-bit where it
+// fits, 32-bit for the large codes.
+Variant PositionType(const ToDoPosition& entry) {
+  return entry.trans_type <= INT16_MAX ? Variant::Integer(static_cast<int16_t>(entry.trans_type))
+                                       : Variant::Long(entry.trans_type);
 }
 
 void Add(Dispatch& list, Variant value) {
@@ -46,18 +43,18 @@ ObjectRef GetToDoThingCount(Platform& platform) noexcept {
         int32_t scope = 0;
         int32_t data_right = 0;
         GetUserRights(platform, scope, data_right);
-        for (const Variant& type : PositionTypes()) Add(*types, type);
+        for (const ToDoPosition& entry : kToDoPositions) Add(*types, PositionType(entry));
         const bool admin = IsAdminUser(platform);
 
-        for (int32_t position = 1; position <= kPositions; ++position) {
+        for (const ToDoPosition& entry : kToDoPositions) {
+          const int32_t position = entry.position;
           if (position == 1 || (!admin && !CheckToDoAccess(platform, position))) {
             Add(*counts, Variant::Integer(0));
             continue;
           }
           const int32_t trans_type = CLng(Item(*types, position));
-          if (trans_type == kCheckerVouchers || trans_type == kCashierVouchers) {
-            const int32_t kind = trans_type == kCheckerVouchers ? 1 : 2;
-            Add(*counts, Variant::Long(GetVoucherToDoCount(platform, kind)));
+          if (entry.voucher_kind != 0) {
+            Add(*counts, Variant::Long(GetVoucherToDoCount(platform, entry.voucher_kind)));
             continue;
           }
 

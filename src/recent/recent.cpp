@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "catalogue/catalogue.hpp"
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
+#include "host/text.hpp"
 #include "host/trap.hpp"
 
 namespace zet {

@@ -2,22 +2,18 @@
 
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
+#include "host/text.hpp"
 
 namespace zet::testing {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return s;
-}
 
 class FakeRecordset : public Dispatch {
  public:
   FakeRecordset(std::shared_ptr<const Table> table, std::optional<int32_t> count) : table_(table), count_(count) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
     const Table& t = *table_;
-    if (closed_) throw AutomationError(3704, "Operation is not allowed when the object is closed.");
+    if (closed_) RaiseRuntimeError(err::kObjectClosed);
     if (member == "EOF") return Variant::Boolean(row_ >= t.rows.size());
     if (member == "RecordCount") return Variant::Long(count_.value_or(static_cast<int32_t>(t.rows.size())));
     if (member == "MoveNext" && row_ < t.rows.size()) return ++row_, Variant();
@@ -28,9 +24,9 @@ class FakeRecordset : public Dispatch {
       size_t column = t.fields.size();
       const Variant& key = args[0].Value();
       for (size_t i = 0; i < t.fields.size(); ++i)
-        if (key.IsString() ? Upper(t.fields[i]) == Upper(key.AsString()) : CLng(key) == static_cast<int32_t>(i))
+        if (key.IsString() ? EqualsIgnoreCase(t.fields[i], key.AsString()) : CLng(key) == static_cast<int32_t>(i))
           column = i;
-      if (column >= t.fields.size()) throw AutomationError(3265, "Item cannot be found in the collection.");
+      if (column >= t.fields.size()) RaiseRuntimeError(err::kItemNotFound);
       if (row_ >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
       value_ = t.rows[row_][column];
       return Variant::Object(shared_from_this_());
