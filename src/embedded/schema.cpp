@@ -392,6 +392,7 @@ CREATE TABLE ICHookRelations (
   FTranType INTEGER DEFAULT 0,
   FEquityHook INTEGER DEFAULT 0
 );
+CREATE INDEX ix_ICHookRelations_Equity ON ICHookRelations (FEquityHook, FGroupNo);
 
 -- Recent bills -------------------------------------------------------------
 

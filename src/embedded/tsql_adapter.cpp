@@ -402,7 +402,7 @@ class Rewriter {
   }
 
   // "datediff(day, a, b) <= N" for a number N as "julianday(date(b)) <=
-  // julianday(date(a)) + N": the same answer, NULLs included (both dates at
+  // julianday(date(a)) + N" (and >= 0): the same answer, NULLs included (both dates at
   // midnight are whole days apart, so the difference needs no truncation),
   // and a range over an index on julianday(date(b)) instead of a test of
   // every row. Only where the comparison stands alone as a condition.
@@ -422,9 +422,11 @@ class Rewriter {
       return std::nullopt;
     const std::vector<std::pair<size_t, size_t>> args = DateDiffArguments(open, close);
     last = number;
-    return "(julianday(date(" + Rewrite(args[2].first, args[2].second) + ")) <= julianday(date(" +
-           Rewrite(args[1].first, args[1].second) + ")) + " + (negative ? "-" : "") +
-           std::string(tokens_[number].text) + ")";
+    // Every day has a positive day number, so the lower bound changes no
+    // answer; it tells the planner that the range is narrow.
+    const std::string day = "julianday(date(" + Rewrite(args[2].first, args[2].second) + "))";
+    return "(" + day + " <= julianday(date(" + Rewrite(args[1].first, args[1].second) + ")) + " +
+           (negative ? "-" : "") + std::string(tokens_[number].text) + " AND " + day + " >= 0)";
   }
 
   // Whether the operand at `i` is a whole condition: nothing before it that
