@@ -3,7 +3,7 @@
 //
 // The bills: half of them stock bills (five transaction types, two entry
 // lines each), the other half spread evenly over the fifteen other bill
-// tables, with entry lines, settlements and due dates (about 1% of the
+// tables, with entry lines, settlements and due dates (1% of the
 // orders, invoices and other bills fall due within the alarm days); 10
 // thousand users with 20 recent bills each.
 //
@@ -16,7 +16,8 @@
 // the SQLite virtual-machine steps of the whole call. CPU time and steps do
 // not depend on how loaded the machine is; wall time does, and is not shown.
 //
-// Usage: host_bench [SIZE ...]   (default 10000 100000 1000000)
+// Usage: host_bench [--only TEXT] [SIZE ...]   (default 10000 100000 1000000)
+//   --only: the calls whose name contains TEXT
 // The databases are built once under $TMPDIR (or /tmp) as
 // zet-host-bench-SIZE.db and reused; delete them to rebuild.
 
@@ -89,7 +90,7 @@ INSERT INTO t_Stock (FItemID, FRightUserID) SELECT FItemID, FRightUserID FROM t_
 INSERT INTO t_Account (FAccountID, FRightUserID) SELECT FItemID, FRightUserID FROM t_Organization;
 -- Preparers: users 16, 17 and 25 make one bill in fifty each.
 CREATE TEMP VIEW b AS SELECT i, CASE i % 50 WHEN 0 THEN 16 WHEN 1 THEN 17 WHEN 2 THEN 25 ELSE 1000 + i % 50 END AS u,
-  1 + i % 100 AS c, 1 + (i / 3) % 100 AS s, date('@T', '+' || (i % 2000 - 10) || ' days') AS d,
+  1 + i % 100 AS c, 1 + (i / 3) % 100 AS s, date('@T', '+' || ((i * 7919) % 1000 - 3) || ' days') AS d,
   (i % 1000) / 100.0 + 0.8 AS a FROM k;
 INSERT INTO ICStockBill (FInterID, FTranType, FBillNo, FBillerID, FCustID, FSupplyID)
   SELECT i, CASE i % 5 WHEN 0 THEN 1 WHEN 1 THEN 2 WHEN 2 THEN 5 WHEN 3 THEN 10 ELSE 21 END, 'S' || i, u, c, s FROM b;
@@ -306,7 +307,14 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
 
 int main(int argc, char** argv) {
   std::vector<int64_t> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoll(argv[i]));
+  std::string only;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--only" && i + 1 < argc) {
+      only = argv[++i];
+    } else {
+      sizes.push_back(std::atoll(argv[i]));
+    }
+  }
   if (sizes.empty()) sizes = {10'000, 100'000, 1'000'000};
 
   std::printf("%-45s %9s %11s %11s %7s %10s\n", "call", "bills", "whole call", "bare", "ratio", "vm steps");
@@ -321,6 +329,7 @@ int main(int argc, char** argv) {
       std::abort();
     });
     for (const Case& c : Cases(platform->Db())) {
+      if (c.name.find(only) == std::string::npos) continue;
       platform->SetProps("UserID=" + std::to_string(c.user) + ";");
       zet::clsMoveBill bill(*platform);
       const Figures f = Measure(*platform, [&] { c.call(bill, platform->Db()); });
