@@ -88,8 +88,8 @@ INSERT INTO t_Organization (FItemID, FRightUserID)
 INSERT INTO t_supplier (FItemID, FRightUserID) SELECT FItemID, FRightUserID FROM t_Organization;
 INSERT INTO t_Stock (FItemID, FRightUserID) SELECT FItemID, FRightUserID FROM t_Organization;
 INSERT INTO t_Account (FAccountID, FRightUserID) SELECT FItemID, FRightUserID FROM t_Organization;
--- Preparers: users 16, 17 and 25 make one bill in fifty each.
-CREATE TEMP VIEW b AS SELECT i, CASE i % 50 WHEN 0 THEN 16 WHEN 1 THEN 17 WHEN 2 THEN 25 ELSE 1000 + i % 50 END AS u,
+-- Preparers: users 16, 17 and 25 make one bill in 53 each, of every kind.
+CREATE TEMP VIEW b AS SELECT i, CASE i % 53 WHEN 0 THEN 16 WHEN 1 THEN 17 WHEN 2 THEN 25 ELSE 1000 + i % 53 END AS u,
   1 + i % 100 AS c, 1 + (i / 3) % 100 AS s, date('@T', '+' || ((i * 7919) % 1000 - 3) || ' days') AS d,
   (i % 1000) / 100.0 + 0.8 AS a FROM k;
 INSERT INTO ICStockBill (FInterID, FTranType, FBillNo, FBillerID, FCustID, FSupplyID)
