@@ -710,6 +710,12 @@ std::vector<std::string> TranslateBatch(std::string_view sql, const TSqlOptions&
 ParameterizedText Parameterize(std::string_view sql) {
   const std::vector<Token> tokens = Tokenize(sql);
   ParameterizedText out;
+  // A text with parameters of its own keeps its literals: a shape made from
+  // it could not be told from one made from another text.
+  if (std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return IsSymbol(t, "?"); })) {
+    out.shape = sql;
+    return out;
+  }
   out.shape.reserve(sql.size());
   int depth = 0;
   bool in_select_list = false;

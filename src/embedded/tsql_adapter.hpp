@@ -73,7 +73,8 @@ std::vector<std::string> TranslateBatch(std::string_view sql, const TSqlOptions&
 // column list of a SELECT, whose names come from the text), the first
 // argument of CharIndex, and a value in the row of INSERT ... VALUES.
 // Numbers stay Long, strings String (quotes undone), so that binding them
-// compares exactly as the literal did. Raises as Tokenize does.
+// compares exactly as the literal did. A text that holds a "?" of its own
+// is left whole. Raises as Tokenize does.
 struct ParameterizedText {
   std::string shape;
   std::vector<Variant> values;  // values[k] binds to ?k+1
