@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <stdexcept>
@@ -115,6 +116,8 @@ sqlite3* OpenConnection(const std::string& path, int flags) {
 Database::Database(sqlite3* db) : db_(db) {}
 
 Database::~Database() {
+  cache_.clear();
+  for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
   sqlite3_close_v2(db_);
 }
 
@@ -175,42 +178,60 @@ void Database::Execute(std::string_view script) {
   }
 }
 
-ResultSet Database::RunStatement(std::string_view sql, const std::vector<Variant>& params, bool& returned_columns) {
-  sqlite3_stmt* raw = nullptr;
-  const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &raw, &tail) != SQLITE_OK) Fail();
-  StatementGuard guard{raw};
-  if (raw == nullptr) throw AutomationError(err::kDatabaseError, "there is no statement to run");
-  for (const char* p = tail; p != nullptr && p < sql.data() + sql.size(); ++p) {
-    if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
-      throw AutomationError(err::kDatabaseError, "more than one statement where one was expected");
-  }
-  for (size_t i = 0; i < params.size(); ++i) {
-    const int index = static_cast<int>(i) + 1;
-    const Variant& value = params[i];
-    int rc = SQLITE_OK;
-    switch (value.Type()) {
-      case VarType::Null:
-      case VarType::Empty:
-        rc = sqlite3_bind_null(raw, index);
-        break;
-      case VarType::Integer:
-      case VarType::Long:
-      case VarType::Boolean:
-        rc = sqlite3_bind_int64(raw, index, CLng(value));
-        break;
-      case VarType::Double:
-        rc = sqlite3_bind_double(raw, index, value.AsDouble());
-        break;
-      default: {
-        const std::string text = CStr(value);
-        rc = sqlite3_bind_text(raw, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        break;
-      }
+namespace {
+
+void Bind(sqlite3_stmt* statement, int index, const Variant& value, int& rc) {
+  switch (value.Type()) {
+    case VarType::Null:
+    case VarType::Empty:
+      rc = sqlite3_bind_null(statement, index);
+      break;
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Boolean:
+      rc = sqlite3_bind_int64(statement, index, CLng(value));
+      break;
+    case VarType::Double:
+      rc = sqlite3_bind_double(statement, index, value.AsDouble());
+      break;
+    default: {
+      const std::string text = CStr(value);
+      rc = sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
     }
+  }
+}
+
+// A statement goes back to its start however its run ends, so that a
+// cached statement holds no read snapshot between calls.
+struct ResetGuard {
+  sqlite3_stmt* statement;
+  ~ResetGuard() {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  }
+};
+
+// More shapes than any session of the component makes; past it the cache
+// starts over rather than grow with texts that are never repeated.
+constexpr size_t kCacheLimit = 512;
+
+}  // namespace
+
+Database::PreparedText::~PreparedText() {
+  for (Prepared& p : statements) sqlite3_finalize(p.statement);
+}
+
+ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& values, bool& returned_columns) {
+  sqlite3_stmt* raw = prepared.statement;
+  ResetGuard reset{raw};
+  for (size_t i = 0; i < prepared.value_of_parameter.size(); ++i) {
+    const int value = prepared.value_of_parameter[i];
+    if (value < 0 || static_cast<size_t>(value) >= values.size()) continue;
+    int rc = SQLITE_OK;
+    Bind(raw, static_cast<int>(i) + 1, values[static_cast<size_t>(value)], rc);
     if (rc != SQLITE_OK) Fail();
   }
-
   ResultSet result;
   const int columns = sqlite3_column_count(raw);
   returned_columns = columns > 0;
@@ -221,31 +242,139 @@ ResultSet Database::RunStatement(std::string_view sql, const std::vector<Variant
   for (;;) {
     const int rc = sqlite3_step(raw);
     if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) Fail();
+    if (rc != SQLITE_ROW) {
+      last_steps_ = sqlite3_stmt_status(raw, SQLITE_STMTSTATUS_VM_STEP, 1);
+      total_steps_ += last_steps_;
+      Fail();
+    }
     std::vector<Variant> row;
     row.reserve(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(raw, c));
     result.rows.push_back(std::move(row));
   }
-  last_steps_ = sqlite3_stmt_status(raw, SQLITE_STMTSTATUS_VM_STEP, 0);
+  last_steps_ = sqlite3_stmt_status(raw, SQLITE_STMTSTATUS_VM_STEP, 1);
+  total_steps_ += last_steps_;
   return result;
+}
+
+std::unique_ptr<Database::PreparedText> Database::PrepareStatements(const std::vector<std::string>& statements,
+                                                                    bool& failed) {
+  auto text = std::make_unique<PreparedText>();
+  failed = false;
+  for (const std::string& sql : statements) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail) !=
+        SQLITE_OK) {
+      failed = true;
+      return text;
+    }
+    if (raw == nullptr) throw AutomationError(err::kDatabaseError, "there is no statement to run");
+    Prepared prepared{raw, {}};
+    text->statements.push_back(prepared);
+    for (const char* p = tail; p != nullptr && p < sql.data() + sql.size(); ++p) {
+      if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
+        throw AutomationError(err::kDatabaseError, "more than one statement where one was expected");
+    }
+    const int count = sqlite3_bind_parameter_count(raw);
+    for (int i = 1; i <= count; ++i) {
+      const char* name = sqlite3_bind_parameter_name(raw, i);
+      // The shape numbers its values "?1", "?2" ...; SQLite gives a
+      // numbered parameter the slot of its number.
+      text->statements.back().value_of_parameter.push_back(name && name[0] == '?' ? std::atoi(name + 1) - 1 : -1);
+    }
+  }
+  return text;
+}
+
+Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptions& options) {
+  ParameterizedText shaped = Parameterize(tsql);
+  std::string key = options.today;
+  key += '\n';
+  key += shaped.shape;
+  ReadyText ready;
+  if (auto found = cache_.find(key); found != cache_.end()) {
+    ready.prepared = found->second.get();
+    ready.values = std::move(shaped.values);
+    return ready;
+  }
+  // Translating the shape raises what translating the text would: the
+  // values taken out are plain literals, which the adapter never refuses.
+  bool failed = false;
+  std::unique_ptr<PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
+  if (!failed) {
+    ready.prepared = prepared.get();
+    ready.values = std::move(shaped.values);
+    cache_.emplace(std::move(key), std::move(prepared));
+    return ready;
+  }
+  ready.uncached = PrepareStatements(TranslateBatch(tsql, options), failed);
+  if (failed) Fail();
+  ready.prepared = ready.uncached.get();
+  return ready;
+}
+
+void Database::TrimCache() {
+  if (cache_.size() >= kCacheLimit) cache_.clear();
+  if (own_statements_.size() >= kCacheLimit) {
+    for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
+    own_statements_.clear();
+  }
 }
 
 ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& params) {
   std::lock_guard lock(mutex_);
+  TrimCache();
+  auto found = own_statements_.find(sql);
+  if (found == own_statements_.end()) {
+    bool failed = false;
+    std::unique_ptr<PreparedText> text = PrepareStatements({std::string(sql)}, failed);
+    if (failed) Fail();
+    found = own_statements_.emplace(std::string(sql), text->statements.front().statement).first;
+    text->statements.clear();
+  }
+  Prepared prepared{found->second, {}};
+  for (size_t i = 0; i < params.size(); ++i) prepared.value_of_parameter.push_back(static_cast<int>(i));
   bool returned_columns = false;
-  return RunStatement(sql, params, returned_columns);
+  return Run(prepared, params, returned_columns);
 }
 
-void Database::RunInTransaction(const std::vector<std::string>& statements, std::optional<ResultSet>* first_result) {
-  if (statements.empty()) throw AutomationError(err::kDatabaseError, "there is no statement to run");
-  const bool several = statements.size() > 1;
+ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) {
+  std::lock_guard lock(mutex_);
+  TrimCache();
+  const ReadyText ready = PrepareText(tsql, options);
+  const std::vector<Prepared>& statements = ready.prepared->statements;
+  if (statements.size() != 1) {
+    throw AutomationError(err::kDatabaseError, "A read runs one statement; refused a text of " +
+                                                   std::to_string(statements.size()) + " statements: " +
+                                                   std::string(tsql));
+  }
+  if (!sqlite3_stmt_readonly(statements.front().statement))
+    throw AutomationError(err::kDatabaseError, "A read cannot change the database; refused: " + std::string(tsql));
+  bool returned_columns = false;
+  return Run(statements.front(), ready.values, returned_columns);
+}
+
+void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
+  std::lock_guard lock(mutex_);
+  TrimCache();
+  // Everything is translated and prepared first: a text the adapter or
+  // SQLite refuses runs nothing at all.
+  std::vector<ReadyText> texts;
+  size_t count = 0;
+  for (const std::string& text : tsql_texts) {
+    texts.push_back(PrepareText(text, options));
+    count += texts.back().prepared->statements.size();
+  }
+  if (count == 0) throw AutomationError(err::kDatabaseError, "there is no statement to run");
+  const bool several = count > 1;
   if (several && sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
   try {
-    for (const std::string& statement : statements) {
-      bool returned_columns = false;
-      ResultSet rows = RunStatement(statement, {}, returned_columns);
-      if (first_result && returned_columns && !first_result->has_value()) *first_result = std::move(rows);
+    for (const ReadyText& text : texts) {
+      for (const Prepared& statement : text.prepared->statements) {
+        bool returned_columns = false;
+        Run(statement, text.values, returned_columns);
+      }
     }
   } catch (...) {
     if (several) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -258,27 +387,14 @@ void Database::RunInTransaction(const std::vector<std::string>& statements, std:
   }
 }
 
-std::optional<ResultSet> Database::RunQuery(std::string_view tsql, const TSqlOptions& options) {
-  // Rewriting comes first: a text the adapter refuses runs nothing at all.
-  const std::vector<std::string> statements = TranslateBatch(tsql, options);
-  std::lock_guard lock(mutex_);
-  std::optional<ResultSet> result;
-  RunInTransaction(statements, &result);
-  return result;
-}
-
-void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
-  std::vector<std::string> statements;
-  for (const std::string& text : tsql_texts) {
-    for (std::string& statement : TranslateBatch(text, options)) statements.push_back(std::move(statement));
-  }
-  std::lock_guard lock(mutex_);
-  RunInTransaction(statements, nullptr);
-}
-
 int64_t Database::LastStatementSteps() const {
   std::lock_guard lock(mutex_);
   return last_steps_;
+}
+
+int64_t Database::TotalSteps() const {
+  std::lock_guard lock(mutex_);
+  return total_steps_;
 }
 
 }  // namespace zet::embedded

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "host/variant.hpp"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zet::embedded {
 
@@ -46,29 +48,61 @@ class Database {
   // "?" placeholders in order (String, Long, Integer, Double, Boolean, Null).
   ResultSet Query(std::string_view sql, const std::vector<Variant>& params = {});
 
-  // Text in the component's dialect, rewritten by the T-SQL adapter. The
-  // result is that of the first statement that returns columns; nullopt when
-  // none does. Several statements run in one transaction.
-  std::optional<ResultSet> RunQuery(std::string_view tsql, const TSqlOptions& options);
+  // A read: text in the component's dialect, rewritten by the T-SQL
+  // adapter, that must be exactly one statement that cannot change the
+  // database (SQLite's own verdict on the prepared statement). Anything
+  // else is refused before anything runs, with an AutomationError that
+  // quotes what was refused: a value spliced into a statement must not turn
+  // a read into a write.
+  ResultSet RunQuery(std::string_view tsql, const TSqlOptions& options);
   // Every statement of every text, in one transaction: all of them or none.
   void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options);
 
   // Virtual-machine steps of the last statement run: small for an index
   // seek, growing with the table for a scan.
   int64_t LastStatementSteps() const;
+  // Virtual-machine steps of every statement run on this connection so far.
+  int64_t TotalSteps() const;
 
   sqlite3* Handle() { return db_; }
 
  private:
   explicit Database(sqlite3* db);
   void UseWriteAheadLog();
-  ResultSet RunStatement(std::string_view sql, const std::vector<Variant>& params, bool& returned_columns);
-  void RunInTransaction(const std::vector<std::string>& statements, std::optional<ResultSet>* first_result);
   [[noreturn]] void Fail() const;
+
+  // The prepared statements of one text. The cache keeps them by shape (the
+  // text with its varying values as parameters, see Parameterize) and pinned
+  // day, so that a call repeated with other ids neither translates nor
+  // prepares again.
+  struct Prepared {
+    sqlite3_stmt* statement = nullptr;
+    std::vector<int> value_of_parameter;  // index into the values, or -1
+  };
+  struct PreparedText {
+    std::vector<Prepared> statements;
+    ~PreparedText();
+  };
+  // One text ready to run: its statements and the values they bind.
+  struct ReadyText {
+    const PreparedText* prepared = nullptr;
+    std::vector<Variant> values;
+    std::unique_ptr<PreparedText> uncached;
+  };
+  // From the cache, or translated and prepared now. A shape that SQLite
+  // will not prepare is prepared as written instead, uncached, so that its
+  // error reads as the text that was sent.
+  ReadyText PrepareText(std::string_view tsql, const TSqlOptions& options);
+  std::unique_ptr<PreparedText> PrepareStatements(const std::vector<std::string>& statements, bool& failed);
+  ResultSet Run(const Prepared& prepared, const std::vector<Variant>& values, bool& returned_columns);
+  void TrimCache();
 
   sqlite3* db_;
   mutable std::mutex mutex_;
   int64_t last_steps_ = 0;
+  int64_t total_steps_ = 0;
+  std::map<std::string, std::unique_ptr<PreparedText>, std::less<>> cache_;
+  std::map<std::string, sqlite3_stmt*, std::less<>> own_statements_;
 };
 
 }  // namespace zet::embedded

@@ -39,7 +39,10 @@ ObjectRef EmbeddedPlatform::CreateObject(std::string_view prog_id) {
 }
 
 int32_t EmbeddedPlatform::CurrentProcessId() {
-  return static_cast<int32_t>(::getpid());
+  // Asked on every property read; a system call each time is a measurable
+  // share of a method call.
+  static const auto pid = static_cast<int32_t>(::getpid());
+  return pid;
 }
 
 void EmbeddedPlatform::ShowMessage(std::string_view text) noexcept {

@@ -169,15 +169,6 @@ class RecordsetObject : public Dispatch {
   std::shared_ptr<Cursor> cursor_;
 };
 
-// What Execute hands back for a text that returns no rows: a recordset that
-// is already closed, as ADO's is.
-ObjectRef ClosedRecordset() {
-  auto cursor = std::make_shared<Cursor>();
-  cursor->rows = std::make_shared<const ResultSet>();
-  cursor->open = false;
-  return std::make_shared<RecordsetObject>(std::move(cursor));
-}
-
 // ---------------------------------------------------------------------------
 // The suite's services.
 
@@ -186,9 +177,9 @@ class Service : public HostObject {
   explicit Service(std::shared_ptr<HostState> state) : state_(std::move(state)) {}
 
  protected:
+  // The read services run reads only; UpdateBatch is the one way to write.
   Variant Query(const Variant& sql) {
-    std::optional<ResultSet> rows = state_->Db().RunQuery(CStr(sql), state_->Options());
-    return Variant::Object(rows ? MakeRecordset(std::move(*rows)) : ClosedRecordset());
+    return Variant::Object(MakeRecordset(state_->Db().RunQuery(CStr(sql), state_->Options())));
   }
   [[noreturn]] static void Unknown() { RaiseRuntimeError(err::kMemberNotFound); }
 

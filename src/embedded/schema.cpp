@@ -1,17 +1,22 @@
 #include "embedded/schema.hpp"
 
+#include <string>
+
 namespace zet::embedded {
+
+namespace {
 
 // Conventions of the tables below:
 // - ids are INTEGER, amounts and quantities REAL, texts and dates TEXT
 //   COLLATE NOCASE (dates as 'YYYY-MM-DD', which the date functions read);
+// - amounts are kept to the four decimals of a money type (triggers round
+//   every write), so that equal amounts subtract to exactly 0;
 // - every column has a default, so a row needs only the columns that matter;
 // - the id columns that NOT IN sub-selects read are NOT NULL: one NULL there
 //   would make every NOT IN unknown and hide every bill;
 // - entry and base-data tables have no FTranType and ICBomChild has no
 //   FCheckID, because the statements name those columns without an alias.
-std::string_view SchemaScript() {
-  return R"sql(
+constexpr std::string_view kTables = R"sql(
 CREATE TABLE t_ZetSchemaInfo (
   FVersion INTEGER NOT NULL,
   FCreated TEXT COLLATE NOCASE DEFAULT ''
@@ -92,7 +97,8 @@ CREATE TABLE ICStockBill (
   FSupplyID INTEGER DEFAULT 0,
   FStatus INTEGER DEFAULT 0
 );
--- First/last/previous/next of one type: a seek on (type, id).
+-- First/last/previous/next of one type: a seek on (type, id) (and see
+-- the preparer indexes below).
 CREATE INDEX ix_ICStockBill_Type ON ICStockBill (FTranType, FInterID);
 
 CREATE TABLE ICStockBillEntry (
@@ -363,10 +369,19 @@ CREATE TABLE t_RP_Settlement (
 );
 CREATE INDEX ix_RP_Settlement_Bill ON t_RP_Settlement (FInterID, FTranType);
 
+-- What is settled per bill, kept current by the triggers below: the sum
+-- of a bill's settlement rows, rounded to four decimals, and no row for a
+-- bill without any. A due list then reads one row per bill instead of
+-- summing every settlement first.
+CREATE TABLE t_ZetBillRPMoney (
+  FInterID INTEGER NOT NULL,
+  FTranType INTEGER NOT NULL,
+  FRPAmountFor REAL,
+  PRIMARY KEY (FInterID, FTranType)
+) WITHOUT ROWID;
+
 CREATE VIEW vw_BillRPMoney AS
-  SELECT FInterID, FTranType, SUM(FAmountFor) AS FRPAmountFor
-  FROM t_RP_Settlement
-  GROUP BY FInterID, FTranType;
+  SELECT FInterID, FTranType, FRPAmountFor FROM t_ZetBillRPMoney;
 
 -- Invoices hooked together; FEquityHook=1 groups are settled against each
 -- other and fall out of the due lists.
@@ -377,6 +392,7 @@ CREATE TABLE ICHookRelations (
   FTranType INTEGER DEFAULT 0,
   FEquityHook INTEGER DEFAULT 0
 );
+CREATE INDEX ix_ICHookRelations_Equity ON ICHookRelations (FEquityHook, FGroupNo);
 
 -- Recent bills -------------------------------------------------------------
 
@@ -397,29 +413,24 @@ CREATE TABLE t_ZetBillKind (
   FName TEXT COLLATE NOCASE DEFAULT ''
 );
 
--- Every bill of every kind the catalogue knows, with its kind's name. Tables
--- that hold one kind give it the catalogue's code.
+-- Every bill of every kind the catalogue knows (FSource: its table, see
+-- the triggers below), kept current by those triggers, so that the recent
+-- bills of a user are 20 seeks, not a read of every bill table.
+CREATE TABLE t_ZetBillRegister (
+  FSource INTEGER NOT NULL,
+  FInterID INTEGER NOT NULL,
+  FBillNo TEXT COLLATE NOCASE,
+  FTranType INTEGER,
+  PRIMARY KEY (FSource, FInterID)
+);
+CREATE INDEX ix_ZetBillRegister_Bill ON t_ZetBillRegister (FInterID, FTranType);
+
+-- Every bill with its kind's name. Tables that hold one kind give it the
+-- catalogue's code.
 CREATE VIEW vw_BillList AS
   SELECT b.FInterID AS FInterID, b.FBillNo AS FBillNo, b.FTranType AS FTranType,
          COALESCE(k.FName, 'Type ' || b.FTranType) AS FName
-  FROM (
-    SELECT FInterID, FBillNo, FTranType FROM ICStockBill
-    UNION ALL SELECT FInterID, FBillNo, 50 FROM ICBom
-    UNION ALL SELECT FInterID, FBillNo, 51 FROM t_RP_CheckInfo
-    UNION ALL SELECT FInterID, FBillNo, 71 FROM POOrder
-    UNION ALL SELECT FInterID, FBillNo, FTranType FROM ICPurchase
-    UNION ALL SELECT FInterID, FBillNo, FTranType FROM ICSale
-    UNION ALL SELECT FInterID, FBillNo, 81 FROM SEOrder
-    UNION ALL SELECT FInterID, FBillNo, 84 FROM PORFQ
-    UNION ALL SELECT FInterID, FBillNo, 85 FROM ICMO
-    UNION ALL SELECT FInterID, FBillNo, 87 FROM ICApportionFee
-    UNION ALL SELECT FVoucherID, FNumber, 1125 FROM t_Voucher
-    UNION ALL SELECT FBillID, FBillNo, 1000201 FROM t_RP_RBill
-    UNION ALL SELECT FBillID, FBillNo, 1000202 FROM t_RP_PBill
-    UNION ALL SELECT FBillID, FBillNo, 1000205 FROM t_RP_ROtherBill
-    UNION ALL SELECT FBillID, FBillNo, 1000206 FROM t_RP_POtherBill
-    UNION ALL SELECT FID, FBillNo, 1007000 FROM ICChange
-  ) b
+  FROM t_ZetBillRegister b
   LEFT JOIN t_ZetBillKind k ON k.FTranType = b.FTranType;
 
 INSERT INTO t_ZetBillKind (FTranType, FName) VALUES
@@ -433,6 +444,147 @@ INSERT INTO t_ZetBillKind (FTranType, FName) VALUES
   (87, 'Cost apportionment'), (1125, 'Voucher'), (1000201, 'Receipt'), (1000202, 'Payment'),
   (1000205, 'Other receivable'), (1000206, 'Other payable'), (1007000, 'Change order');
 )sql";
+
+struct BillTable {
+  std::string_view table, id, number, kind;  // kind: a column, or the code
+  std::string_view preparer;
+};
+
+// The sixteen bill tables in the order of their FSource.
+constexpr BillTable kBillTables[] = {
+    {"ICStockBill", "FInterID", "FBillNo", "FTranType", "FBillerID"},
+    {"ICBom", "FInterID", "FBillNo", "50", "FCheckID"},
+    {"t_RP_CheckInfo", "FInterID", "FBillNo", "51", "FPreparer"},
+    {"POOrder", "FInterID", "FBillNo", "71", "FBillerID"},
+    {"ICPurchase", "FInterID", "FBillNo", "FTranType", "FBillerID"},
+    {"ICSale", "FInterID", "FBillNo", "FTranType", "FBillerID"},
+    {"SEOrder", "FInterID", "FBillNo", "81", "FBillerID"},
+    {"PORFQ", "FInterID", "FBillNo", "84", "FBillerID"},
+    {"ICMO", "FInterID", "FBillNo", "85", "FBillerID"},
+    {"ICApportionFee", "FInterID", "FBillNo", "87", "FBillerID"},
+    {"t_Voucher", "FVoucherID", "FNumber", "1125", "FPreparerID"},
+    {"t_RP_RBill", "FBillID", "FBillNo", "1000201", "FPreparer"},
+    {"t_RP_PBill", "FBillID", "FBillNo", "1000202", "FPreparer"},
+    {"t_RP_ROtherBill", "FBillID", "FBillNo", "1000205", "FPreparer"},
+    {"t_RP_POtherBill", "FBillID", "FBillNo", "1000206", "FPreparer"},
+    {"ICChange", "FID", "FBillNo", "1007000", "FBillerID"},
+};
+
+struct MoneyColumn {
+  std::string_view table, column;
+};
+
+constexpr MoneyColumn kMoneyColumns[] = {
+    {"ICPurchase", "FPurchaseAmountFor"}, {"ICSale", "FInvoiceAmountFor"},
+    {"ICApportionFee", "FAmount"},        {"t_VoucherEntry", "FAmount"},
+    {"t_RP_RBill", "FAmountFor"},         {"t_RP_PBill", "FAmountFor"},
+    {"t_RP_ROtherBill", "FAmountFor"},    {"t_RP_ROtherBillEntry", "FAmountFor"},
+    {"t_RP_POtherBill", "FAmountFor"},    {"t_RP_POtherBillEntry", "FAmountFor"},
+    {"t_RP_Settlement", "FAmountFor"},
+};
+
+std::string Replace(std::string text, std::string_view from, std::string_view to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string BuildScript() {
+  std::string script(kTables);
+  int source = 0;
+  for (const BillTable& t : kBillTables) {
+    ++source;
+    const bool kind_column = t.kind == "FTranType";
+    std::string pattern = R"sql(
+CREATE INDEX ix_@T_Preparer ON @T (@K@P, @I);
+CREATE TRIGGER tr_@T_Register AFTER INSERT ON @T BEGIN
+  INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
+  VALUES (@S, NEW.@I, NEW.@N, @V);
+END;
+CREATE TRIGGER tr_@T_Reregister AFTER UPDATE OF @I, @N@U ON @T BEGIN
+  DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
+  INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
+  VALUES (@S, NEW.@I, NEW.@N, @V);
+END;
+CREATE TRIGGER tr_@T_Unregister AFTER DELETE ON @T BEGIN
+  DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
+END;
+)sql";
+    pattern = Replace(pattern, "@K", kind_column ? "FTranType, " : "");
+    pattern = Replace(pattern, "@U", kind_column ? ", FTranType" : "");
+    pattern = Replace(pattern, "@V", kind_column ? "NEW.FTranType" : t.kind);
+    pattern = Replace(pattern, "@T", t.table);
+    pattern = Replace(pattern, "@I", t.id);
+    pattern = Replace(pattern, "@N", t.number);
+    pattern = Replace(pattern, "@P", t.preparer);
+    pattern = Replace(pattern, "@S", std::to_string(source));
+    script += pattern;
+  }
+  for (const MoneyColumn& m : kMoneyColumns) {
+    // A binary fraction is rounded to the decimal amount it stands for, so
+    // that 0.7 + 0.1 and 0.8 are the same number once stored.
+    std::string pattern = R"sql(
+CREATE TRIGGER tr_@T_@C_Money AFTER INSERT ON @T
+WHEN typeof(NEW.@C) = 'real' AND NEW.@C <> round(NEW.@C, 4) BEGIN
+  UPDATE @T SET @C = round(NEW.@C, 4) WHERE rowid = NEW.rowid;
+END;
+CREATE TRIGGER tr_@T_@C_MoneyChange AFTER UPDATE OF @C ON @T
+WHEN typeof(NEW.@C) = 'real' AND NEW.@C <> round(NEW.@C, 4) BEGIN
+  UPDATE @T SET @C = round(NEW.@C, 4) WHERE rowid = NEW.rowid;
+END;
+)sql";
+    pattern = Replace(pattern, "@T", m.table);
+    pattern = Replace(pattern, "@C", m.column);
+    script += pattern;
+  }
+  // The due lists compare these dates with today: an index on the day each
+  // stands for makes that a range (the adapter writes the comparison in
+  // this form). A stored 'now' would not be a day, and is refused.
+  script += R"sql(
+CREATE INDEX ix_ICPurchase_PayDay ON ICPurchase (julianday(date(FPayDate)));
+CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));
+CREATE INDEX ix_RP_ROtherBill_LimitDay ON t_RP_ROtherBill (julianday(date(FLimitDate)));
+CREATE INDEX ix_RP_POtherBill_LimitDay ON t_RP_POtherBill (julianday(date(FLimitDate)));
+CREATE INDEX ix_POOrderEntry_Day ON POOrderEntry (julianday(date(FDate)));
+CREATE INDEX ix_SEOrderEntry_Day ON SEOrderEntry (julianday(date(FDate)));
+-- Vouchers waiting for a check or a cashier: few among many.
+CREATE INDEX ix_Voucher_Checker ON t_Voucher (FCheckerID, FPosted);
+CREATE INDEX ix_Voucher_Cashier ON t_Voucher (FCashierID, FPosted);
+)sql";
+  // The settled sums: a bill's row is summed again from its own settlement
+  // rows whenever one of them comes, changes or goes.
+  script += R"sql(
+CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN
+  DELETE FROM t_ZetBillRPMoney WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType;
+  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
+  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
+  WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType GROUP BY FInterID, FTranType;
+END;
+CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN
+  DELETE FROM t_ZetBillRPMoney WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType;
+  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
+  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
+  WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType GROUP BY FInterID, FTranType;
+  DELETE FROM t_ZetBillRPMoney WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType;
+  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
+  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
+  WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType GROUP BY FInterID, FTranType;
+END;
+CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN
+  DELETE FROM t_ZetBillRPMoney WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType;
+  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
+  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
+  WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType GROUP BY FInterID, FTranType;
+END;
+)sql";
+  return script;
+}
+
+}  // namespace
+
+std::string_view SchemaScript() {
+  static const std::string script = BuildScript();
+  return script;
 }
 
 }  // namespace zet::embedded

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
+#include <optional>
 
 #include "host/error.hpp"
 #include "host/text.hpp"
@@ -127,9 +129,38 @@ void RefuseServerOnlyConstructs(const std::vector<Token>& tokens) {
   }
 }
 
+// Whether the statement wants one row: a SELECT with TOP, or one whose
+// only aggregate is a single min() or max() without grouping. There a
+// per-row test that stops at the first row that passes beats building a
+// sub-select's whole answer first.
+bool HasRowGoal(const std::vector<Token>& tokens) {
+  size_t k = NextSignificant(tokens, 0, tokens.size());
+  if (k >= tokens.size() || !IsWord(tokens[k], "SELECT")) return false;
+  k = NextSignificant(tokens, k + 1, tokens.size());
+  if (k < tokens.size() && (IsWord(tokens[k], "DISTINCT") || IsWord(tokens[k], "ALL")))
+    k = NextSignificant(tokens, k + 1, tokens.size());
+  if (k < tokens.size() && IsWord(tokens[k], "TOP")) return true;
+  int depth = 0;
+  int extremes = 0;
+  bool past_list = false;
+  for (; k < tokens.size(); ++k) {
+    const Token& t = tokens[k];
+    if (IsSymbol(t, "(")) ++depth;
+    if (IsSymbol(t, ")")) --depth;
+    if (t.kind != TokenKind::Word) continue;
+    if (depth == 0 && (IsWord(t, "FROM") || IsWord(t, "UNION"))) past_list = true;
+    if (depth == 0 && (IsWord(t, "GROUP") || IsWord(t, "EXCEPT") || IsWord(t, "INTERSECT"))) return false;
+    if (past_list) continue;
+    if (IsWord(t, "MIN") || IsWord(t, "MAX")) ++extremes;
+    if (IsWord(t, "COUNT") || IsWord(t, "SUM") || IsWord(t, "AVG") || IsWord(t, "TOTAL")) return false;
+  }
+  return extremes == 1;
+}
+
 class Rewriter {
  public:
-  Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options) : tokens_(tokens), options_(options) {}
+  Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options, bool row_goal)
+      : tokens_(tokens), options_(options), row_goal_(row_goal) {}
 
   // The tokens [begin, end) rewritten. Every SELECT that takes TOP gets its
   // LIMIT at its own end: the ")" closing the sub-select it stands in, or the
@@ -185,6 +216,23 @@ class Rewriter {
       const size_t next = NextSignificant(tokens_, i + 1, end);
       const bool call = next < end && IsSymbol(tokens_[next], "(");
 
+      if (row_goal_) {
+        size_t last = 0;
+        if (std::optional<std::string> exists = NotInAsExists(i, begin, end, last)) {
+          emit(*exists, true);
+          i = last;
+          continue;
+        }
+      }
+      if (call && word == "DATEDIFF") {
+        size_t last = 0;
+        if (std::optional<std::string> range = DueDateAsRange(i, next, begin, end, last)) {
+          emit(*range, true);
+          i = last;
+          continue;
+        }
+      }
+
       if (word == "SELECT") {
         emit(t.text, true);
         size_t head = next;
@@ -239,6 +287,147 @@ class Rewriter {
   }
 
  private:
+  // "X NOT IN (S)" where X is a column of the outer query, as a correlated
+  // test. SQLite answers NOT IN by building all of S first, which costs the
+  // whole entry table even when the statement wants one row; this form
+  // seeks S per candidate row instead. Three-valued like NOT IN: unknown
+  // when X is NULL and S has rows, or when X matches nothing and S holds a
+  // NULL; true for an empty S. Only for the simple shape: X a qualified
+  // column whose qualifier S never names, S one or more plain SELECTs of the
+  // same single expression joined by UNION [ALL], with no grouping,
+  // ordering, row limit or aggregate. nullopt leaves the text as it is.
+  std::optional<std::string> NotInAsExists(size_t i, size_t begin, size_t end, size_t& last) {
+    const size_t dot = NextSignificant(tokens_, i + 1, end);
+    const size_t column = dot < end ? NextSignificant(tokens_, dot + 1, end) : end;
+    const size_t not_word = column < end ? NextSignificant(tokens_, column + 1, end) : end;
+    const size_t in_word = not_word < end ? NextSignificant(tokens_, not_word + 1, end) : end;
+    const size_t open = in_word < end ? NextSignificant(tokens_, in_word + 1, end) : end;
+    const size_t select = open < end ? NextSignificant(tokens_, open + 1, end) : end;
+    if (select >= end || !IsSymbol(tokens_[dot], ".") || tokens_[column].kind != TokenKind::Word ||
+        !IsWord(tokens_[not_word], "NOT") || !IsWord(tokens_[in_word], "IN") || !IsSymbol(tokens_[open], "(") ||
+        !IsWord(tokens_[select], "SELECT") || !StartsOperand(i, begin)) {
+      return std::nullopt;
+    }
+    const size_t close = MatchingParen(tokens_, open, end);
+
+    struct Branch {
+      size_t select, list_begin, list_end, where, end;
+    };
+    std::vector<Branch> branches;
+    std::string shared_list;
+    size_t branch_begin = open + 1;
+    for (size_t k = open + 1; k <= close; ++k) {
+      if (k < close && IsSymbol(tokens_[k], "(")) {
+        const size_t inner = MatchingParen(tokens_, k, close);
+        for (size_t n = k; n < inner; ++n) {
+          if (IsWord(tokens_[n], AsciiUpper(tokens_[i].text))) return std::nullopt;
+        }
+        k = inner;
+        continue;
+      }
+      if (k < close && tokens_[k].kind == TokenKind::Word) {
+        const std::string word = AsciiUpper(tokens_[k].text);
+        if (word == AsciiUpper(tokens_[i].text) || word == "EXCEPT" || word == "INTERSECT" || word == "GROUP" ||
+            word == "HAVING" || word == "ORDER" || word == "TOP" || word == "LIMIT" || word == "WINDOW")
+          return std::nullopt;
+        if (word != "UNION") continue;
+      } else if (k < close) {
+        continue;
+      }
+      // A branch ends at UNION or at the closing parenthesis.
+      Branch b{NextSignificant(tokens_, branch_begin, k), 0, 0, k, k};
+      if (b.select >= k || !IsWord(tokens_[b.select], "SELECT")) return std::nullopt;
+      b.list_begin = NextSignificant(tokens_, b.select + 1, k);
+      if (b.list_begin < k && (IsWord(tokens_[b.list_begin], "DISTINCT") || IsWord(tokens_[b.list_begin], "ALL")))
+        b.list_begin = NextSignificant(tokens_, b.list_begin + 1, k);
+      b.list_end = b.list_begin;
+      while (b.list_end < k && !IsWord(tokens_[b.list_end], "FROM")) {
+        const Token& t = tokens_[b.list_end];
+        if (IsSymbol(t, ",") || IsSymbol(t, "*") || IsWord(t, "COUNT") || IsWord(t, "SUM") || IsWord(t, "MIN") ||
+            IsWord(t, "MAX") || IsWord(t, "AVG") || IsWord(t, "TOTAL"))
+          return std::nullopt;
+        b.list_end = IsSymbol(t, "(") ? MatchingParen(tokens_, b.list_end, k) + 1 : b.list_end + 1;
+      }
+      if (b.list_end >= k || b.list_end == b.list_begin) return std::nullopt;
+      for (size_t n = b.list_end; n < k; ++n) {
+        if (IsSymbol(tokens_[n], "(")) n = MatchingParen(tokens_, n, k);
+        if (IsWord(tokens_[n], "WHERE")) {
+          b.where = n;
+          break;
+        }
+      }
+      std::string list;
+      for (size_t n = b.list_begin; n < b.list_end; ++n) {
+        if (IsSignificant(tokens_[n])) list += AsciiUpper(tokens_[n].text) + " ";
+      }
+      if (branches.empty()) shared_list = list;
+      // Branches of different columns may compare under different
+      // affinities; leave those to SQLite.
+      if (list != shared_list) return std::nullopt;
+      branches.push_back(b);
+      if (k < close) {
+        const size_t after = NextSignificant(tokens_, k + 1, close);
+        k = after < close && IsWord(tokens_[after], "ALL") ? after : k;
+      }
+      branch_begin = k + 1;
+    }
+
+    const std::string x = "(" + TextOf(tokens_, i, column + 1) + ")";
+    auto any = [&](const std::string& condition) {
+      std::string out;
+      for (const Branch& b : branches) {
+        if (!out.empty()) out += " OR ";
+        out += "EXISTS (" + Rewrite(b.select, b.where) + " WHERE ";
+        if (b.where < b.end) out += "(" + Rewrite(b.where + 1, b.end) + ") AND ";
+        out += condition + "(" + Rewrite(b.list_begin, b.list_end) + ")" + (condition.empty() ? " IS NULL" : "") + ")";
+      }
+      return out;
+    };
+    last = close;
+    return "(CASE WHEN " + x + " IS NULL THEN (CASE WHEN EXISTS (" + Rewrite(open + 1, close) +
+           ") THEN NULL ELSE 1 END) WHEN " + any(x + " = ") + " THEN 0 WHEN " + any("") +
+           " THEN NULL ELSE 1 END)";
+  }
+
+  // "datediff(day, a, b) <= N" for a number N as "julianday(date(b)) <=
+  // julianday(date(a)) + N" (and >= 0): the same answer, NULLs included (both dates at
+  // midnight are whole days apart, so the difference needs no truncation),
+  // and a range over an index on julianday(date(b)) instead of a test of
+  // every row. Only where the comparison stands alone as a condition.
+  std::optional<std::string> DueDateAsRange(size_t i, size_t open, size_t begin, size_t end, size_t& last) {
+    if (!StartsOperand(i, begin)) return std::nullopt;
+    const size_t close = MatchingParen(tokens_, open, end);
+    const size_t op = NextSignificant(tokens_, close + 1, end);
+    if (op >= end || !IsSymbol(tokens_[op], "<=")) return std::nullopt;
+    size_t number = NextSignificant(tokens_, op + 1, end);
+    const bool negative = number < end && IsSymbol(tokens_[number], "-");
+    if (negative) number = NextSignificant(tokens_, number + 1, end);
+    if (number >= end || tokens_[number].kind != TokenKind::Number) return std::nullopt;
+    const size_t after = NextSignificant(tokens_, number + 1, end);
+    if (after < end && !IsSymbol(tokens_[after], ")") && !IsWord(tokens_[after], "AND") &&
+        !IsWord(tokens_[after], "OR") && !IsWord(tokens_[after], "ORDER") && !IsWord(tokens_[after], "GROUP") &&
+        !IsWord(tokens_[after], "UNION"))
+      return std::nullopt;
+    const std::vector<std::pair<size_t, size_t>> args = DateDiffArguments(open, close);
+    last = number;
+    // Every day has a positive day number, so the lower bound changes no
+    // answer; it tells the planner that the range is narrow.
+    const std::string day = "julianday(date(" + Rewrite(args[2].first, args[2].second) + "))";
+    return "(" + day + " <= julianday(date(" + Rewrite(args[1].first, args[1].second) + ")) + " +
+           (negative ? "-" : "") + std::string(tokens_[number].text) + " AND " + day + " >= 0)";
+  }
+
+  // Whether the operand at `i` is a whole condition: nothing before it that
+  // binds tighter than a comparison.
+  bool StartsOperand(size_t i, size_t begin) const {
+    size_t k = i;
+    while (k > begin && !IsSignificant(tokens_[k - 1])) --k;
+    if (k == begin) return false;
+    const Token& t = tokens_[k - 1];
+    return IsSymbol(t, "(") || IsWord(t, "WHERE") || IsWord(t, "AND") || IsWord(t, "OR") || IsWord(t, "NOT") ||
+           IsWord(t, "ON");
+  }
+
   // The row count of "TOP n" or "TOP (n)" at `top`; `after` receives the
   // index of the first token past it.
   std::string TopCount(size_t top, size_t end, size_t& after) const {
@@ -291,10 +480,9 @@ class Rewriter {
     return false;
   }
 
-  // SQL Server counts the day boundaries between the two dates: the
-  // difference of their dates, whatever the times of day.
-  std::string DateDiff(size_t open, size_t end) {
-    const size_t close = MatchingParen(tokens_, open, end);
+  // The three arguments of datediff(...) at `open`, blanks trimmed; raises
+  // for any unit but days.
+  std::vector<std::pair<size_t, size_t>> DateDiffArguments(size_t open, size_t close) const {
     std::vector<std::pair<size_t, size_t>> args;
     size_t start = open + 1;
     int depth = 0;
@@ -313,9 +501,16 @@ class Rewriter {
       while (e > b && !IsSignificant(tokens_[e - 1])) --e;
       if (b == e) Unsupported("datediff with an empty argument");
     }
-    const auto [unit_begin, unit_end] = args[0];
-    const std::string unit = AsciiUpper(TextOf(tokens_, unit_begin, unit_end));
+    const std::string unit = AsciiUpper(TextOf(tokens_, args[0].first, args[0].second));
     if (unit != "DAY" && unit != "DD" && unit != "D") Unsupported("datediff(" + unit + ", ...)");
+    return args;
+  }
+
+  // SQL Server counts the day boundaries between the two dates: the
+  // difference of their dates, whatever the times of day.
+  std::string DateDiff(size_t open, size_t end) {
+    const size_t close = MatchingParen(tokens_, open, end);
+    const auto args = DateDiffArguments(open, close);
     return "CAST(julianday(date(" + Rewrite(args[2].first, args[2].second) + ")) - julianday(date(" +
            Rewrite(args[1].first, args[1].second) + ")) AS INTEGER)";
   }
@@ -332,6 +527,7 @@ class Rewriter {
 
   const std::vector<Token>& tokens_;
   const TSqlOptions& options_;
+  const bool row_goal_;
 };
 
 }  // namespace
@@ -489,7 +685,7 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
   if (tokens[head].kind != TokenKind::Word || !IsOneOf(AsciiUpper(tokens[head].text), kStatementWords))
     Unsupported("statement " + std::string(tokens[head].text));
   RefuseServerOnlyConstructs(tokens);
-  Rewriter rewriter(tokens, options);
+  Rewriter rewriter(tokens, options, HasRowGoal(tokens));
   return rewriter.Rewrite(0, tokens.size());
 }
 
@@ -497,6 +693,76 @@ std::vector<std::string> TranslateBatch(std::string_view sql, const TSqlOptions&
   std::vector<std::string> statements = SplitBatch(sql);
   for (std::string& statement : statements) statement = TranslateStatement(statement, options);
   return statements;
+}
+
+ParameterizedText Parameterize(std::string_view sql) {
+  const std::vector<Token> tokens = Tokenize(sql);
+  ParameterizedText out;
+  // A text with parameters of its own keeps its literals: a shape made from
+  // it could not be told from one made from another text.
+  if (std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return IsSymbol(t, "?"); })) {
+    out.shape = sql;
+    return out;
+  }
+  out.shape.reserve(sql.size());
+  int depth = 0;
+  bool in_select_list = false;
+  int values_depth = -1;  // the depth of an INSERT's VALUES row, when in one
+  size_t previous = tokens.size();
+  size_t before_previous = tokens.size();
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    std::optional<Variant> value;
+    if (IsSymbol(t, "(")) ++depth;
+    if (IsSymbol(t, ")")) --depth;
+    if (t.kind == TokenKind::Word && depth == 0) {
+      if (IsWord(t, "SELECT")) in_select_list = true;
+      if (IsWord(t, "FROM")) in_select_list = false;
+      if (IsWord(t, "VALUES")) values_depth = 1;
+      if (IsOneOf(AsciiUpper(t.text), kStatementWords) && !IsWord(t, "SELECT")) {
+        values_depth = -1;
+        in_select_list = false;
+      }
+    }
+    const bool literal = t.kind == TokenKind::String ||
+                         (t.kind == TokenKind::Number && t.text.size() <= 10 &&
+                          std::all_of(t.text.begin(), t.text.end(), IsDigit) && std::stoll(std::string(t.text)) <= INT32_MAX);
+    if (literal && previous < tokens.size()) {
+      const Token& p = tokens[previous];
+      const bool compared = p.kind == TokenKind::Symbol &&
+                            (p.text == "=" || p.text == "<>" || p.text == "!=" || p.text == "<" || p.text == ">" ||
+                             p.text == "<=" || p.text == ">=") &&
+                            !(before_previous < tokens.size() && IsSymbol(tokens[before_previous], ")"));
+      const bool needle = IsSymbol(p, "(") && before_previous < tokens.size() &&
+                          IsWord(tokens[before_previous], "CHARINDEX") && t.kind == TokenKind::String;
+      const bool in_row = depth == values_depth && (IsSymbol(p, "(") || IsSymbol(p, ","));
+      if ((compared || needle) && !in_select_list) {
+        value = Variant();
+      } else if (in_row) {
+        value = Variant();
+      }
+    }
+    if (value) {
+      if (t.kind == TokenKind::String) {
+        std::string text;
+        for (size_t k = 1; k + 1 < t.text.size(); ++k) {
+          text += t.text[k];
+          if (t.text[k] == '\'' && t.text[k + 1] == '\'') ++k;
+        }
+        out.values.push_back(Variant::String(std::move(text)));
+      } else {
+        out.values.push_back(Variant::Long(static_cast<int32_t>(std::stoll(std::string(t.text)))));
+      }
+      out.shape += "?" + std::to_string(out.values.size());
+    } else {
+      out.shape += t.text;
+    }
+    if (IsSignificant(t)) {
+      before_previous = previous;
+      previous = i;
+    }
+  }
+  return out;
 }
 
 }  // namespace zet::embedded

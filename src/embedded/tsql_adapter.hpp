@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/variant.hpp"
+
 namespace zet::embedded {
 
 // The component speaks SQL Server's dialect and keeps doing so; this adapter
@@ -62,5 +64,21 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
 
 // SplitBatch, then TranslateStatement on each piece.
 std::vector<std::string> TranslateBatch(std::string_view sql, const TSqlOptions& options);
+
+// A text with the literal values that change from call to call taken out as
+// numbered parameters "?1", "?2" ..., so that texts differing only in those
+// values share one shape, translated and prepared once. Taken out: a string,
+// or a whole number that fits in 32 bits, that is compared with "=", "<>",
+// "<", ">", "<=" or ">=" (not after a closing parenthesis, and not in the
+// column list of a SELECT, whose names come from the text), the first
+// argument of CharIndex, and a value in the row of INSERT ... VALUES.
+// Numbers stay Long, strings String (quotes undone), so that binding them
+// compares exactly as the literal did. A text that holds a "?" of its own
+// is left whole. Raises as Tokenize does.
+struct ParameterizedText {
+  std::string shape;
+  std::vector<Variant> values;  // values[k] binds to ?k+1
+};
+ParameterizedText Parameterize(std::string_view sql);
 
 }  // namespace zet::embedded

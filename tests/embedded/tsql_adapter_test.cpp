@@ -39,9 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "select a from (select b as a from u LIMIT 2) x LIMIT 1"},
         Rewrite{"IsNullBecomesIfNull", " SELECT ISNULL(Max(v1.FInterID),0) as FInterID From t_Voucher v1 where 1=1 ",
                 " SELECT ifnull(Max(v1.FInterID),0) as FInterID From t_Voucher v1 where 1=1 "},
-        Rewrite{"DateDiffDayWithGetDate", "select 1 from u1 where datediff(day,getdate(),u1.FDate)<=7",
+        Rewrite{"DateDiffDayWithGetDate", "select 1 from u1 where datediff(day,getdate(),u1.FDate)=7",
                 "select 1 from u1 where CAST(julianday(date(u1.FDate)) - julianday(date(datetime('2026-12-05'))) AS "
-                "INTEGER)<=7"},
+                "INTEGER)=7"},
         Rewrite{"DateDiffArgumentsRewrittenInside",
                 "select DATEDIFF( dd , ISNULL(a.x, getdate( )) , (select top 1 d from b) ) from a",
                 "select CAST(julianday(date((select d from b LIMIT 1))) - julianday(date(ifnull(a.x, "
