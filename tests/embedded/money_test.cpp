@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "component/cls_move_bill.hpp"
-#include "embedded_fixture.hpp"
+#include "support/embedded_host.hpp"
 
 namespace zet::embedded::testing {
 namespace {

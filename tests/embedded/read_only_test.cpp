@@ -2,7 +2,7 @@
 #include <sqlite3.h>
 
 #include "component/cls_move_bill.hpp"
-#include "embedded_fixture.hpp"
+#include "support/embedded_host.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/service_factory.hpp"

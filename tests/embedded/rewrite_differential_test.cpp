@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "embedded_fixture.hpp"
+#include "support/embedded_host.hpp"
 
 namespace zet::embedded::testing {
 namespace {
