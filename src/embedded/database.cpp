@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -166,6 +167,20 @@ std::string ImmutableUri(const std::string& path) {
   return uri + "?immutable=1";
 }
 
+// Whether the file-size limit of this process (ulimit -f) is what stopped a
+// write: a file of the database within a page or so of it. SQLite keeps no
+// errno that says so reliably.
+bool AtFileSizeLimit(const std::string& path) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  for (const char* suffix : {"", "-wal", "-journal"}) {
+    struct stat file {};
+    if (::stat((path + suffix).c_str(), &file) == 0 && static_cast<rlim_t>(file.st_size) + 65536 > limit.rlim_cur)
+      return true;
+  }
+  return false;
+}
+
 // Raises DatabaseUnavailable with the cause, as one line, when the
 // connection's last failure says that the file cannot be used now.
 void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
@@ -187,7 +202,7 @@ void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string&
                                                          : read_only_reason);
     case SQLITE_IOERR:
     case SQLITE_FULL:
-      if (system_errno == EFBIG)
+      if (system_errno == EFBIG || AtFileSizeLimit(path))
         throw DatabaseUnavailable(path + " would grow past the file-size limit of this process (ulimit -f)");
       throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
     case SQLITE_CORRUPT:
@@ -234,14 +249,17 @@ std::string LockHolder(const std::string& path) {
     const char* read_lock;
   };
   // SQLite's lock bytes in the database file and in its shared-memory file.
+  // Every connection to a database in write-ahead-log mode holds a shared
+  // lock, so a write lock is looked for first.
   static const Range kRanges[] = {
       {"", 0x40000002, 0x40000002 + 509, "an exclusive lock: it is writing the file, or keeps it to itself",
-       "a shared lock: it is reading"},
+       nullptr},
       {"", 0x40000000, 0x40000000, "a pending lock: it waits to write", nullptr},
       {"", 0x40000001, 0x40000001, "a reserved lock: a write is under way", nullptr},
       {"-shm", 120, 120, "the log's write lock: a write is under way", nullptr},
       {"-shm", 121, 121, "the log's checkpoint lock: it is folding the log into the file", nullptr},
       {"-shm", 122, 122, "the log's recovery lock: it is rebuilding the log's index", nullptr},
+      {"", 0x40000002, 0x40000002 + 509, nullptr, "a shared lock: it is reading"},
   };
   std::ifstream table("/proc/locks");
   std::vector<std::string> lines;

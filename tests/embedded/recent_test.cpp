@@ -5,8 +5,6 @@
 
 #include <array>
 #include <memory>
-#include <set>
-#include <thread>
 
 #include "component/cls_move_bill.hpp"
 #include "embedded_fixture.hpp"
@@ -171,47 +169,6 @@ TEST_F(RecentBills, APlaceOutsideTheBandOrANullPlaceFailsWithOneMessage) {
   host_.Exec("UPDATE ICClassRecentBills SET FNo=NULL");
   EXPECT_EQ(clsMoveBill(host_.platform()).LoadRecentBills(1, bar_ref), nullptr);
   EXPECT_THAT(host_.messages, ::testing::ElementsAre("Invalid use of Null"));
-}
-
-// The list stays whole when several editors record bills at once: places 1
-// to 20 exactly once each, holding the last twenty bills recorded.
-void RecordConcurrently(const std::vector<EmbeddedPlatform*>& platforms) {
-  constexpr int32_t kThreads = 4;
-  constexpr int32_t kEach = 15;
-  std::vector<std::thread> threads;
-  for (int32_t t = 0; t < kThreads; ++t) {
-    EmbeddedPlatform* platform = platforms[static_cast<size_t>(t) % platforms.size()];
-    threads.emplace_back([platform, t] {
-      for (int32_t i = 0; i < kEach; ++i) {
-        ObjectRef no_bar;
-        clsMoveBill(*platform).SaveRecentBills(101 + t * kEach + i, 1, no_bar);
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-}
-
-void ExpectAWholeList(Host& host) {
-  const auto list = List(host, 25, 2);
-  ASSERT_EQ(list.size(), 20u);
-  std::set<int32_t> bills;
-  for (size_t i = 0; i < list.size(); ++i) {
-    EXPECT_EQ(list[i].first, static_cast<int32_t>(i) + 1);
-    bills.insert(list[i].second);
-  }
-  EXPECT_EQ(bills.size(), 20u);
-  EXPECT_TRUE(host.messages.empty()) << host.messages.front();
-}
-
-TEST_F(RecentBills, ThreadsOnOneOrTwoConnectionsKeepTheListWhole) {
-  RecordConcurrently({&host_.platform()});
-  ExpectAWholeList(host_);
-  std::unique_ptr<EmbeddedPlatform> other = EmbeddedPlatform::Open(host_.path(), "UserID=25;");
-  std::vector<std::string> other_messages;
-  other->SetMessageSink([&](std::string_view text) { other_messages.emplace_back(text); });
-  RecordConcurrently({&host_.platform(), other.get()});
-  ExpectAWholeList(host_);
-  EXPECT_TRUE(other_messages.empty()) << other_messages.front();
 }
 
 }  // namespace

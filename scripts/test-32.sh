@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the portable core and its tests in 32 bits, as the product DLL is
+# (g++ -m32; GoogleTest built from Debian's source package into
+# build-m32/googletest), and runs them: sizes, overflow and rounding as in
+# the product.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+gtest="$PWD/build-m32/googletest"
+if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  cmake -S /usr/src/googletest -B build-m32/googletest-build -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
+  cmake --build build-m32/googletest-build -j2 >/dev/null
+  cmake --install build-m32/googletest-build >/dev/null
+fi
+cmake --preset m32 >/dev/null
+cmake --build --preset m32 -j2
+file -L build-m32/tests/core_tests | grep -q 'ELF 32-bit' || { echo "test-32: core_tests is not a 32-bit program" >&2; exit 1; }
+ctest --preset m32 -j2
