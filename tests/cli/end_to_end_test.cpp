@@ -180,7 +180,7 @@ TEST_F(OnDemo, JsonShowsResultByRefAndMessages) {
 // A user id that is no number: the component's own failure shows as
 // messages, each on standard error and in the JSON, and the exit status is 1.
 TEST_F(OnDemo, MessagesGoToStandardErrorAndIntoTheJsonWithExitOne) {
-  const RunResult run = Zet({"--user", "abc", "--json", "call", "GetMaxMinInterID", "1", "1"});
+  const RunResult run = Zet({"--props", "UserID=abc;", "--json", "call", "GetMaxMinInterID", "1", "1"});
   EXPECT_EQ(run.status, 1);
   const nlohmann::json json = nlohmann::json::parse(run.out);
   EXPECT_EQ(json["result"], nlohmann::json({{"type", "Long"}, {"value", 0}}));
