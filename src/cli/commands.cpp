@@ -9,6 +9,7 @@
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 #include "embedded/database.hpp"
+#include "host/login_context.hpp"
 #include "recent/recent.hpp"
 
 namespace zet::cli {
@@ -58,6 +59,20 @@ void PrintMenu(std::ostream& out, const ConsoleToolbar& toolbar, int32_t trans_t
 // "1050", or "none" for the 0 that means no bill.
 std::string BillText(int32_t bill) {
   return bill == 0 ? "none" : std::to_string(bill);
+}
+
+// Whether the user's recent bills of the kind's family begin with this bill,
+// as recording it leaves them.
+bool HeadsTheList(Session& session, const GlobalOptions& options, int32_t bill, int32_t trans_type) {
+  try {
+    const embedded::ResultSet first = session.Platform().Db().Query(
+        "SELECT 1 FROM ICClassRecentBills WHERE FUserID=? AND FBigType=? AND FNo=1 AND FBillID=? AND FClassTypeID=?",
+        {Variant::String(FindPropValue(options.PropsString(), "UserID")), Variant::Long(GetBigType(trans_type)),
+         Variant::Long(bill), Variant::Long(trans_type)});
+    return !first.rows.empty();
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 }  // namespace
@@ -233,7 +248,9 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
     toolbar = session.MakeToolbar();
     const size_t shown = session.MessageCount();
     session.Component().SaveRecentBills(bill, trans_type, toolbar.passed);
-    if (session.MessageCount() > shown) {
+    // A message may come from refreshing the menu after the bill was
+    // recorded; the stored list says whether it was.
+    if (session.MessageCount() > shown && !HeadsTheList(session, options, bill, trans_type)) {
       not_recorded = session.Platform().Db().WriteBlocker();
       if (not_recorded.empty()) not_recorded = session.Messages().back();
     }

@@ -8,15 +8,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const zet::Variant text = zet::Variant::String({reinterpret_cast<const char*>(data), size});
-  for (auto convert : {+[](const zet::Variant& v) { return zet::CDbl(v); },
-                       +[](const zet::Variant& v) { return double(zet::CLng(v)); },
-                       +[](const zet::Variant& v) { return double(zet::CInt(v)); },
-                       +[](const zet::Variant& v) { return double(zet::CBool(v)); },
-                       +[](const zet::Variant& v) { return zet::Val(v); }}) {
+  const auto attempt = [](auto convert) {
     try {
-      convert(text);
+      convert();
     } catch (const zet::AutomationError&) {
     }
-  }
+  };
+  attempt([&] { return zet::CDbl(text); });
+  attempt([&] { return zet::CLng(text); });
+  attempt([&] { return zet::CInt(text); });
+  attempt([&] { return zet::CBool(text); });
+  attempt([&] { return zet::Val(text); });
   return 0;
 }
