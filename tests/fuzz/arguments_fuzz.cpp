@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> args(1);
-  for (size_t i = 0; i < size; ++i) data[i] ? args.back().push_back(char(data[i])) : args.emplace_back();
+  for (size_t i = 0; i < size; ++i) data[i] ? args.back().push_back(char(data[i])) : args.emplace_back().clear();
   for (const std::string& arg : args) {
     try {
       zet::cli::ParseArgument(arg);
