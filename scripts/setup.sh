@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the Linux build needs on Debian 12 (as root), then configures
+# Installs what the Linux build needs on Debian 12 (as root), with clang for
+# the fuzz targets, g++-multilib (and qemu-user, for kernels that run no
+# 32-bit programs) for the 32-bit core tests, then configures
 # and builds the default preset into build/. Quick when everything is there:
 # apt is skipped unless a package is missing.
 set -euo pipefail
@@ -10,6 +12,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev g++-multilib qemu-user file
 )
 
 missing=()

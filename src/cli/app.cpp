@@ -1,6 +1,8 @@
 #include "cli/app.hpp"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,14 +13,21 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/why_command.hpp"
+#include "embedded/database.hpp"
 
 namespace zet::cli {
 
 namespace {
 
 constexpr const char* kFooter =
-    "Exit status: 0 done, 1 the component showed a message, 2 bad input, 3 internal failure.\n"
+    "Exit status: 0 done, 1 the component showed a message, 2 bad input, 3 internal failure, 4 the database could\n"
+    "not be used, 5 output could not be written.\n"
     "Run 'zetmovebill COMMAND --help' for the arguments of a command.";
+
+constexpr const char* kDirectionFooter =
+    "Direction code sent to GetMoveInterID: 1 for prev and 2 for next, plus one for a kind whose catalogue row\n"
+    "lowers the caller's code by one (1000201, 1000202, 1000205, 1000206 and 1007000 get 2 and 3), so that the\n"
+    "method always reads 1 as previous and 2 as next.";
 
 std::string CallFooter() {
   std::string text = "Methods and their arguments:\n";
@@ -35,9 +44,10 @@ struct Parsed {
   bool demo = false;
   bool force = false;
   CallRequest call;
-  int32_t trans_type = 0;
-  int32_t bill = 0;
-  int32_t position = 0;
+  // Read with ParseLong, as `call` reads a Long, not by CLI11's own rules.
+  std::string trans_type;
+  std::string bill;
+  std::string position;
   bool sql = false;
   std::function<int(std::ostream&, std::ostream&)> command;
 };
@@ -97,7 +107,7 @@ void Define(CLI::App& app, Parsed& parsed) {
         last ? "the last bill of a kind the user may see" : "the first bill of a kind the user may see", parsed, false);
     sub->callback([&parsed, last] {
       parsed.command = [&parsed, last](std::ostream& out, std::ostream& err) {
-        return RunFirstLast(parsed.options, parsed.trans_type, last, out, err);
+        return RunFirstLast(parsed.options, ParseLong(parsed.trans_type, "TYPE"), last, out, err);
       };
     });
   }
@@ -106,15 +116,17 @@ void Define(CLI::App& app, Parsed& parsed) {
                             next ? "the next bill of a kind after BILL that the user may see"
                                  : "the previous bill of a kind before BILL that the user may see",
                             parsed, true);
+    sub->footer(kDirectionFooter);
     sub->callback([&parsed, next] {
       parsed.command = [&parsed, next](std::ostream& out, std::ostream& err) {
-        return RunStep(parsed.options, parsed.trans_type, parsed.bill, next, out, err);
+        return RunStep(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), next, out,
+                       err);
       };
     });
   }
   AddKind(app, "check", "may the user open this bill? prints the reason when not", parsed, true)->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunCheck(parsed.options, parsed.trans_type, parsed.bill, out, err);
+      return RunCheck(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out, err);
     };
   });
   app.add_subcommand("todo", "the nine to-do counts of the desktop, with what each counts")->callback([&] {
@@ -123,19 +135,20 @@ void Define(CLI::App& app, Parsed& parsed) {
   AddKind(app, "open", "record that the user opened a bill (checked first) and show the refreshed menu", parsed, true)
       ->callback([&] {
         parsed.command = [&](std::ostream& out, std::ostream& err) {
-          return RunOpen(parsed.options, parsed.trans_type, parsed.bill, out, err);
+          return RunOpen(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out,
+                         err);
         };
       });
   AddKind(app, "recent", "the recent-bills menu of the kind's family", parsed, false)->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunRecent(parsed.options, parsed.trans_type, out, err);
+      return RunRecent(parsed.options, ParseLong(parsed.trans_type, "TYPE"), out, err);
     };
   });
   CLI::App* why = AddKind(app, "why", "why the user may or may not open a bill, piece by piece", parsed, true);
   why->add_flag("--sql", parsed.sql, "show the statements sent for each piece");
   why->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunWhy(parsed.options, parsed.trans_type, parsed.bill, parsed.sql, out, err);
+      return RunWhy(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), parsed.sql, out, err);
     };
   });
   CLI::App* why_todo =
@@ -144,7 +157,7 @@ void Define(CLI::App& app, Parsed& parsed) {
   why_todo->add_flag("--sql", parsed.sql, "show the statements sent");
   why_todo->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunWhyToDo(parsed.options, parsed.position, parsed.sql, out, err);
+      return RunWhyToDo(parsed.options, ParseLong(parsed.position, "POSITION"), parsed.sql, out, err);
     };
   });
   app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
@@ -158,13 +171,11 @@ void Define(CLI::App& app, Parsed& parsed) {
 }
 
 int Usage(std::ostream& err, const std::string& what, bool point_to_help = true) {
-  err << "zetmovebill: " << what << (point_to_help ? " (see zetmovebill --help)" : "") << '\n';
+  err << "zetmovebill: " << OneLine(what) << (point_to_help ? " (see zetmovebill --help)" : "") << '\n';
   return kExitUsage;
 }
 
-}  // namespace
-
-int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
+int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
   try {
     CLI::App app{"", "zetmovebill"};
     Parsed parsed;
@@ -185,15 +196,37 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
       return Usage(err, "unknown command '" + first + "'");
     }
     if (!parsed.command) return Usage(err, "no command given");
+    // A user id is a number: the component puts it into its statements as
+    // it stands.
+    if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
     return parsed.command(out, err);
   } catch (const UsageError& e) {
     return Usage(err, e.what(), false);
+  } catch (const embedded::DatabaseUnavailable& e) {
+    err << "zetmovebill: " << OneLine(e.what()) << '\n';
+    return kExitDatabase;
+  } catch (const OutputError& e) {
+    err << "zetmovebill: " << OneLine(e.what()) << '\n';
+    return kExitOutput;
   } catch (const std::exception& e) {
-    err << "zetmovebill: internal error: " << e.what() << '\n';
+    err << "zetmovebill: internal error: " << OneLine(e.what()) << '\n';
   } catch (...) {
     err << "zetmovebill: internal error\n";
   }
   return kExitInternal;
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
+  const int status = RunParsed(argc, argv, out, err);
+  // Output that did not reach its file is lost: say so, rather than end as
+  // if it had been written.
+  errno = 0;
+  out.flush();
+  if (out) return status;
+  err << "zetmovebill: cannot write standard output: " << (errno ? std::strerror(errno) : "write failed") << '\n';
+  return kExitOutput;
 }
 
 }  // namespace zet::cli

@@ -8,6 +8,8 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "embedded/database.hpp"
+#include "host/login_context.hpp"
 #include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
 
@@ -60,6 +62,20 @@ std::string BillText(int32_t bill) {
   return bill == 0 ? "none" : std::to_string(bill);
 }
 
+// Whether the user's recent bills of the kind's family begin with this bill,
+// as recording it leaves them.
+bool HeadsTheList(Session& session, const GlobalOptions& options, int32_t bill, int32_t trans_type) {
+  try {
+    const embedded::ResultSet first = session.Platform().Db().Query(
+        "SELECT 1 FROM ICClassRecentBills WHERE FUserID=? AND FBigType=? AND FNo=1 AND FBillID=? AND FClassTypeID=?",
+        {Variant::String(FindPropValue(options.PropsString(), "UserID")), Variant::Long(GetBigType(trans_type)),
+         Variant::Long(bill), Variant::Long(trans_type)});
+    return !first.rows.empty();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 int32_t DirectionCode(int32_t trans_type, bool next) {
@@ -74,6 +90,8 @@ int RunInit(const GlobalOptions& options, bool demo, bool force, std::ostream& o
     throw UsageError("'" + options.db + "' already exists; use --force to replace it");
   try {
     embedded::CreateDatabase(options.db, demo, force);
+  } catch (const embedded::DatabaseUnavailable&) {
+    throw;
   } catch (const std::runtime_error& e) {
     throw UsageError(e.what());
   }
@@ -109,6 +127,7 @@ int RunCall(const GlobalOptions& options, const CallRequest& request, std::ostre
 
 int RunFirstLast(const GlobalOptions& options, int32_t trans_type, bool last, std::ostream& out, std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   const int32_t bill = session.Component().GetMaxMinInterID(trans_type, last ? 2 : 1);
   if (options.json) {
     out << Dump(CallJson(session, {Variant::Long(bill), {}}, ObjectShape::Unknown)) << '\n';
@@ -121,6 +140,7 @@ int RunFirstLast(const GlobalOptions& options, int32_t trans_type, bool last, st
 int RunStep(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool next, std::ostream& out,
             std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   const int32_t found =
       session.Component().GetMoveInterID(Variant::Long(bill), DirectionCode(trans_type, next), trans_type);
   if (options.json) {
@@ -139,6 +159,7 @@ int RunStep(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool
 
 int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   std::string info;
   const bool answer = session.Component().CheckSearchBill(trans_type, bill, info);
   if (options.json) {
@@ -158,6 +179,7 @@ int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std
 
 int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   const ObjectRef list = session.Component().GetToDoThingCount();
   session.Untraced([&] {
     const std::vector<Variant> counts = list ? ReadList(*list) : std::vector<Variant>{};
@@ -191,34 +213,55 @@ int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
 
 int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   // An editor checks a picked bill before it opens it, and shows the check's
   // text when it may not.
   std::string info;
   const bool may_open = session.Component().CheckSearchBill(trans_type, bill, info);
   Session::Toolbar toolbar;
+  // Why the bill could not be recorded (a locked or read-only database): then
+  // it is not opened either, and no menu is shown.
+  std::string not_recorded;
   if (may_open) {
     toolbar = session.MakeToolbar();
+    const size_t shown = session.MessageCount();
     session.Component().SaveRecentBills(bill, trans_type, toolbar.passed);
+    // A message may come from refreshing the menu after the bill was
+    // recorded; the stored list says whether it was.
+    if (session.MessageCount() > shown && !HeadsTheList(session, options, bill, trans_type)) {
+      not_recorded = session.Platform().Db().WriteBlocker();
+      if (not_recorded.empty()) not_recorded = session.Messages().back();
+    }
   } else if (!info.empty()) {
     session.ShowMessage(info);
   }
+  const bool opened = may_open && not_recorded.empty();
 
   if (options.json) {
     Json json;
-    json["opened"] = may_open;
+    json["opened"] = opened;
+    if (!not_recorded.empty()) json["reason"] = "could not record it: " + not_recorded;
     json["sInfo"] = info;
-    json["toolbar"] = toolbar.console ? toolbar.console->VisibleToolsJson() : Json::array();
+    json["toolbar"] = opened ? toolbar.console->VisibleToolsJson() : Json::array();
     json["messages"] = MessagesJson(session);
     out << Dump(json) << '\n';
-  } else if (may_open) {
+  } else if (opened) {
     out << "opened bill " << bill << " of kind " << trans_type << '\n';
     PrintMenu(out, *toolbar.console, trans_type);
+  }
+  if (!not_recorded.empty()) {
+    err << OneLine("zetmovebill: bill " + std::to_string(bill) + " of kind " + std::to_string(trans_type) +
+                   " not opened: could not record it: " + not_recorded)
+        << '\n';
+    session.ExitCode();  // a failed trace still counts
+    return kExitDatabase;
   }
   return may_open ? session.ExitCode() : kExitMessage;
 }
 
 int RunRecent(const GlobalOptions& options, int32_t trans_type, std::ostream& out, std::ostream& err) {
   Session session(options, err);
+  RequireUser(options);
   Session::Toolbar toolbar = session.MakeToolbar();
   const ObjectRef bills = session.Component().LoadRecentBills(trans_type, toolbar.passed);
   session.Untraced([&] {

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -6,6 +7,9 @@
 int main(int argc, char** argv) {
   // Run catches everything it can; this is the last guard, for a failure while
   // reporting one.
+  // Past the file-size limit a write fails with an error the tool reports,
+  // instead of the signal ending the process with a half-written file.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     return zet::cli::Run(argc, argv, std::cout, std::cerr);
   } catch (...) {

@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "cli/usage_error.hpp"
+#include "embedded/database.hpp"
+#include "host/login_context.hpp"
 #include "host/service_factory.hpp"
 
 namespace zet::cli {
@@ -12,6 +14,8 @@ namespace {
 std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& options) {
   try {
     return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
+  } catch (const embedded::DatabaseUnavailable&) {
+    throw;
   } catch (const std::runtime_error& e) {
     throw UsageError(e.what());
   }
@@ -54,7 +58,13 @@ void Session::ShowMessage(std::string_view text) {
 }
 
 int Session::ExitCode() const {
+  if (trace_ && !trace_->Failure().empty()) throw OutputError(trace_->Failure());
   return messages_.empty() ? kExitOk : kExitMessage;
+}
+
+void RequireUser(const GlobalOptions& options) {
+  if (FindPropValue(options.PropsString(), "UserID").empty())
+    throw UsageError("no user is logged in: give one with --user ID (or --props 'UserID=ID;')");
 }
 
 }  // namespace zet::cli

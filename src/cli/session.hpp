@@ -26,6 +26,10 @@ struct GlobalOptions {
   std::string PropsString() const;
 };
 
+// Raises UsageError when the context names no user: the friendly commands
+// need one, and without it every statement would fail on its own.
+void RequireUser(const GlobalOptions& options);
+
 // One run against an existing database: the embedded host, the component,
 // the trace and the messages the component shows.
 class Session {
@@ -57,7 +61,8 @@ class Session {
   void ShowMessage(std::string_view text);
   const std::vector<std::string>& Messages() const { return messages_; }
   size_t MessageCount() const { return messages_.size(); }
-  // 1 when any message was shown, else 0.
+  // 1 when any message was shown, else 0. Raises OutputError when a trace
+  // line could not be written.
   int ExitCode() const;
 
   // Runs `read` (the tool's own reading of a result) with the trace paused.

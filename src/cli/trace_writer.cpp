@@ -1,5 +1,8 @@
 #include "cli/trace_writer.hpp"
 
+#include <cerrno>
+#include <cstring>
+
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 
@@ -15,7 +18,8 @@ std::string TraceLine(const embedded::TraceRecord& record) {
   return Dump(line);
 }
 
-TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error) : out_(&standard_error) {
+TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error)
+    : out_(&standard_error), name_(path == "-" ? "standard error" : "'" + path + "'") {
   if (path == "-") return;
   file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
   if (!file_) throw UsageError("cannot open the trace file '" + path + "' for writing");
@@ -23,9 +27,11 @@ TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error) 
 }
 
 void TraceWriter::Write(const embedded::TraceRecord& record) {
-  if (paused_) return;
+  if (paused_ || !failure_.empty()) return;
+  errno = 0;
   *out_ << TraceLine(record) << '\n';
   out_->flush();
+  if (!*out_) failure_ = "cannot write the trace to " + name_ + ": " + (errno ? std::strerror(errno) : "write failed");
 }
 
 }  // namespace zet::cli

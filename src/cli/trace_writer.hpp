@@ -19,7 +19,11 @@ class TraceWriter {
   // Raises UsageError when the file cannot be opened for appending.
   TraceWriter(const std::string& path, std::ostream& standard_error);
 
+  // A line that cannot be written ends the trace; Failure() then says why.
+  // It is not raised here: the write happens inside the component's call,
+  // whose error handling would report it as the component's own failure.
   void Write(const embedded::TraceRecord& record);
+  const std::string& Failure() const { return failure_; }
 
   // The tool's own reading of results (a recordset printed after the call) is
   // no call of the component's and stays out of the trace.
@@ -29,6 +33,8 @@ class TraceWriter {
  private:
   std::ofstream file_;
   std::ostream* out_;
+  std::string name_;
+  std::string failure_;
   bool paused_ = false;
 };
 

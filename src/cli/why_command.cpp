@@ -96,6 +96,7 @@ void PrintBillExplanation(std::ostream& out, const explain::BillExplanation& why
 
 int RunWhy(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool sql, std::ostream& out,
            std::ostream& err) {
+  RequireUser(options);
   Session session(options, err);
   const explain::BillExplanation why = session.Untraced([&] { return explain::ExplainBill(session.Platform(), trans_type, bill); });
   if (why.failure) return Disagree(err, "cannot explain bill " + std::to_string(bill) + ": " + *why.failure);
@@ -124,6 +125,7 @@ int RunWhy(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool 
 
 int RunWhyToDo(const GlobalOptions& options, int32_t position, bool sql, std::ostream& out, std::ostream& err) {
   if (position < 1 || position > 9) throw UsageError("no to-do position " + std::to_string(position) + " (1 to 9)");
+  RequireUser(options);
   Session session(options, err);
   const explain::ToDoExplanation why = session.Untraced([&] { return explain::ExplainToDo(session.Platform(), position); });
   if (why.failure) return Disagree(err, "cannot explain to-do position " + std::to_string(position) + ": " + *why.failure);

@@ -1,10 +1,20 @@
 #include "embedded/database.hpp"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 
 #include "embedded/schema.hpp"
@@ -90,17 +100,19 @@ struct StatementGuard {
   ~StatementGuard() { sqlite3_finalize(statement); }
 };
 
-sqlite3* OpenConnection(const std::string& path, int flags) {
+constexpr int kBusyTimeoutMs = 5000;
+
+sqlite3* OpenConnection(const std::string& name, const std::string& path, int flags) {
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
-    throw std::runtime_error("cannot open " + path + ": " + reason);
+    throw DatabaseUnavailable("cannot open " + path + ": " + reason);
   }
   sqlite3_extended_result_codes(db, 1);
   // Two command-line runs on one file wait for each other instead of failing.
-  sqlite3_busy_timeout(db, 5000);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   const int flags_fn = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   if (sqlite3_create_function(db, "charindex", 2, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function(db, "charindex", 3, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK) {
@@ -111,56 +123,245 @@ sqlite3* OpenConnection(const std::string& path, int flags) {
   return db;
 }
 
+std::string Folder(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+bool Writable(const std::string& path) {
+  return ::access(path.c_str(), W_OK) == 0;
+}
+
+// Why this process cannot write the database at `path`, naming what would have
+// to be writable; "" when it can. Besides the file, SQLite needs its log and
+// shared-memory files: an existing pair is used, else they are made in the
+// folder.
+std::string ReadOnlyReason(const std::string& path) {
+  const std::string uid = std::to_string(::geteuid());
+  if (!Writable(path))
+    return path + " is read-only for this user (uid " + uid + "); writing needs write permission on it and on " +
+           Folder(path);
+  if (Writable(path + "-wal") && Writable(path + "-shm")) return "";
+  if (!Writable(Folder(path)))
+    return path + " cannot be written by this user (uid " + uid + "): its folder " + Folder(path) +
+           " is read-only, and a writer makes " + path + "-wal and -shm there";
+  return "";
+}
+
+// `path` as an SQLite URI ("file:...?immutable=1"): '%', '?' and '#' would be
+// read as URI syntax, so they are escaped.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char* kHex = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+      uri += kHex[static_cast<unsigned char>(c) & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+// Whether the file-size limit of this process (ulimit -f) is what stopped a
+// write: a file of the database within a page or so of it. SQLite keeps no
+// errno that says so reliably.
+bool AtFileSizeLimit(const std::string& path) {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  for (const char* suffix : {"", "-wal", "-journal"}) {
+    struct stat file {};
+    if (::stat((path + suffix).c_str(), &file) == 0 && static_cast<rlim_t>(file.st_size) + 65536 > limit.rlim_cur)
+      return true;
+  }
+  return false;
+}
+
+// Raises DatabaseUnavailable with the cause, as one line, when the
+// connection's last failure says that the file cannot be used now.
+void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
+  const int rc = sqlite3_extended_errcode(db);
+  const int system_errno = sqlite3_system_errno(db);
+  const std::string message = sqlite3_errmsg(db);
+  const std::string system = system_errno ? std::string(" (") + std::strerror(system_errno) + ")" : "";
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: {
+      std::string holder = LockHolder(path);
+      if (holder.empty()) holder = "another connection holds a lock on it";
+      throw DatabaseUnavailable(path + " is locked: " + holder + " (gave up after " +
+                                std::to_string(kBusyTimeoutMs / 1000) + " s)");
+    }
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+      throw DatabaseUnavailable(read_only_reason.empty() ? "cannot open " + path + ": " + message + system
+                                                         : read_only_reason);
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+      if (system_errno == EFBIG || AtFileSizeLimit(path))
+        throw DatabaseUnavailable(path + " would grow past the file-size limit of this process (ulimit -f)");
+      throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
+    case SQLITE_CORRUPT:
+      throw DatabaseUnavailable(path + " is damaged: " + message);
+    default:
+      return;
+  }
+}
+
+// Why the schema marker could not be read: bad input (no SQLite database, not
+// this schema) as std::runtime_error, else as ThrowIfUnavailable says.
+[[noreturn]] void FailToRead(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
+  ThrowIfUnavailable(db, path, read_only_reason);
+  if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_NOTADB)
+    throw std::runtime_error(path + " is not an SQLite database");
+  throw std::runtime_error(path + " is not a database of this schema (" + sqlite3_errmsg(db) + ")");
+}
+
+// A read lock on the range where SQLite's readers hold theirs: a writer can
+// then not take the exclusive lock it needs to fold its log into the file.
+int HoldSharedLock(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct flock lock {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0x40000002;  // SQLite's shared range: 510 bytes after its pending and reserved bytes
+  lock.l_len = 510;
+  if (::fcntl(fd, F_SETLK, &lock) != 0) {
+    ::close(fd);
+    throw DatabaseUnavailable(path + " is locked: " + LockHolder(path));
+  }
+  return fd;
+}
+
 }  // namespace
 
-Database::Database(sqlite3* db) : db_(db) {}
+std::string LockHolder(const std::string& path) {
+  struct Range {
+    const char* suffix;
+    int64_t first;
+    int64_t last;
+    const char* write_lock;
+    const char* read_lock;
+  };
+  // SQLite's lock bytes in the database file and in its shared-memory file.
+  // Every connection to a database in write-ahead-log mode holds a shared
+  // lock, so a write lock is looked for first.
+  static const Range kRanges[] = {
+      {"", 0x40000002, 0x40000002 + 509, "an exclusive lock: it is writing the file, or keeps it to itself",
+       nullptr},
+      {"", 0x40000000, 0x40000000, "a pending lock: it waits to write", nullptr},
+      {"", 0x40000001, 0x40000001, "a reserved lock: a write is under way", nullptr},
+      {"-shm", 120, 120, "the log's write lock: a write is under way", nullptr},
+      {"-shm", 121, 121, "the log's checkpoint lock: it is folding the log into the file", nullptr},
+      {"-shm", 122, 122, "the log's recovery lock: it is rebuilding the log's index", nullptr},
+      {"", 0x40000002, 0x40000002 + 509, nullptr, "a shared lock: it is reading"},
+  };
+  std::ifstream table("/proc/locks");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(table, line);) lines.push_back(line);
+  for (const Range& range : kRanges) {
+    struct stat file {};
+    if (::stat((path + range.suffix).c_str(), &file) != 0) continue;
+    char id[64];
+    std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
+                  static_cast<unsigned long long>(file.st_ino));
+    for (const std::string& line : lines) {
+      // "1: POSIX  ADVISORY  WRITE 4242 08:01:131 1073741826 1073742335"
+      std::istringstream fields(line);
+      std::string number, kind, advisory, mode, pid, inode, first, last;
+      fields >> number >> kind >> advisory >> mode >> pid >> inode >> first >> last;
+      if (kind == "->" || inode != id || pid == std::to_string(::getpid())) continue;
+      const int64_t from = std::strtoll(first.c_str(), nullptr, 10);
+      const int64_t to = last == "EOF" ? std::numeric_limits<int64_t>::max() : std::strtoll(last.c_str(), nullptr, 10);
+      if (to < range.first || from > range.last) continue;
+      const char* what = mode == "WRITE" ? range.write_lock : range.read_lock;
+      if (what == nullptr) continue;
+      return (pid == "-1" ? std::string("a process") : "process " + pid) + " holds " + what;
+    }
+  }
+  return "";
+}
+
+Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
 
 Database::~Database() {
   cache_.clear();
   for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
   sqlite3_close_v2(db_);
+  if (shared_lock_fd_ >= 0) ::close(shared_lock_fd_);
 }
 
 std::unique_ptr<Database> Database::Open(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
-  std::unique_ptr<Database> db(new Database(OpenConnection(path, SQLITE_OPEN_READWRITE)));
+  const std::string read_only = ReadOnlyReason(path);
+  std::unique_ptr<Database> db;
+  if (read_only.empty()) {
+    db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READWRITE), path));
+  } else if (std::filesystem::exists(path + "-wal", ec) && std::filesystem::exists(path + "-shm", ec)) {
+    // A writer has the log open: read through it, creating nothing.
+    db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READONLY), path));
+  } else {
+    // No writer has it open. A read-only connection would make a log and a
+    // shared-memory file owned by this user, which the owner could then not
+    // write; read the file as it stands instead, holding off a writer's
+    // rewrite of it while this connection lives.
+    const int lock = HoldSharedLock(path);
+    db.reset(new Database(OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI), path));
+    db->shared_lock_fd_ = lock;
+  }
+  db->read_only_reason_ = read_only;
 
   sqlite3_stmt* raw = nullptr;
   const int rc = sqlite3_prepare_v2(db->db_, "SELECT FVersion FROM t_ZetSchemaInfo", -1, &raw, nullptr);
   StatementGuard guard{raw};
-  if (rc == SQLITE_NOTADB) throw std::runtime_error(path + " is not an SQLite database");
-  if (rc != SQLITE_OK) {
-    // A file that is no database at all may only show when it is read.
-    if (sqlite3_errcode(db->db_) == SQLITE_NOTADB) throw std::runtime_error(path + " is not an SQLite database");
-    throw std::runtime_error(path + " is not a database of this schema (no t_ZetSchemaInfo)");
-  }
+  if (rc != SQLITE_OK) FailToRead(db->db_, path, read_only);
   const int step = sqlite3_step(raw);
+  if (step != SQLITE_ROW && step != SQLITE_DONE) FailToRead(db->db_, path, read_only);
   if (step != SQLITE_ROW) throw std::runtime_error(path + " is not a database of this schema (no schema version)");
   const sqlite3_int64 version = sqlite3_column_int64(raw, 0);
   if (version != kSchemaVersion) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
                              std::to_string(kSchemaVersion));
   }
-  guard.statement = nullptr;
-  sqlite3_finalize(raw);
-  db->UseWriteAheadLog();
+  // Not a journal setting: how often a commit waits for the disk, which is
+  // each connection's own choice. In write-ahead-log mode a commit is then
+  // one append to the log, and recording a recent bill stays quick.
+  if (read_only.empty()) db->Execute("PRAGMA synchronous=NORMAL");
   return db;
 }
 
 std::unique_ptr<Database> Database::Create(const std::string& path) {
-  std::unique_ptr<Database> db(new Database(OpenConnection(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)));
-  db->UseWriteAheadLog();
+  const std::string folder = Folder(path);
+  if (!Writable(folder))
+    throw DatabaseUnavailable("its folder " + folder + " is not writable by this user (uid " +
+                              std::to_string(::geteuid()) + ")");
+  std::unique_ptr<Database> db(
+      new Database(OpenConnection(path, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE), path));
+  // Readers and the writer do not block each other. The mode is kept in the
+  // file, so it is set here once: a reader that set it on every open would
+  // need to write a file it may only read.
+  try {
+    db->Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+  } catch (const AutomationError&) {
+    db->ThrowIfUnavailable();
+    throw;
+  }
   return db;
 }
 
-void Database::UseWriteAheadLog() {
-  // Readers and the writer do not block each other, and a commit is one
-  // append to the log instead of a synchronous rewrite: recording a recent
-  // bill stays quick. The log is folded back into the file when the last
-  // connection closes.
-  Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+void Database::ThrowIfUnavailable() const {
+  zet::embedded::ThrowIfUnavailable(db_, path_, read_only_reason_);
+}
+
+std::string Database::WriteBlocker() const {
+  if (!read_only_reason_.empty()) return read_only_reason_;
+  const std::string holder = LockHolder(path_);
+  return holder.empty() ? "" : path_ + " is locked: " + holder;
 }
 
 void Database::Fail() const {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,21 @@ struct ResultSet {
   std::vector<std::vector<Variant>> rows;
 };
 
+// The database file is there but cannot be used now: locked past the busy
+// timeout, not writable, an I/O error, the file-size limit, damage. The text
+// is one line naming the cause.
+class DatabaseUnavailable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The connection that holds a lock on the database at `path` (or on its
+// write-ahead log) and what kind of lock it is, as one phrase ("process 42
+// holds the log's write lock: a write is under way"); "" when no other process
+// holds one. Read from the system's lock table, so that no file of the
+// database is opened (closing one would drop this process's own locks).
+std::string LockHolder(const std::string& path);
+
 // One SQLite connection, shared by every host object of a platform. Each
 // call holds the connection's lock for its whole run, so that a batch in one
 // thread never interleaves with statements of another. Every failure raises
@@ -33,9 +49,14 @@ class Database {
  public:
   // An existing file of this schema; std::runtime_error with a one-line
   // reason when the file is missing, is no SQLite database, or lacks the
-  // schema marker. Never creates a file.
+  // schema marker, DatabaseUnavailable when it cannot be used now. Never
+  // creates a file. A file this process may not write (or whose folder it may
+  // not write while no writer has the log open) is opened read-only, in a way
+  // that creates no file beside it.
   static std::unique_ptr<Database> Open(const std::string& path);
-  // A new database file; the caller has made sure that none is there.
+  // A new database file in write-ahead-log mode, set here once for the file's
+  // life; the caller has made sure that none is there. DatabaseUnavailable
+  // when it cannot be made.
   static std::unique_ptr<Database> Create(const std::string& path);
   ~Database();
   Database(const Database&) = delete;
@@ -66,9 +87,16 @@ class Database {
 
   sqlite3* Handle() { return db_; }
 
+  // Why a write cannot succeed now, as one line: the file is read-only for
+  // this process (and what would make it writable), or another process holds
+  // a lock on it. "" when neither is known.
+  std::string WriteBlocker() const;
+  // Raises DatabaseUnavailable, naming the cause as Open does, when this
+  // connection's last failure says that the file cannot be used now.
+  void ThrowIfUnavailable() const;
+
  private:
-  explicit Database(sqlite3* db);
-  void UseWriteAheadLog();
+  Database(sqlite3* db, std::string path);
   [[noreturn]] void Fail() const;
 
   // The prepared statements of one text. The cache keeps them by shape (the
@@ -98,6 +126,12 @@ class Database {
   void TrimCache();
 
   sqlite3* db_;
+  std::string path_;
+  // Why this process may not write the file; "" when it may.
+  std::string read_only_reason_;
+  // A read lock held while the file is read without SQLite's locking (see
+  // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
+  int shared_lock_fd_ = -1;
   mutable std::mutex mutex_;
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;

@@ -125,17 +125,29 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
   try {
     {
       const std::unique_ptr<Database> db = Database::Create(building);
-      // One transaction: one write to the disk instead of one per table.
-      db->Execute("BEGIN");
-      db->Execute(SchemaScript());
-      db->Query("INSERT INTO t_ZetSchemaInfo (FVersion, FCreated) VALUES (?, ?)",
-                {Variant::Long(kSchemaVersion), Variant::String(today)});
-      if (demo) FillDemoData(*db, today);
-      db->Execute("COMMIT");
+      try {
+        // One transaction: one write to the disk instead of one per table.
+        db->Execute("BEGIN");
+        db->Execute(SchemaScript());
+        db->Query("INSERT INTO t_ZetSchemaInfo (FVersion, FCreated) VALUES (?, ?)",
+                  {Variant::Long(kSchemaVersion), Variant::String(today)});
+        if (demo) FillDemoData(*db, today);
+        db->Execute("COMMIT");
+      } catch (const AutomationError&) {
+        db->ThrowIfUnavailable();
+        throw;
+      }
     }
     // A journal left beside the old file must not be replayed into the new.
     for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
     std::filesystem::rename(building, path);
+  } catch (const DatabaseUnavailable& e) {
+    RemoveDatabaseFiles(building);
+    // The file being built is this one, under another name for a moment.
+    std::string cause = e.what();
+    for (size_t at = cause.find(building); at != std::string::npos; at = cause.find(building, at + path.size()))
+      cause.replace(at, building.size(), path);
+    throw DatabaseUnavailable("cannot create " + path + ": " + cause);
   } catch (const AutomationError& e) {
     RemoveDatabaseFiles(building);
     throw std::runtime_error("cannot create " + path + ": " + e.Description());

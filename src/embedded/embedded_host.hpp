@@ -32,7 +32,8 @@ using MessageSink = std::function<void(std::string_view)>;
 class EmbeddedPlatform : public Platform {
  public:
   // Opens an existing database of this schema. Throws std::runtime_error with
-  // a one-line reason when the file is missing or is not such a database.
+  // a one-line reason when the file is missing or is not such a database, and
+  // DatabaseUnavailable (embedded/database.hpp) when it cannot be used now.
   static std::unique_ptr<EmbeddedPlatform> Open(const std::string& path, std::string props);
   ~EmbeddedPlatform() override;
 
@@ -67,7 +68,8 @@ class EmbeddedPlatform : public Platform {
 
 // Creates the schema in a new database file (which must not exist unless
 // `overwrite`), and the demo data when `demo` is set. Throws
-// std::runtime_error with a one-line reason on failure.
+// std::runtime_error with a one-line reason on failure: DatabaseUnavailable
+// when the file could not be made (a read-only folder, the file-size limit).
 void CreateDatabase(const std::string& path, bool demo, bool overwrite);
 // The same, with the demo data's dates counted from `today` ("YYYY-MM-DD")
 // instead of the local date.

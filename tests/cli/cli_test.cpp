@@ -108,7 +108,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
             "opened bill 1001 of kind 1\nrecent bills of family 2 (kind 1):\n   1  Stock bill 1-STK-1001  [1|1001]\n"},
            {{"--user", "27", "open", "1", "1003"}, 1, ""},
            {{"--user", "27", "recent", "1000201"}, 0, "recent bills of family 1 (kind 1000201):\n   (no recent bills)\n"},
-           {{"--user", "abc", "call", "GetMaxMinInterID", "1", "1"}, 1, "0\n"}}) {
+           {{"--props", "UserID=abc;", "call", "GetMaxMinInterID", "1", "1"}, 1, "0\n"}}) {
     const RunResult run = Zet(args);
     EXPECT_EQ(run.status, status) << args.back() << run.err;
     EXPECT_EQ(run.out, out);
@@ -122,7 +122,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
 }
 
 TEST_F(OnDemo, JsonAndTraceForScripts) {
-  RunResult run = Zet({"--json", "--user", "abc", "--trace", "t.jsonl", "call", "CheckSearchBill", "1", "1002", "s:x"});
+  RunResult run = Zet({"--json", "--props", "UserID=abc;", "--trace", "t.jsonl", "call", "CheckSearchBill", "1", "1002", "s:x"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, R"({"result":{"type":"Boolean","value":false},"byref":{"sInfo":{"type":"String","value":"x"}},)"
                      R"("messages":["Type mismatch"]})" "\n");
