@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make
   libsqlite3-dev sqlite3
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev g++-multilib qemu-user file
 )
