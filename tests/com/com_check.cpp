@@ -471,13 +471,6 @@ void CheckCalls() {
                L"\u88AB\u5220\u9664\uFF01");
     SysFreeString(text);
   }
-  Script(recorder.Get(), L"UserID=1;");
-  VARIANT result;
-  VariantInit(&result);
-  std::vector<VARIANT> args = {Long(2), Long(1125)};
-  DISPPARAMS params{args.data(), nullptr, 2, 0};
-  vtable->Invoke(answer.Get(), kGetMaxMinInterID, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-  Expect("early-bound GetMaxMinInterID", V_VT(&result) == VT_I4 ? V_I4(&result) : -1, 4711);
   // ABar given by name.
   Script(recorder.Get(), L"UserID=25;");
   Call(recorder.Get(), L"Answer",
@@ -498,38 +491,31 @@ void CheckCalls() {
     const char* name;
     DISPID id;
     std::vector<VARIANT> args;
-    std::vector<DISPID> named;
-    WORD flags;
     HRESULT expected;
-    UINT arg_err;
+    UINT arg_err = 99;
+    std::vector<DISPID> named = {};
+    WORD flags = DISPATCH_METHOD;
   };
+  const DISPID max_min = kGetMaxMinInterID;
   Corner corners[] = {
-      {"assignment to a method", kGetMaxMinInterID, {}, {}, DISPATCH_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, 99},
-      {"a DISPID in the gap", 0x60030001, {}, {}, DISPATCH_METHOD, DISP_E_MEMBERNOTFOUND, 99},
-      {"too few arguments", kGetMaxMinInterID, {}, {}, DISPATCH_METHOD, DISP_E_BADPARAMCOUNT, 99},
-      {"too many arguments", kGetMaxMinInterID, {Long(1), Long(2), Long(3)}, {}, 1, DISP_E_BADPARAMCOUNT, 99},
-      {"first argument no number", kGetMaxMinInterID, {Long(1), Text(L"abc")}, {}, 1, DISP_E_TYPEMISMATCH, 1},
-      {"second argument no number", kGetMaxMinInterID, {Text(L"abc"), Long(1)}, {}, 1, DISP_E_TYPEMISMATCH, 0},
-      {"a named argument that does not exist",
-       kGetMaxMinInterID,
-       {Long(1), Long(1125)},
-       {7},
-       1,
-       DISP_E_PARAMNOTFOUND,
-       99},
-      {"a required argument left out",
-       kGetMaxMinInterID,
-       {Long(1), Make(VT_ERROR)},
-       {},
-       1,
-       DISP_E_PARAMNOTOPTIONAL,
-       99}};
+      {"assignment to a method", max_min, {}, DISP_E_MEMBERNOTFOUND, 99, {}, DISPATCH_PROPERTYPUT},
+      {"a DISPID in the gap", 0x60030001, {}, DISP_E_MEMBERNOTFOUND},
+      {"too few arguments", max_min, {Long(1)}, DISP_E_BADPARAMCOUNT},
+      {"too many arguments", max_min, {Long(1), Long(2), Long(3)}, DISP_E_BADPARAMCOUNT},
+      {"first argument no number", max_min, {Long(1), Text(L"abc")}, DISP_E_TYPEMISMATCH, 1},
+      {"second argument no number", max_min, {Text(L"abc"), Long(1)}, DISP_E_TYPEMISMATCH, 0},
+      {"too large for a Long", max_min, {Long(1), Text(L"1E+10")}, DISP_E_OVERFLOW, 1},
+      {"a number for the toolbar", kSaveRecentBills, {Long(12), Long(1), Long(88)}, DISP_E_TYPEMISMATCH, 0},
+      {"a named argument that does not exist", max_min, {Long(1), Long(1125)}, DISP_E_PARAMNOTFOUND, 0, {7}},
+      {"a required argument left out", max_min, {Long(1), Make(VT_ERROR)}, DISP_E_PARAMNOTOPTIONAL}};
   for (Corner& corner : corners) {
     UINT arg_err = 99;
     const HRESULT hr = InvokeRaw(object.Get(), corner.id, corner.args, &arg_err, corner.named, corner.flags);
     Expect(std::string(corner.name) + ", puArgErr", Hex(hr) + L" " + std::to_wstring(arg_err),
            Hex(corner.expected) + L" " + std::to_wstring(corner.arg_err));
   }
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"NoSuchMethod")};
+  Expect("an unknown name", object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
   Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
   CheckNullPointers(object.Get(), recorder.Get());
 

@@ -175,7 +175,6 @@ class Scripted final : public IDispatch {
         Handle(Lower(member), args, line, answer);
       }
     } catch (const Raise& error) {
-      state.journal += L"  raised " + Escape(error.text) + L"\n";
       *excep = EXCEPINFO{};
       excep->scode = error.scode;
       excep->bstrDescription = SysAllocString(error.text.c_str());
@@ -238,8 +237,7 @@ class Scripted final : public IDispatch {
       return void(VariantCopy(&out, &items_[position - 1]));
     }
     if (member == L"bands" || member == L"tools") {  // the toolbar: band "mnuRecBill", tools 0 to 19
-      const long index = std::wcstol(Arg(args, 0).c_str(), nullptr, 10);
-      if (member == L"bands" ? Arg(args, 0) != L"mnuRecBill" : index < 0 || index > 19)
+      if (member == L"bands" && Arg(args, 0) != L"mnuRecBill")
         throw Raise{static_cast<HRESULT>(0x800A8B10u), L"Index out of bounds"};
       Scripted*& child = children_[member + Arg(args, 0)];
       if (child == nullptr) child = new Scripted(member == L"bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
@@ -355,8 +353,6 @@ class Factory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 } factories[std::size(kClasses)];
 
-HMODULE module_handle = nullptr;
-
 std::wstring Key(size_t n) {
   wchar_t clsid[40] = {};
   StringFromGUID2(ClassId(n), clsid, 40);
@@ -365,10 +361,7 @@ std::wstring Key(size_t n) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) module_handle = instance;
-  return TRUE;
-}
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
@@ -384,14 +377,12 @@ STDAPI DllCanUnloadNow() {
 
 STDAPI DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(module_handle, path, MAX_PATH);
+  GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
   for (size_t n = 0; n < std::size(kClasses); ++n) {
-    HKEY key = nullptr;
+    const std::wstring server = L"CLSID\\" + Key(n) + L"\\InprocServer32";
     RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
-    RegSetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), REG_SZ, path, 0);
-    RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), 0, KEY_WRITE, &key);
-    RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Apartment"), 20);
-    RegCloseKey(key);
+    RegSetValueW(HKEY_CLASSES_ROOT, server.c_str(), REG_SZ, path, 0);
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", 20);
   }
   return S_OK;
 }
