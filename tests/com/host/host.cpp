@@ -363,7 +363,7 @@ std::wstring Key(size_t n) {
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
@@ -371,11 +371,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
 }
 
 // The host keeps the script and the journal for the whole test process.
-STDAPI DllCanUnloadNow() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return S_FALSE;
 }
 
-STDAPI DllRegisterServer() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
   for (size_t n = 0; n < std::size(kClasses); ++n) {
@@ -387,7 +387,7 @@ STDAPI DllRegisterServer() {
   return S_OK;
 }
 
-STDAPI DllUnregisterServer() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
