@@ -27,6 +27,11 @@ using namespace zet::com;
 
 namespace {
 
+// The DISPIDs as the type library publishes them: written out here, not taken
+// from the component's own header, so that a wrong one there shows.
+constexpr DISPID kSearch = 0x60030000, kToDo = 0x60030005, kMaxMin = 0x60030007, kMove = 0x60030008, kLoad = 0x60030009,
+                 kSave = 0x6003000A;
+
 int failures = 0;
 int passes = 0;
 
@@ -36,25 +41,25 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-void Report(bool ok, const std::string& name, const std::string& detail = "differs") {
-  ok ? ++passes : ++failures;
-  std::printf(ok ? "PASS %s\n" : "FAIL %s: %s\n", name.c_str(), detail.c_str());
-}
-
-void Expect(const std::string& name, const std::wstring& actual, const std::wstring& expected) {
-  Report(actual == expected, name, "got [" + Narrow(actual) + "], expected [" + Narrow(expected) + "]");
-}
-
-void Expect(const std::string& name, long actual, long expected) {
-  char detail[80];
-  std::snprintf(detail, sizeof(detail), "got 0x%08lX, expected 0x%08lX", static_cast<unsigned long>(actual),
-                static_cast<unsigned long>(expected));
-  Report(actual == expected, name, detail);
-}
-
 std::wstring Hex(long value) {
   wchar_t text[16];
   std::swprintf(text, 16, L"%08lX", static_cast<unsigned long>(value));
+  return text;
+}
+
+void Expect(const std::string& name, const std::wstring& actual, const std::wstring& expected) {
+  actual == expected ? ++passes : ++failures;
+  std::printf(actual == expected ? "PASS %s\n" : "FAIL %s: got [%s], expected [%s]\n", name.c_str(),
+              Narrow(actual).c_str(), Narrow(expected).c_str());
+}
+
+void Expect(const std::string& name, long actual, long expected) {
+  Expect(name, Hex(actual), Hex(expected));
+}
+
+std::wstring Guid(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
   return text;
 }
 
@@ -87,11 +92,9 @@ std::wstring FuncText(ITypeInfo* info, UINT index) {
   BSTR names[8] = {};
   UINT count = 0;
   info->GetNames(func->memid, names, 8, &count);
-  std::wstring text =
-      L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
-      (func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL ? L" "
-                                                                                                          : L" odd ") +
-      names[0] + L"(";
+  const bool plain = func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL;
+  std::wstring text = L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
+                      (plain ? L" " : L" odd ") + names[0] + L"(";
   const std::pair<USHORT, const wchar_t*> flags[] = {{PARAMFLAG_FIN, L"in "},
                                                      {PARAMFLAG_FOUT, L"out "},
                                                      {PARAMFLAG_FRETVAL, L"retval "},
@@ -116,49 +119,55 @@ std::wstring FuncText(ITypeInfo* info, UINT index) {
   return text;
 }
 
+// A type's name, kind, flags, members and first implemented type, as one line.
+std::wstring TypeLine(ITypeInfo* info) {
+  TYPEATTR* type = nullptr;
+  HREFTYPE ref = 0;
+  ComPtr<ITypeInfo> base;
+  INT impl_flags = 0;
+  if (!info || FAILED(info->GetTypeAttr(&type))) return L"missing";
+  info->GetRefTypeOfImplType(0, &ref);
+  info->GetRefTypeInfo(ref, &base);
+  info->GetImplTypeFlags(0, &impl_flags);
+  std::wstring text = Name(info) + L" " + std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags) + L" " +
+                      std::to_wstring(type->cFuncs) + L" " + (base ? Name(base.Get()) : L"none") + L" " +
+                      std::to_wstring(impl_flags);
+  info->ReleaseTypeAttr(type);
+  return text;
+}
+
 void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
   ComPtr<ITypeLib> library;
   Expect("type library loads from the DLL", LoadTypeLibEx(path, REGKIND_NONE, &library), S_OK);
   if (!library) return;
   TLIBATTR* attr = nullptr;
-  library->GetLibAttr(&attr);
-  Report(attr->guid == kLibId && attr->syskind == syskind && attr->lcid == 0x409 && attr->wMajorVerNum == 2 &&
-             attr->wMinorVerNum == 0,
-         "library GUID, system kind, locale 0x409, version 2.0");
-  library->ReleaseTLibAttr(attr);
   BSTR name = nullptr;
+  library->GetLibAttr(&attr);
   library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  Expect("library name, type infos",
-         std::wstring(name ? name : L"") + L" " + std::to_wstring(library->GetTypeInfoCount()), L"ZetMMoveBill 2");
+  Expect("library GUID, system kind, locale, version, name, type infos",
+         Guid(attr->guid) + L" " + std::to_wstring(attr->syskind) + L" " + Hex(attr->lcid) + L" " +
+             std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum) + L" " +
+             (name ? name : L"") + L" " + std::to_wstring(library->GetTypeInfoCount()),
+         Guid(kLibId) + L" " + std::to_wstring(syskind) + L" 00000409 2.0 ZetMMoveBill 2");
+  library->ReleaseTLibAttr(attr);
   SysFreeString(name);
 
-  ComPtr<ITypeInfo> dispatch, vtable, base, coclass, implemented;
-  TYPEATTR* type = nullptr;
+  ComPtr<ITypeInfo> dispatch, vtable, coclass;
   HREFTYPE ref = 0;
-  if (FAILED(library->GetTypeInfoOfGuid(kIid, &dispatch)) || FAILED(dispatch->GetRefTypeOfImplType(-1, &ref)) ||
-      FAILED(dispatch->GetRefTypeInfo(ref, &vtable)))
-    return Report(false, "_clsMoveBill is a dual interface");
-  dispatch->GetTypeAttr(&type);
-  Expect(
-      "dispatch half: name, kind, flags",
-      Name(dispatch.Get()) + L" " + std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags),
-      L"_clsMoveBill 4 " + Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE));
-  dispatch->ReleaseTypeAttr(type);
-  vtable->GetTypeAttr(&type);
-  vtable->GetRefTypeOfImplType(0, &ref);
-  vtable->GetRefTypeInfo(ref, &base);
-  Expect("vtable half: kind, flags, members, base",
-         std::to_wstring(type->typekind) + L" " + Hex(type->wTypeFlags) + L" " + std::to_wstring(type->cFuncs) + L" " +
-             (base ? Name(base.Get()) : L"none"),
-         L"3 " +
-             Hex(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
-                 TYPEFLAG_FDISPATCHABLE) +
-             L" 6 IDispatch");
-  vtable->ReleaseTypeAttr(type);
+  library->GetTypeInfoOfGuid(kIid, &dispatch);
+  library->GetTypeInfoOfGuid(kClsId, &coclass);
+  if (dispatch && SUCCEEDED(dispatch->GetRefTypeOfImplType(-1, &ref))) dispatch->GetRefTypeInfo(ref, &vtable);
+  const long dual = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
+  Expect("_clsMoveBill, dispatch half", TypeLine(dispatch.Get()), L"_clsMoveBill 4 " + Hex(dual) + L" 13 IDispatch 0");
+  Expect("_clsMoveBill, vtable half", TypeLine(vtable.Get()),
+         L"_clsMoveBill 3 " + Hex(dual | TYPEFLAG_FOLEAUTOMATION) + L" 6 IDispatch 0");
+  Expect("clsMoveBill creatable, _clsMoveBill its default interface", TypeLine(coclass.Get()),
+         L"clsMoveBill 5 " + Hex(TYPEFLAG_FCANCREATE) + L" 0 _clsMoveBill " + std::to_wstring(IMPLTYPEFLAG_FDEFAULT));
+  if (!vtable) return;
   // ADO's library is looked up among the registrations of the library's own
   // width, which a process of the other width does not see.
-  const bool imports = (syskind == SYS_WIN64) == (sizeof(void*) == 8);
-  const std::wstring recordset = imports ? L"_Recordset" : L"unresolved";
+  const std::wstring recordset = (syskind == SYS_WIN64) == (sizeof(void*) == 8) ? L"_Recordset" : L"unresolved";
+  const std::wstring bar = L"in out opt default PTR(DISPATCH) ABar = Nothing";
   const std::wstring expected[] = {
       L"id 60030000 slot 7 CheckSearchBill(in I4 lTransType, in I4 lInterID, in out PTR(BSTR) sInfo, out retval "
       L"PTR(BOOL)) HRESULT",
@@ -166,24 +175,10 @@ void CheckTypeLib(const wchar_t* path, SYSKIND syskind) {
       L"id 60030007 slot 9 GetMaxMinInterID(in I4 lTransType, in I4 lType, out retval PTR(I4)) HRESULT",
       L"id 60030008 slot 10 GetMoveInterID(in VARIANT lBillID, in I4 lMoveType, in I4 lTransType, out retval PTR(I4)) "
       L"HRESULT",
-      L"id 60030009 slot 11 LoadRecentBills(in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar = Nothing, out "
-      L"retval PTR(PTR(" +
-          recordset + L"))) HRESULT",
-      L"id 6003000A slot 12 SaveRecentBills(in I4 lBillID, in I4 m_ClassTypeID, in out opt default PTR(DISPATCH) ABar "
-      L"= "
-      L"Nothing) HRESULT"};
+      L"id 60030009 slot 11 LoadRecentBills(in I4 m_ClassTypeID, " + bar + L", out retval PTR(PTR(" + recordset +
+          L"))) HRESULT",
+      L"id 6003000A slot 12 SaveRecentBills(in I4 lBillID, in I4 m_ClassTypeID, " + bar + L") HRESULT"};
   for (UINT i = 0; i < 6; ++i) Expect("member " + std::to_string(i), FuncText(vtable.Get(), i), expected[i]);
-  INT impl_flags = 0;
-  if (FAILED(library->GetTypeInfoOfGuid(kClsId, &coclass))) return Report(false, "class found by CLSID");
-  coclass->GetTypeAttr(&type);
-  coclass->GetImplTypeFlags(0, &impl_flags);
-  coclass->GetRefTypeOfImplType(0, &ref);
-  coclass->GetRefTypeInfo(ref, &implemented);
-  Report(Name(coclass.Get()) == L"clsMoveBill" && type->typekind == TKIND_COCLASS &&
-             (type->wTypeFlags & TYPEFLAG_FCANCREATE) && type->cImplTypes == 1 &&
-             (impl_flags & IMPLTYPEFLAG_FDEFAULT) && implemented && Name(implemented.Get()) == L"_clsMoveBill",
-         "clsMoveBill is creatable, _clsMoveBill its default interface");
-  coclass->ReleaseTypeAttr(type);
 }
 
 // ---- registration ----
@@ -193,17 +188,26 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
-// The keys of HKEY_CLASSES_ROOT two levels deep, and everything below the
-// roots a registration of ours or of ADO could touch, with their values:
-// "path" -> "values". (All of it, value by value, takes a minute under Wine.)
-std::vector<std::wstring> Watched();
+// The roots a registration of ours or of ADO could touch; ADO's interfaces
+// are {000005xx-0000-0010-8000-00AA006D2EA4}.
+std::vector<std::wstring> Watched() {
+  std::vector<std::wstring> roots = {L"zetmmovebill.", Lower(L"CLSID\\" + Guid(kClsId))};
+  for (const std::wstring view : {L"", L"wow6432node\\"})
+    roots.insert(roots.end(),
+                 {view + L"typelib\\", view + Lower(L"Interface\\" + Guid(kIid)), view + L"interface\\{000005"});
+  return roots;
+}
 
-void Snapshot(HKEY parent, const std::wstring& path, int depth, std::map<std::wstring, std::wstring>& out) {
+// The keys of HKEY_CLASSES_ROOT two levels deep, and everything below the
+// watched roots with their values: "path" -> "values", paths in lower case
+// (the system writes "Typelib" where we write "TypeLib"). All of it, value by
+// value, would take a minute under Wine.
+void Snapshot(const std::wstring& path, int depth, std::map<std::wstring, std::wstring>& out) {
+  static const std::vector<std::wstring> roots = Watched();
   HKEY key = nullptr;
-  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   std::wstring& values = out[Lower(path)];
   bool watched = false;
-  static const std::vector<std::wstring> roots = Watched();
   for (const std::wstring& root : roots) watched = watched || Lower(path).rfind(root, 0) == 0;
   wchar_t name[512];
   BYTE data[2048];
@@ -220,41 +224,40 @@ void Snapshot(HKEY parent, const std::wstring& path, int depth, std::map<std::ws
     children.emplace_back(name, name_length);
   }
   RegCloseKey(key);
-  for (const std::wstring& child : children)
-    Snapshot(parent, path.empty() ? child : path + L"\\" + child, depth + 1, out);
-}
-
-std::wstring Guid(const GUID& guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
-}
-
-// ADO's interfaces are {000005xx-0000-0010-8000-00AA006D2EA4}.
-std::vector<std::wstring> Watched() {
-  std::vector<std::wstring> roots = {L"zetmmovebill.", Lower(L"CLSID\\" + Guid(kClsId))};
-  for (const std::wstring view : {L"", L"wow6432node\\"}) {
-    roots.insert(roots.end(),
-                 {view + L"typelib\\", view + Lower(L"Interface\\" + Guid(kIid)), view + L"interface\\{000005"});
-  }
-  return roots;
+  for (const std::wstring& child : children) Snapshot(path.empty() ? child : path + L"\\" + child, depth + 1, out);
 }
 
 std::map<std::wstring, std::wstring> Registry() {
   std::map<std::wstring, std::wstring> keys;
-  Snapshot(HKEY_CLASSES_ROOT, L"", 0, keys);
+  Snapshot(L"", 0, keys);
   return keys;
 }
 
-// The keys that differ between two snapshots, as " +path" or " -path".
+// The keys that differ between two snapshots, as " +path" or " -path"; with
+// `ours`, the keys of our own registration are left out.
 std::wstring Changes(const std::map<std::wstring, std::wstring>& before,
-                     const std::map<std::wstring, std::wstring>& after) {
+                     const std::map<std::wstring, std::wstring>& after, bool skip_ours = false) {
+  const std::wstring ours[] = {L"zetmmovebill.clsmovebill", Lower(L"CLSID\\" + Guid(kClsId)),
+                               Lower(L"TypeLib\\" + Guid(kLibId)), Lower(L"Interface\\" + Guid(kIid))};
   std::wstring text;
-  for (const auto& [path, values] : after)
-    if (!before.count(path) || before.at(path) != values) text += L" +" + path;
+  for (const auto& [path, values] : after) {
+    // A 64-bit system registers the type library in both registry views.
+    const std::wstring view = path.rfind(L"wow6432node\\", 0) == 0 ? path.substr(12) : path;
+    bool skip = false;
+    for (const std::wstring& root : ours) skip = skip || (skip_ours && view.rfind(root, 0) == 0);
+    if (!skip && (!before.count(path) || before.at(path) != values)) text += L" +" + path;
+  }
   for (const auto& [path, values] : before)
     if (!after.count(path)) text += L" -" + path;
   return text;
+}
+
+std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr) {
+  wchar_t data[512] = {};
+  DWORD size = sizeof(data);
+  return RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
+             ? data
+             : L"<none>";
 }
 
 void CheckRegistry(const wchar_t* path) {
@@ -262,53 +265,32 @@ void CheckRegistry(const wchar_t* path) {
   using Entry = HRESULT(STDAPICALLTYPE*)();
   auto reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
   auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
-  if (reg == nullptr || unreg == nullptr) return Report(false, "DLL loads with its entry points");
-  // Snapshot keys are in lower case: the registry ignores case, and the
-  // system writes "Typelib" where we write "TypeLib".
-  const std::wstring prog = L"zetmmovebill.clsmovebill", clsid = Lower(L"CLSID\\" + Guid(kClsId)),
-                     libid = Lower(L"TypeLib\\" + Guid(kLibId)), iid = Lower(L"Interface\\" + Guid(kIid)),
-                     lib_key = libid + L"\\2.0\\409\\" + (sizeof(void*) == 8 ? L"win64" : L"win32");
+  if (reg == nullptr || unreg == nullptr) return Expect("DLL loads with its entry points", L"no", L"yes");
+  const std::wstring prog = kProgId, clsid = L"CLSID\\" + Guid(kClsId);
   const auto before = Registry();
   Expect("DllRegisterServer", reg(), S_OK);
   const auto once = Registry();
-  auto value = [&](const std::wstring& key, const wchar_t* name = L"") {
-    const auto found = once.find(Lower(key));
-    const std::wstring values = found == once.end() ? L"" : found->second;
-    const std::wstring prefix = L";" + std::wstring(name) + L"=1:";
-    const size_t at = values.find(prefix);
-    if (at == std::wstring::npos) return std::wstring(L"<none>");
-    return values.substr(at + prefix.size(), values.find(L'\0', at) - at - prefix.size());
-  };
   Expect("the keys written",
-         value(prog) + L"|" + value(prog + L"\\CLSID") + L"|" + value(clsid) + L"|" +
-             value(clsid + L"\\InprocServer32") + L"|" + value(clsid + L"\\InprocServer32", L"ThreadingModel") + L"|" +
-             value(clsid + L"\\ProgID") + L"|" + value(clsid + L"\\TypeLib") + L"|" + value(clsid + L"\\Version") +
-             L"|" + value(lib_key) + L"|" + value(iid + L"\\TypeLib"),
-         L"ZetMMoveBill.clsMoveBill|" + Guid(kClsId) + L"|ZetMMoveBill.clsMoveBill|" + path +
-             L"|Apartment|ZetMMoveBill.clsMoveBill|" + Guid(kLibId) + L"|2.0|" + path + L"|" + Guid(kLibId));
-  std::wstring foreign;
-  for (const auto& [key, values] : once) {
-    // A 64-bit system registers the type library in both registry views.
-    const std::wstring view = key.rfind(L"wow6432node\\", 0) == 0 ? key.substr(12) : key;
-    const bool ours =
-        view.rfind(prog, 0) == 0 || view.rfind(clsid, 0) == 0 || view.rfind(libid, 0) == 0 || view.rfind(iid, 0) == 0;
-    if (!ours && (!before.count(key) || before.at(key) != values)) foreign += L" " + key;
-  }
-  Expect("nothing else written (ADO's registrations included)", foreign, L"");
+         Value(prog) + L"|" + Value(prog + L"\\CLSID") + L"|" + Value(clsid) + L"|" +
+             Value(clsid + L"\\InprocServer32") + L"|" + Value(clsid + L"\\InprocServer32", L"ThreadingModel") + L"|" +
+             Value(clsid + L"\\ProgID") + L"|" + Value(clsid + L"\\TypeLib") + L"|" + Value(clsid + L"\\Version") +
+             L"|" + Value(L"TypeLib\\" + Guid(kLibId) + L"\\2.0\\409\\" + (sizeof(void*) == 8 ? L"win64" : L"win32")) +
+             L"|" + Value(L"Interface\\" + Guid(kIid) + L"\\TypeLib"),
+         prog + L"|" + Guid(kClsId) + L"|" + prog + L"|" + path + L"|Apartment|" + prog + L"|" + Guid(kLibId) +
+             L"|2.0|" + path + L"|" + Guid(kLibId));
+  Expect("nothing else written (ADO's registrations included)", Changes(before, once, true), L"");
   Expect("registering again", reg(), S_OK);
   Expect("registered twice as once", Changes(once, Registry()), L"");
-  Expect("DllUnregisterServer", unreg(), S_OK);
-  Expect("the registry as before", Changes(before, Registry()), L"");
-  Expect("unregistering again", unreg(), S_OK);
-  Expect("the registry still as before", Changes(before, Registry()), L"");
+  for (const char* time : {"unregistering", "unregistering again"}) {
+    Expect(time, unreg(), S_OK);
+    Expect(std::string(time) + ": the registry as before", Changes(before, Registry()), L"");
+  }
   // A ProgID that names another class since is not ours to remove.
   reg();
-  RegSetValueW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill\\CLSID", REG_SZ, L"{00000000-0000-0000-0000-000000000001}",
-               0);
-  Expect("DllUnregisterServer with the ProgID taken", unreg(), S_OK);
-  const auto after = Registry();
-  Expect("only the ProgID left", Changes(before, after), L" +" + prog + L" +" + prog + L"\\clsid");
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"ZetMMoveBill.clsMoveBill");
+  RegSetValueW(HKEY_CLASSES_ROOT, (prog + L"\\CLSID").c_str(), REG_SZ, L"{00000000-0000-0000-0000-000000000001}", 0);
+  Expect("unregistering with the ProgID taken", unreg(), S_OK);
+  Expect("only the ProgID left", Changes(before, Registry()), L" +" + Lower(prog) + L" +" + Lower(prog) + L"\\clsid");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
 }
 
 // ---- calls against the registered server ----
@@ -321,6 +303,7 @@ VARIANT Make(VARTYPE type, void* pointer = nullptr, LONG number = 0) {
   if (type == VT_BSTR) V_BSTR(&v) = SysAllocString(static_cast<const wchar_t*>(pointer));
   if (type == VT_DISPATCH || type & VT_BYREF) V_BYREF(&v) = pointer;
   if (type == VT_DISPATCH && pointer) static_cast<IDispatch*>(pointer)->AddRef();
+  if (type == VT_ERROR) V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
   return v;
 }
 VARIANT Long(LONG value) {
@@ -332,8 +315,8 @@ VARIANT Text(const wchar_t* value) {
 
 // Invoke with the arguments as given (last argument first, as rgvarg holds
 // them); the arguments are cleared afterwards.
-HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr,
-                  UINT* arg_err = nullptr, std::vector<DISPID> named = {}, WORD flags = DISPATCH_METHOD) {
+HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, UINT* arg_err = nullptr,
+                  std::vector<DISPID> named = {}, WORD flags = DISPATCH_METHOD, VARIANT* result = nullptr) {
   DISPPARAMS params{args.data(), named.empty() ? nullptr : named.data(), static_cast<UINT>(args.size()),
                     static_cast<UINT>(named.size())};
   EXCEPINFO excep{};
@@ -349,12 +332,13 @@ HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, VARIA
 std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {},
                   WORD flags = DISPATCH_METHOD) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
-  DISPID id = 0, put = DISPID_PROPERTYPUT;
+  DISPID id = 0;
   object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   VARIANT result;
   VariantInit(&result);
-  InvokeRaw(object, id, std::vector<VARIANT>(args.rbegin(), args.rend()), &result, nullptr,
-            flags == DISPATCH_PROPERTYPUT ? std::vector<DISPID>{put} : std::vector<DISPID>{}, flags);
+  InvokeRaw(object, id, std::vector<VARIANT>(args.rbegin(), args.rend()), nullptr,
+            flags == DISPATCH_PROPERTYPUT ? std::vector<DISPID>{DISPID_PROPERTYPUT} : std::vector<DISPID>{}, flags,
+            &result);
   VariantChangeType(&result, &result, 0, VT_BSTR);
   std::wstring text = V_VT(&result) == VT_BSTR && V_BSTR(&result) ? V_BSTR(&result) : L"";
   VariantClear(&result);
@@ -383,7 +367,7 @@ DWORD WINAPI CallOnThread(void* uninitialize) {
   CoInitialize(nullptr);
   DWORD outcome = 1;
   {
-    ComPtr<IDispatch> object = Create(L"ZetMMoveBill.clsMoveBill");
+    ComPtr<IDispatch> object = Create(kProgId);
     if (object && Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) == L"80") outcome = 0;
   }
   if (uninitialize != nullptr) CoUninitialize();
@@ -398,11 +382,7 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
   const VARTYPE kinds[] = {VT_BYREF | VT_I4,       VT_BYREF | VT_BSTR,    VT_BYREF | VT_VARIANT,
                            VT_BYREF | VT_DISPATCH, VT_BYREF | VT_UNKNOWN, VT_BYREF | VT_ARRAY | VT_BSTR,
                            VT_BYREF | VT_DECIMAL,  VT_BYREF | VT_VARIANT /* to a null reference */};
-  const std::pair<DISPID, UINT> members[] = {{kCheckSearchBill, 3},
-                                             {kGetMaxMinInterID, 2},
-                                             {kGetMoveInterID, 3},
-                                             {kLoadRecentBills, 2},
-                                             {kSaveRecentBills, 3}};
+  const std::pair<DISPID, UINT> members[] = {{kSearch, 3}, {kMaxMin, 2}, {kMove, 3}, {kLoad, 2}, {kSave, 3}};
   Script(recorder, L"UserID=1;");
   for (const auto& [id, count] : members) {
     for (UINT position = 0; position < count; ++position) {
@@ -411,7 +391,7 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
         std::vector<VARIANT> args(count, Long(1));
         args[count - 1 - position] = Make(kinds[k], k + 1 == std::size(kinds) ? &null_long : nullptr);
         UINT arg_err = 99;
-        const HRESULT hr = InvokeRaw(object, id, args, nullptr, &arg_err);
+        const HRESULT hr = InvokeRaw(object, id, args, &arg_err);
         outcome +=
             hr == E_POINTER && arg_err == count - 1 - position ? L"" : L" kind " + std::to_wstring(k) + L": " + Hex(hr);
       }
@@ -421,44 +401,37 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
   Expect("no host call for them", Call(recorder, L"Journal"), L"");
   DISPID ids[2] = {};
   LPOLESTR names[] = {const_cast<LPOLESTR>(L"LoadRecentBills"), nullptr};
-  Expect("GetIDsOfNames, null names", object->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids), E_POINTER);
-  Expect("GetIDsOfNames, null ids", object->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr), E_POINTER);
-  Expect("GetIDsOfNames, a null name", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), E_POINTER);
   VARIANT arg = Long(1);
   DISPPARAMS no_args{nullptr, nullptr, 1, 0}, no_names{&arg, nullptr, 1, 1};
-  Expect("Invoke, null DISPPARAMS",
-         object->Invoke(kGetToDoThingCount, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
-         E_POINTER);
-  Expect("Invoke, null rgvarg",
-         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_args, nullptr, nullptr, nullptr),
-         E_POINTER);
-  Expect("Invoke, null named ids",
-         object->Invoke(kGetMaxMinInterID, IID_NULL, 0, DISPATCH_METHOD, &no_names, nullptr, nullptr, nullptr),
-         E_POINTER);
-  // The vtable's own out pointers.
   ComPtr<I_clsMoveBill> early;
   object->QueryInterface(kIid, &early);
   VARIANT_BOOL visible = 0;
   BSTR text = nullptr;
   LONG id = 0;
-  Expect("CheckSearchBill, null sInfo", early->CheckSearchBill(1, 1, nullptr, &visible), E_POINTER);
-  Expect("CheckSearchBill, null result", early->CheckSearchBill(1, 1, &text, nullptr), E_POINTER);
-  Expect("GetToDoThingCount, null result", early->GetToDoThingCount(nullptr), E_POINTER);
-  Expect("GetMaxMinInterID, null result", early->GetMaxMinInterID(1, 1, nullptr), E_POINTER);
-  Expect("GetMoveInterID, null result", early->GetMoveInterID(Long(1), 1, 1, nullptr), E_POINTER);
-  Expect("LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr), E_POINTER);
-  Expect("GetMoveInterID, lBillID pointing nowhere",
-         early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id), S_OK);
-  Expect("  its neutral result", id, 0);
+  const std::pair<const char*, HRESULT> calls[] = {
+      {"GetIDsOfNames, null names", object->GetIDsOfNames(IID_NULL, nullptr, 1, 0, ids)},
+      {"GetIDsOfNames, null ids", object->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr)},
+      {"GetIDsOfNames, a null name", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids)},
+      {"Invoke, null DISPPARAMS", object->Invoke(kToDo, IID_NULL, 0, 1, nullptr, nullptr, nullptr, nullptr)},
+      {"Invoke, null rgvarg", object->Invoke(kMaxMin, IID_NULL, 0, 1, &no_args, nullptr, nullptr, nullptr)},
+      {"Invoke, null named ids", object->Invoke(kMaxMin, IID_NULL, 0, 1, &no_names, nullptr, nullptr, nullptr)},
+      {"CheckSearchBill, null sInfo", early->CheckSearchBill(1, 1, nullptr, &visible)},
+      {"CheckSearchBill, null result", early->CheckSearchBill(1, 1, &text, nullptr)},
+      {"GetToDoThingCount, null result", early->GetToDoThingCount(nullptr)},
+      {"GetMaxMinInterID, null result", early->GetMaxMinInterID(1, 1, nullptr)},
+      {"GetMoveInterID, null result", early->GetMoveInterID(Long(1), 1, 1, nullptr)},
+      {"LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr)}};
+  for (const auto& [name, hr] : calls) Expect(name, hr, E_POINTER);
+  Expect("GetMoveInterID, lBillID pointing nowhere: the neutral result",
+         Hex(early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id)) + Hex(id), Hex(S_OK) + Hex(0));
   Expect("GetToDoThingCount with no result wanted: the list released",
-         InvokeRaw(object, kGetToDoThingCount, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed",
-         L"0");
+         InvokeRaw(object, kToDo, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed", L"0");
 }
 
 void CheckCalls() {
   CoInitialize(nullptr);
-  ComPtr<IDispatch> recorder = Create(L"ZetTestHost.Recorder"), object = Create(L"ZetMMoveBill.clsMoveBill");
-  if (!recorder || !object) return Report(false, "test host and component created");
+  ComPtr<IDispatch> recorder = Create(L"ZetTestHost.Recorder"), object = Create(kProgId);
+  if (!recorder || !object) return Expect("test host and component created", L"no", L"yes");
   HMODULE module = GetModuleHandleW(L"ZetMMoveBill.dll");
   using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
   auto can_unload = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
@@ -468,47 +441,35 @@ void CheckCalls() {
   HREFTYPE ref = 0;
   UINT count = 0;
   object->GetTypeInfoCount(&count);
-  Report(SUCCEEDED(object->QueryInterface(kIid, &answer)) &&
-             SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, &answer)) &&
-             object->QueryInterface(IID_IPersist, &answer) == E_NOINTERFACE && count == 1 &&
-             object->GetTypeInfo(1, 0, &info) == DISP_E_BADINDEX,
-         "answers _clsMoveBill and ISupportErrorInfo, one type info");
+  Expect("answers _clsMoveBill and ISupportErrorInfo, not IPersist; one type info",
+         Hex(object->QueryInterface(IID_ISupportErrorInfo, &answer)) +
+             Hex(object->QueryInterface(IID_IPersist, &answer)) + Hex(object->QueryInterface(kIid, &answer)) +
+             Hex(count) + Hex(object->GetTypeInfo(1, 0, &info)),
+         Hex(S_OK) + Hex(E_NOINTERFACE) + Hex(S_OK) + Hex(1) + Hex(DISP_E_BADINDEX));
   object->GetTypeInfo(0, 0, &info);
+  object->QueryInterface(kIid, &answer);
   info->GetRefTypeOfImplType(-1, &ref);
   info->GetRefTypeInfo(ref, &vtable);
-  object->QueryInterface(kIid, &answer);
 
-  // Through the vtable, as an early-bound client's compiled calls go: slot
-  // offsets and argument layout must match the type library.
-  Script(recorder.Get(), L"UserID=1;");
-  EXCEPINFO excep{};
-  UINT arg_err = 0;
-  VARIANT result;
-  VariantInit(&result);
-  std::vector<VARIANT> args = {Long(2), Long(1125)};
-  DISPPARAMS params{args.data(), nullptr, 2, 0};
-  Expect("early-bound GetMaxMinInterID",
-         vtable->Invoke(answer.Get(), kGetMaxMinInterID, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
-  Expect("  its result", V_VT(&result) == VT_I4 ? V_I4(&result) : -1, 4711);
-  Script(recorder.Get(), L"UserID=16;");
-  BSTR text = SysAllocString(L"keep");
-  args = {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)};
-  params = {args.data(), nullptr, 3, 0};
-  Expect("early-bound CheckSearchBill",
-         vtable->Invoke(answer.Get(), kCheckSearchBill, DISPATCH_METHOD, &params, &result, &excep, &arg_err), S_OK);
-  Expect("  sInfo written back", text ? text : L"",
-         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
-         L"\uFF01");
-  SysFreeString(text);
-  // Late-bound: a String variable by reference, and ABar by name.
-  Script(recorder.Get(), L"UserID=16;");
-  text = SysAllocString(L"keep");
-  Expect("late-bound CheckSearchBill with a String variable",
-         InvokeRaw(object.Get(), kCheckSearchBill, {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)}), S_OK);
-  Expect("  written back", text ? std::wstring(text) : L"",
-         L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF\u88AB\u5220\u9664"
-         L"\uFF01");
-  SysFreeString(text);
+  // CheckSearchBill writes sInfo back into a String variable, both through the
+  // vtable (as an early-bound client's compiled calls go: slot offsets and
+  // argument layout must match the type library) and late-bound.
+  for (const bool early : {true, false}) {
+    Script(recorder.Get(), L"UserID=16;");
+    BSTR text = SysAllocString(L"keep");
+    std::vector<VARIANT> args = {Make(VT_BYREF | VT_BSTR, &text), Long(9), Long(1125)};
+    DISPPARAMS params{args.data(), nullptr, 3, 0};
+    const HRESULT hr = early
+                           ? vtable->Invoke(answer.Get(), kSearch, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr)
+                           : InvokeRaw(object.Get(), kSearch, args);
+    Expect(early ? "early-bound CheckSearchBill: sInfo" : "late-bound CheckSearchBill: sInfo",
+           Hex(hr) + (text ? text : L""),
+           Hex(S_OK) +
+               L"\u51ED\u8BC1\u663E\u793A\u9519\u8BEF\uFF0C\u6240\u9009\u51ED\u8BC1\u53EF\u80FD\u5DF2\u7ECF"
+               L"\u88AB\u5220\u9664\uFF01");
+    SysFreeString(text);
+  }
+  // ABar given by name.
   Script(recorder.Get(), L"UserID=25;");
   Call(recorder.Get(), L"Answer",
        {Text(L" select b.*"), Text(L"FUserID|FBillID|FClassTypeID|FNo|FBigType|FBillNo|FName"),
@@ -517,40 +478,47 @@ void CheckCalls() {
   DISPID ids[2] = {};
   Expect("names of a member and its parameter", object->GetIDsOfNames(IID_NULL, names, 2, 0, ids), S_OK);
   ComPtr<IDispatch> bar = Create(L"ZetTestHost.Toolbar");
-  Expect("named ABar",
-         InvokeRaw(object.Get(), ids[0], {Make(VT_DISPATCH, bar.Get()), Long(1)}, nullptr, nullptr, {ids[1]}), S_OK);
-  Report(Call(recorder.Get(), L"Journal").find(L"Tool(0).Text = BSTR \"1|88\"") != std::wstring::npos,
-         "  fills the menu");
+  InvokeRaw(object.Get(), ids[0], {Make(VT_DISPATCH, bar.Get()), Long(1)}, nullptr, {ids[1]});
+  Expect("named ABar fills the menu",
+         Call(recorder.Get(), L"Journal").find(L"Tool(0).Text = BSTR \"1|88\"") != std::wstring::npos, true);
 
-  // Calls no client should be able to turn into anything but an error code.
+  // Calls no client should be able to turn into anything but an error code;
+  // puArgErr names the rgvarg index (99: not to be touched).
   Script(recorder.Get(), L"UserID=1;");
-  VARIANT missing = Make(VT_ERROR);
-  V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-  Expect("assignment to a method",
-         InvokeRaw(object.Get(), kGetMaxMinInterID, {}, nullptr, nullptr, {}, DISPATCH_PROPERTYPUT),
-         DISP_E_MEMBERNOTFOUND);
-  Expect("a DISPID in the gap", InvokeRaw(object.Get(), 0x60030001, {}), DISP_E_MEMBERNOTFOUND);
-  Expect("too few arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {}), DISP_E_BADPARAMCOUNT);
-  Expect("too many arguments", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(2), Long(3)}),
-         DISP_E_BADPARAMCOUNT);
-  arg_err = 99;
-  Expect("first argument no number",
-         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Text(L"abc")}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
-  Expect("  puArgErr", arg_err, 1);
-  Expect("second argument no number",
-         InvokeRaw(object.Get(), kGetMaxMinInterID, {Text(L"abc"), Long(1)}, nullptr, &arg_err), DISP_E_TYPEMISMATCH);
-  Expect("  puArgErr", arg_err, 0);
-  Expect("a named argument that does not exist",
-         InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), Long(1125)}, nullptr, &arg_err, {7}),
-         DISP_E_PARAMNOTFOUND);
-  Expect("a required argument left out", InvokeRaw(object.Get(), kGetMaxMinInterID, {Long(1), missing}),
-         DISP_E_PARAMNOTOPTIONAL);
+  struct Corner {
+    const char* name;
+    DISPID id;
+    std::vector<VARIANT> args;
+    HRESULT expected;
+    UINT arg_err = 99;
+    std::vector<DISPID> named = {};
+    WORD flags = DISPATCH_METHOD;
+  };
+  Corner corners[] = {
+      {"assignment to a method", kMaxMin, {}, DISP_E_MEMBERNOTFOUND, 99, {}, DISPATCH_PROPERTYPUT},
+      {"a DISPID in the gap", 0x60030001, {}, DISP_E_MEMBERNOTFOUND},
+      {"too few arguments", kMaxMin, {Long(1)}, DISP_E_BADPARAMCOUNT},
+      {"too many arguments", kMaxMin, {Long(1), Long(2), Long(3)}, DISP_E_BADPARAMCOUNT},
+      {"first argument no number", kMaxMin, {Long(1), Text(L"abc")}, DISP_E_TYPEMISMATCH, 1},
+      {"second argument no number", kMaxMin, {Text(L"abc"), Long(1)}, DISP_E_TYPEMISMATCH, 0},
+      {"too large for a Long", kMaxMin, {Long(1), Text(L"1E+10")}, DISP_E_OVERFLOW, 1},
+      {"a number for the toolbar", kSave, {Long(12), Long(1), Long(88)}, DISP_E_TYPEMISMATCH, 0},
+      {"a named argument that does not exist", kMaxMin, {Long(1), Long(1125)}, DISP_E_PARAMNOTFOUND, 0, {7}},
+      {"a required argument left out", kMaxMin, {Long(1), Make(VT_ERROR)}, DISP_E_PARAMNOTOPTIONAL}};
+  for (Corner& corner : corners) {
+    UINT arg_err = 99;
+    const HRESULT hr = InvokeRaw(object.Get(), corner.id, corner.args, &arg_err, corner.named, corner.flags);
+    Expect(std::string(corner.name) + ", puArgErr", Hex(hr) + L" " + std::to_wstring(arg_err),
+           Hex(corner.expected) + L" " + std::to_wstring(corner.arg_err));
+  }
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"NoSuchMethod")};
+  Expect("an unknown name", object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
   Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
   CheckNullPointers(object.Get(), recorder.Get());
 
   // Unload accounting: objects and server locks.
   ComPtr<IClassFactory> factory;
-  Expect("class factory", CoGetClassObject(kClsId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &factory), S_OK);
+  CoGetClassObject(kClsId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &factory);
   Expect("no aggregation", factory->CreateInstance(recorder.Get(), IID_IUnknown, &answer), CLASS_E_NOAGGREGATION);
   answer.Reset();
   object.Reset();
@@ -587,7 +555,7 @@ void CheckCalls() {
   CoFreeUnusedLibrariesEx(0, 0);
   std::printf("NOTE server %s after CoFreeUnusedLibrariesEx\n",
               GetModuleHandleW(L"ZetMMoveBill.dll") ? "still loaded" : "unloaded");
-  object = Create(L"ZetMMoveBill.clsMoveBill");
+  object = Create(kProgId);
   Expect("created and called again after unloading",
          object ? Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) : L"", L"80");
   object.Reset();

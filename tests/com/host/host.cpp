@@ -31,9 +31,6 @@ const wchar_t* const kClasses[][2] = {{L"ZetPropsMgr.ShareProps", L"ShareProps"}
                                       {L"ZetConnection.AppConnection", L"AppConnection"},
                                       {L"ZetTestHost.Toolbar", L"Toolbar"},
                                       {L"ZetTestHost.Recorder", L"Recorder"}};
-const std::wstring kRecorderMembers =
-    L"|reset|props|answer|value|fail|hide|journal|live|readutf8|truncate|environment|"
-    L"unescape|factoryprogid|";
 
 GUID ClassId(size_t n) {
   return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(n + 1)}};
@@ -63,7 +60,7 @@ struct State {
   std::vector<Rule> rules;
   std::map<std::wstring, long> live;
   std::vector<std::wstring> names;
-  std::set<std::wstring> hidden;  // ProgIDs that "are not registered" for now
+  std::set<std::wstring> hidden;  // classes that "are not registered" for now
 } state;
 
 std::wstring Lower(std::wstring text) {
@@ -144,12 +141,10 @@ class Scripted final : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  // Any name is a member, except on the recorder, which the tests also pass
-  // where an object of another kind is wanted.
+  // Any name is a member.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     const std::wstring name = Lower(names[0]);
-    if (count != 1 || (name_ == L"Recorder" && kRecorderMembers.find(L"|" + name + L"|") == std::wstring::npos))
-      return DISP_E_UNKNOWNNAME;
+    if (count != 1) return DISP_E_UNKNOWNNAME;
     size_t i = 0;
     while (i < state.names.size() && Lower(state.names[i]) != name) ++i;
     if (i == state.names.size()) state.names.push_back(names[0]);
@@ -180,7 +175,6 @@ class Scripted final : public IDispatch {
         Handle(Lower(member), args, line, answer);
       }
     } catch (const Raise& error) {
-      state.journal += L"  raised " + Escape(error.text) + L"\n";
       *excep = EXCEPINFO{};
       excep->scode = error.scode;
       excep->bstrDescription = SysAllocString(error.text.c_str());
@@ -243,8 +237,7 @@ class Scripted final : public IDispatch {
       return void(VariantCopy(&out, &items_[position - 1]));
     }
     if (member == L"bands" || member == L"tools") {  // the toolbar: band "mnuRecBill", tools 0 to 19
-      const long index = std::wcstol(Arg(args, 0).c_str(), nullptr, 10);
-      if (member == L"bands" ? Arg(args, 0) != L"mnuRecBill" : index < 0 || index > 19)
+      if (member == L"bands" && Arg(args, 0) != L"mnuRecBill")
         throw Raise{static_cast<HRESULT>(0x800A8B10u), L"Index out of bounds"};
       Scripted*& child = children_[member + Arg(args, 0)];
       if (child == nullptr) child = new Scripted(member == L"bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
@@ -295,12 +288,17 @@ class Scripted final : public IDispatch {
 
   // The test's handle on the host.
   void Control(const std::wstring& member, const std::vector<VARIANT*>& args, VARIANT& out) {
-    if (member == L"reset") state.props.clear(), state.journal.clear(), state.rules.clear(), state.hidden.clear();
+    wchar_t path[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"ZETMOVEBILL_MESSAGE_LOG", path, MAX_PATH);
+    if (member == L"reset") {
+      state.props.clear(), state.journal.clear(), state.rules.clear(), state.hidden.clear();
+      CloseHandle(
+          CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
     if (member == L"props") state.props = Arg(args, 0);
     if (member == L"hide") state.hidden.insert(Arg(args, 0));
     if (member == L"journal") Return(state.journal, out);
     if (member == L"live") Return(state.live[Arg(args, 0)], out);
-    if (member == L"factoryprogid") Return(std::wstring(kClasses[1][0]), out);
     if (member == L"answer") {
       auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
       for (size_t i = 2; i < args.size(); ++i) table->rows.push_back(Split(Arg(args, i)));
@@ -311,28 +309,12 @@ class Scripted final : public IDispatch {
           member == L"fail" ? static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0)) : S_OK;
       state.rules.push_back(Rule{Arg(args, 0), nullptr, scode, Arg(args, member == L"fail" ? 2 : 1)});
     }
-    if (member == L"environment") {
-      wchar_t value[1024] = {};
-      Return(std::wstring(value, GetEnvironmentVariableW(Arg(args, 0).c_str(), value, 1024) % 1024), out);
-    }
-    if (member == L"unescape") {  // "\uXXXX" to characters: Wine's VBScript has no ChrW
-      const std::wstring text = Arg(args, 0);
-      std::wstring result;
-      for (size_t i = 0; i < text.size(); ++i) {
-        const bool escape = text.compare(i, 2, L"\\u") == 0 && i + 5 < text.size();
-        result += escape ? static_cast<wchar_t>(std::wcstoul(text.substr(i + 2, 4).c_str(), nullptr, 16)) : text[i];
-        i += escape ? 5 : 0;
-      }
-      Return(result, out);
-    }
-    if (member == L"readutf8" || member == L"truncate") {  // the component's diagnostic file
-      const bool read = member == L"readutf8";
+    if (member == L"messages") {  // the component's diagnostic file, UTF-8
       HANDLE file =
-          CreateFileW(Arg(args, 0).c_str(), read ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, 0, nullptr);
+          CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
       std::string bytes(1 << 16, '\0');
       DWORD size = 0;
-      if (!read || !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &size, nullptr)) size = 0;
+      if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &size, nullptr)) size = 0;
       CloseHandle(file);
       std::wstring text(size, L'\0');
       text.resize(static_cast<size_t>(
@@ -362,7 +344,7 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** result) override {
-    if (state.hidden.count(kClasses[index][0])) return REGDB_E_CLASSNOTREG;
+    if (state.hidden.count(kClasses[index][1])) return REGDB_E_CLASSNOTREG;
     Scripted* object = new Scripted(kClasses[index][1]);
     const HRESULT hr = object->QueryInterface(iid, result);
     object->Release();
@@ -370,8 +352,6 @@ class Factory final : public IClassFactory {
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 } factories[std::size(kClasses)];
-
-HMODULE module_handle = nullptr;
 
 std::wstring Key(size_t n) {
   wchar_t clsid[40] = {};
@@ -381,12 +361,9 @@ std::wstring Key(size_t n) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) module_handle = instance;
-  return TRUE;
-}
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
@@ -394,25 +371,23 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
 }
 
 // The host keeps the script and the journal for the whole test process.
-STDAPI DllCanUnloadNow() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return S_FALSE;
 }
 
-STDAPI DllRegisterServer() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(module_handle, path, MAX_PATH);
+  GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
   for (size_t n = 0; n < std::size(kClasses); ++n) {
-    HKEY key = nullptr;
+    const std::wstring server = L"CLSID\\" + Key(n) + L"\\InprocServer32";
     RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
-    RegSetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), REG_SZ, path, 0);
-    RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n) + L"\\InprocServer32").c_str(), 0, KEY_WRITE, &key);
-    RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Apartment"), 20);
-    RegCloseKey(key);
+    RegSetValueW(HKEY_CLASSES_ROOT, server.c_str(), REG_SZ, path, 0);
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", 20);
   }
   return S_OK;
 }
 
-STDAPI DllUnregisterServer() {
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
