@@ -186,37 +186,22 @@ class Service : public HostObject {
   std::shared_ptr<HostState> state_;
 };
 
-// ZetConnection.AppConnection: Execute(sql).
-class AppConnection : public Service {
+// The three read services differ only in the member's name and where the
+// statement stands: AppConnection.Execute(sql), ClassInfo.GetData(props, sql)
+// and GetData.ExecuteSQL(props, sql).
+class ReadService : public Service {
  public:
-  using Service::Service;
+  ReadService(std::shared_ptr<HostState> state, std::string_view member, size_t sql_at)
+      : Service(std::move(state)), member_(member), sql_at_(sql_at) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "Execute")) Unknown();
-    ExpectArgs(args, 1);
-    return Query(args[0].Value());
+    if (!SameName(member, member_)) Unknown();
+    ExpectArgs(args, sql_at_ + 1);
+    return Query(args[sql_at_].Value());
   }
-};
 
-// ZetMClass.ClassInfo: GetData(props, sql).
-class ClassInfo : public Service {
- public:
-  using Service::Service;
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "GetData")) Unknown();
-    ExpectArgs(args, 2);
-    return Query(args[1].Value());
-  }
-};
-
-// ZetBillDataAccess.GetData: ExecuteSQL(props, sql).
-class BillDataAccess : public Service {
- public:
-  using Service::Service;
-  Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "ExecuteSQL")) Unknown();
-    ExpectArgs(args, 2);
-    return Query(args[1].Value());
-  }
+ private:
+  std::string_view member_;
+  size_t sql_at_;
 };
 
 // ZetMClass.ClassUpdate: UpdateBatch(props, string array). Every statement of
@@ -455,11 +440,11 @@ ObjectRef HostState::CreateObject(std::string_view prog_id) {
     return true;
   };
   if (is(kAppConnectionProgId)) {
-    object = std::make_shared<AppConnection>(self);
+    object = std::make_shared<ReadService>(self, "Execute", 0);
   } else if (is(kClassInfoProgId)) {
-    object = std::make_shared<ClassInfo>(self);
+    object = std::make_shared<ReadService>(self, "GetData", 1);
   } else if (is(kBillDataProgId)) {
-    object = std::make_shared<BillDataAccess>(self);
+    object = std::make_shared<ReadService>(self, "ExecuteSQL", 1);
   } else if (is(kClassUpdateProgId)) {
     object = std::make_shared<ClassUpdate>(self);
   } else if (is(kSharePropsProgId)) {

@@ -553,30 +553,18 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher (FCashierID, FPosted);
 )sql";
   // The settled sums: a bill's row is summed again from its own settlement
   // rows whenever one of them comes, changes or goes.
-  script += R"sql(
-CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN
-  DELETE FROM t_ZetBillRPMoney WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType;
-  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
-  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
-  WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType GROUP BY FInterID, FTranType;
-END;
-CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN
-  DELETE FROM t_ZetBillRPMoney WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType;
-  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
-  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
-  WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType GROUP BY FInterID, FTranType;
-  DELETE FROM t_ZetBillRPMoney WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType;
-  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
-  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
-  WHERE FInterID = NEW.FInterID AND FTranType = NEW.FTranType GROUP BY FInterID, FTranType;
-END;
-CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN
-  DELETE FROM t_ZetBillRPMoney WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType;
-  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)
-  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement
-  WHERE FInterID = OLD.FInterID AND FTranType = OLD.FTranType GROUP BY FInterID, FTranType;
-END;
-)sql";
+  auto resum = [](const std::string& row) {
+    return "  DELETE FROM t_ZetBillRPMoney WHERE FInterID = " + row + ".FInterID AND FTranType = " + row +
+           ".FTranType;\n"
+           "  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)\n"
+           "  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement\n"
+           "  WHERE FInterID = " + row + ".FInterID AND FTranType = " + row +
+           ".FTranType GROUP BY FInterID, FTranType;\n";
+  };
+  script += "CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN\n" + resum("NEW") + "END;\n";
+  script += "CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN\n" + resum("OLD") +
+            resum("NEW") + "END;\n";
+  script += "CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN\n" + resum("OLD") + "END;\n";
   return script;
 }
 
