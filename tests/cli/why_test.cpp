@@ -22,7 +22,6 @@ TEST(Why, ExitStatusesAndTheDecidingLine) {
       {{"--user", "16", "why", "1", "1002"}, 1, "✗ fail  preparer    v1.FBillerID is 17, the user is 16\n"},
       {{"--user", "16", "check", "1", "1002"}, 1, "bill 1002 of kind 1: no"},
       {{"--user", "16394", "why", "1", "1002"}, 0, "verdict: may be opened\n"},
-      {{"--user", "16394", "check", "1", "1002"}, 0, "yes, it may be opened"},
       {{"--user", "16", "why", "1", "1002", "--sql"}, 1,
        "  |  SELECT top 1 1 From ICStockBill v1 where 1=1  and FTranType=1 and v1.FBillerID=16 and v1.FInterID = 1002\n"},
       {{"--user", "25", "why-todo", "2"}, 1, "✗ fail  access      object (1088, 2): no row\n"},

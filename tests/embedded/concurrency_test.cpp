@@ -7,15 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 #include <functional>
 #include <latch>
 #include <set>
 #include <thread>
 
 #include "component/cls_move_bill.hpp"
-#include "embedded/database.hpp"
-#include "embedded/embedded_host.hpp"
+#include "support/embedded_host.hpp"
 
 namespace zet::embedded::testing {
 namespace {
@@ -53,12 +51,9 @@ void ExpectEveryPlace(const std::string& path, int32_t user) {
 
 class Concurrency : public ::testing::Test {
  protected:
-  void SetUp() override { CreateDatabase(path_, false, false, "2026-12-05"); }
-  void TearDown() override {
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-  }
-  const std::string path_ =
-      (std::filesystem::temp_directory_path() / ("zet-concurrency-" + std::to_string(::getpid()) + ".db")).string();
+  void SetUp() override { CreateDatabase(path_, false, false, kToday); }
+  TempFile file_;
+  const std::string& path_ = file_.path();
 };
 
 TEST_F(Concurrency, EightThreadsOnConnectionsOfTheirOwnKeepEveryPlace) {
