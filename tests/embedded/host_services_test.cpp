@@ -74,13 +74,16 @@ void UpdateBatch(Host& host, std::string text) {
   Call(host.platform().CreateObject(kClassUpdateProgId), "UpdateBatch", {Variant::String(""), Variant::Array(array)});
 }
 
-// A batch runs whole or not at all: a failing last statement, or a line the
-// adapter refuses, leaves the tables as they were.
+// A batch runs whole or not at all: a last statement that fails as it runs
+// (after the others have), one that fails to prepare, or a line the adapter
+// refuses, leaves the tables as they were.
 TEST(UpdateBatch, RunsWholeOrNotAtAll) {
   Host host;
   host.Exec("INSERT INTO t_User (FUserID) VALUES (7)");
   EXPECT_EQ(Error([&] { UpdateBatch(host, "update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (9)\r\n"
                                           " delete from t_Userz\r\n"); }), kDbError + "no such table: t_Userz");
+  EXPECT_EQ(Error([&] { UpdateBatch(host, "update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (8)"); }),
+            kDbError + "UNIQUE constraint failed: t_User.FUserID");
   EXPECT_EQ(Error([&] { UpdateBatch(host, "delete from t_User\r\ninsert into t_User(FUserID) values (@@IDENTITY)"); })
                 .substr(0, kDbError.size()), kDbError);
   EXPECT_EQ(host.db().Query("select FUserID from t_User").rows, std::vector<std::vector<Variant>>{{Variant::Long(7)}});
