@@ -1,6 +1,9 @@
 #include "embedded/database.hpp"
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -102,7 +106,21 @@ struct StatementGuard {
 
 constexpr int kBusyTimeoutMs = 5000;
 
+// SQLite gives each statement that needs a temporary table (a count of
+// distinct values, a sort) a page cache of its own and frees it when the
+// statement ends. glibc hands such a free at the top of the heap straight
+// back to the kernel and takes it again on the next statement: a system
+// call and fresh page faults each time, a fifth of a to-do count's time.
+// Freed memory up to this much stays in the process instead.
+void KeepFreedHeap() {
+#if defined(__GLIBC__)
+  static std::once_flag once;
+  std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, 64 << 20); });
+#endif
+}
+
 sqlite3* OpenConnection(const std::string& name, const std::string& path, int flags) {
+  KeepFreedHeap();
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -113,6 +131,11 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
   sqlite3_extended_result_codes(db, 1);
   // Two command-line runs on one file wait for each other instead of failing.
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // A page cache that holds the pages a to-do count or a walk of a large
+  // table touches: SQLite's default of 2 MiB is re-read through the
+  // operating system on every call once the bills number in the millions.
+  // Pages are only taken as they are read, so a small file costs no more.
+  sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
   const int flags_fn = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   if (sqlite3_create_function(db, "charindex", 2, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function(db, "charindex", 3, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK) {
