@@ -1,7 +1,7 @@
-// The command line against hostile input, a busy, read-only or size-limited
-// database, another user sharing the file, and output that cannot be written.
+// The command line against bad and hostile input, a busy, read-only or
+// size-limited database, another user sharing the file, and output that
+// cannot be written.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,23 +13,12 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// The binary run through a shell `prefix` (a ulimit, another user), with
-// standard output to `out` (a file of the sandbox unless given).
-RunResult ZetVia(const Sandbox& box, const std::string& prefix, const std::vector<std::string>& args,
-                 std::string out = "") {
-  if (out.empty()) out = box.Path(".out").string();
-  std::string command = "cd " + Quote(box.Path("").string()) + " && " + prefix + " " + Quote(ZETMOVEBILL_EXE);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const int raw = std::system((command + " >" + Quote(out) + " 2>" + Quote(box.Path(".err").string())).c_str());
-  RunResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(box.Path(".out")), ReadFile(box.Path(".err"))};
-  std::filesystem::remove(box.Path(".out"));
-  return run;
-}
-
 std::string As(int uid) {
   return "setpriv --reuid=" + std::to_string(uid) + " --regid=" + std::to_string(uid) + " --clear-groups";
 }
 
+// Each run on the demo database with a trace asked for. Bad input is one line
+// on standard error and exit status 2, and writes nothing: no output, no trace.
 TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   Sandbox box;
   box.MakeDemo();
@@ -38,32 +27,49 @@ TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     int status;
     const char* says;
     const char* out = "";
+    bool traced = false;  // the database was opened before the input was found wanting
   };
   const Case cases[] = {
-      {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
+      {{}, 2, "no command given"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"--bogus", "todo"}, 2, "unexpected argument '--bogus'"},
+      {{"todo", "extra"}, 2, "unexpected argument 'extra'"},
+      {{"call", "GetMaxMin", "1", "1"}, 2, "unknown method"},
+      {{"call", "GetMaxMinInterID", "1"}, 2, "takes 2 arguments (lTransType lType), 1 given"},
+      {{"call", "GetMaxMinInterID", "1", "s:abc"}, 2, "lType 's:abc' cannot be converted to Long: Type mismatch"},
+      {{"call", "GetMaxMinInterID", "1", "2", "--toolbar"}, 2, "--toolbar applies to"},
+      {{"call", "GetMaxMinInterID", "2147483648", "1"}, 2, "'2147483648': out of range for Long (-"},
+      {{"next", "1"}, 2, "BILL is required"},
       {{"--user", "16394", "next", "1", "1\n2"}, 2, "bad BILL '1\\n2': expected a whole number"},
-      {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
+      {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
       {{"--user", "16394", "first", "2147483648"}, 2, "'2147483648': out of range for Long (-2147483648 to"},
-      {{"--user", "16394", "call", "GetMaxMinInterID", "2147483648", "1"}, 2, "'2147483648': out of range for Long (-"},
-      {{"todo"}, 2, "no user is logged in: give one with --user ID"},
-      {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
-      {{"call", "GetMaxMinInterID", "1", "1"}, 1, "message: "},  // the empty context goes through
+      {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
+      {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
+      {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
+      {{"--db", "missing.db", "todo"}, 2, "missing.db"},
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
+      {{"call", "GetMaxMinInterID", "1", "1"}, 1, "message: "},  // the empty context goes through
       {{"--trace", "/dev/full", "--user", "16394", "first", "1"}, 5, "cannot write the trace to '/dev/full': No space"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = {"--db", "demo.db"};
+    std::vector<std::string> args = {"--db", "demo.db", "--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const RunResult run = ZetVia(box, "", args, c.out);
+    const RunResult run = box.Zet(args, "", c.out);
     SCOPED_TRACE(run.err);
     EXPECT_EQ(run.status, c.status);
     EXPECT_THAT(run.err, HasSubstr(c.says));
     if (c.status != 1) {
       EXPECT_EQ(Lines(run.err).size(), 1u);
     }
+    if (c.status == 2) {
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(std::filesystem::exists(box.Path("t.jsonl")), c.traced);
+    }
+    std::filesystem::remove(box.Path("t.jsonl"));
   }
+  EXPECT_FALSE(std::filesystem::exists(box.Path("missing.db")));
   EXPECT_THAT(box.Zet({"next", "--help"}).out, HasSubstr("1000205, 1000206 and 1007000 get 2 and 3"));
 }
 
@@ -92,7 +98,7 @@ TEST(Hardening, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
 
 TEST(Hardening, AFileSizeLimitIsReportedAndLeavesNoFile) {
   Sandbox box;
-  const RunResult run = ZetVia(box, "ulimit -f 4 &&", {"--db", "demo.db", "init", "--demo"});
+  const RunResult run = box.Zet({"--db", "demo.db", "init", "--demo"}, "ulimit -f 4 &&");
   EXPECT_EQ(run.status, 4);
   EXPECT_THAT(run.err, HasSubstr("demo.db would grow past the file-size limit of this process"));
   EXPECT_FALSE(std::filesystem::exists(box.Path("demo.db")));
@@ -124,17 +130,17 @@ TEST(Hardening, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
     tail.insert(tail.begin(), user.begin(), user.end());
     return tail;
   };
-  RunResult run = ZetVia(box, As(65534), with({"first", "1"}));
+  RunResult run = box.Zet(with({"first", "1"}), As(65534));
   EXPECT_EQ(run.out, "first bill of kind 1: 1001\n") << run.err;
   EXPECT_FALSE(std::filesystem::exists(box.Path("demo.db-shm")));
-  run = ZetVia(box, As(65534), with({"open", "1", "1001"}));
+  run = box.Zet(with({"open", "1", "1001"}), As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_EQ(run.out, "");
   EXPECT_THAT(run.err, HasSubstr("not opened: could not record it: demo.db is read-only for this user (uid 65534)"));
-  run = ZetVia(box, As(65533), with({"open", "1", "1001"}));
+  run = box.Zet(with({"open", "1", "1001"}), As(65533));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("opened bill 1001 of kind 1"));
-  run = ZetVia(box, "mkdir ro && chmod 755 ro && " + As(65534), {"--db", "ro/new.db", "init"});
+  run = box.Zet({"--db", "ro/new.db", "init"}, "mkdir ro && chmod 755 ro && " + As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_THAT(run.err, HasSubstr("cannot create ro/new.db: its folder ro is not writable by this user (uid 65534)"));
 }

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
-
 
 namespace zet::cli::testing {
 
@@ -22,9 +22,7 @@ struct RunResult {
 
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline std::string Quote(const std::string& arg) {
@@ -57,23 +55,22 @@ class Sandbox {
 
   std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
 
-  RunResult Zet(const std::vector<std::string>& args) const {
-    std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(ZETMOVEBILL_EXE);
+  // One run, through a shell `prefix` when given (a ulimit, another user),
+  // with standard output to `out` when given (/dev/full).
+  RunResult Zet(const std::vector<std::string>& args, const std::string& prefix = "", std::string out = "") const {
+    if (out.empty()) out = Path(".out").string();
+    std::string command = "cd " + Quote(dir_.string()) + " && " + prefix + " " + Quote(ZETMOVEBILL_EXE);
     for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(Path(".out").string()) + " 2>" + Quote(Path(".err").string()) + " </dev/null";
+    command += " >" + Quote(out) + " 2>" + Quote(Path(".err").string()) + " </dev/null";
     const int raw = std::system(command.c_str());
-    RunResult run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadFile(Path(".out"));
-    run.err = ReadFile(Path(".err"));
+    RunResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(Path(".out")), ReadFile(Path(".err"))};
     std::filesystem::remove(Path(".out"));
-    std::filesystem::remove(Path(".err"));
     return run;
   }
 
   // The demo database, made as a user makes it: zetmovebill init --demo.
-  void MakeDemo(const std::string& name = "demo.db") const {
-    const RunResult run = Zet({"--db", name, "init", "--demo"});
+  void MakeDemo() const {
+    const RunResult run = Zet({"--db", "demo.db", "init", "--demo"});
     if (run.status != 0) throw std::runtime_error("init --demo failed: " + run.err);
   }
 

@@ -3,7 +3,6 @@
 // demo data: due dates around the day, settled and hooked invoices, orders
 // cancelled and received, vouchers checked, signed and posted, and each
 // user's access rows.
-#include "embedded/demo_data.hpp"
 #include "support/embedded_host.hpp"
 #include "support/method_case.hpp"
 
@@ -38,17 +37,6 @@ TEST(ToDo, EveryDemoUserSeesHisOwnCounts) {
     EXPECT_EQ(Counts(host), counts) << "user " << user;
   }
   EXPECT_EQ(host.messages, std::vector<std::string>{});
-}
-
-// Orders due in 2 and 3 days and invoices due in 1 and 2 days drop out with
-// fewer alarm days; what fell due already stays.
-TEST(ToDo, FewerAlarmDaysLeaveOutWhatFallsDueLater) {
-  Host host(true);
-  host.As(kDemoAdministrator);
-  host.Exec("UPDATE t_SystemProfile SET FValue='0' WHERE FCategory='IC'");
-  EXPECT_EQ(Counts(host), (std::vector<double>{0, 1, 1, 1, 1, 1, 1, 4, 4}));
-  host.Exec("UPDATE t_SystemProfile SET FValue='-3' WHERE FCategory='IC'");
-  EXPECT_EQ(Counts(host), (std::vector<double>{0, 0, 1, 0, 1, 0, 0, 4, 4}));
 }
 
 }  // namespace

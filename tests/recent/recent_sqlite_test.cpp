@@ -32,33 +32,27 @@ class RecentBills : public ::testing::Test {
   Host host_;
 };
 
-TEST_F(RecentBills, ABALeavesAFirstAndBSecond) {
+// A, B, A leaves A first and B second. Kinds of one family share their list,
+// and a bill deleted from its table drops out of the menu.
+TEST_F(RecentBills, KeepPlacesInOrderPerFamily) {
   auto bar = std::make_shared<FakeToolbar>();
-  Save(10, 1, bar);
-  Save(20, 1, bar);
-  Save(10, 1, bar);
+  ObjectRef menu = bar;
+  Save(10, 1, menu);
+  Save(20, 1, menu);
+  Save(10, 1, menu);
   EXPECT_EQ(List(2), "1:10 2:20 ");
   EXPECT_EQ(bar->VisibleTools(), (std::vector<std::string>{"0:Stock bill 1-A10:1|10", "1:Stock bill 1-B20:1|20"}));
-  EXPECT_EQ(host_.messages, std::vector<std::string>{});
-}
-
-// Kinds of one family share their list, and a bill deleted from its table
-// drops out of the menu.
-TEST_F(RecentBills, KindsOfOneFamilyShareTheirList) {
-  Save(20, 1);
-  Save(10, 1);
   Save(10, 71);
   Save(30, 5);
   host_.Exec("DELETE FROM ICStockBill WHERE FInterID=20");
-  ObjectRef bar = std::make_shared<FakeToolbar>();
   std::string rows;
-  for (Recordset rs(clsMoveBill(host_.platform()).LoadRecentBills(81, bar)); !rs.Eof(); rs.MoveNext())
+  for (Recordset rs(clsMoveBill(host_.platform()).LoadRecentBills(81, menu)); !rs.Eof(); rs.MoveNext())
     rows += CStr(rs.Field("FNo")) + " " + CStr(rs.Field("FClassTypeID")) + " " + CStr(rs.Field("FBillNo")) + " " +
             CStr(rs.Field("FName")) + "; ";
   EXPECT_EQ(rows, "1 71 P10 Purchase order; 2 1 A10 Stock bill 1; ");
-  EXPECT_EQ(static_cast<FakeToolbar&>(*bar).VisibleTools(),
-            (std::vector<std::string>{"0:Purchase order-P10:71|10", "1:Stock bill 1-A10:1|10"}));
+  EXPECT_EQ(bar->VisibleTools(), (std::vector<std::string>{"0:Purchase order-P10:71|10", "1:Stock bill 1-A10:1|10"}));
   EXPECT_EQ(List(0), "1:30 ");
+  EXPECT_EQ(host_.messages, std::vector<std::string>{});
 }
 
 // The shift and the insert do not stay when the trim after them fails.
