@@ -125,9 +125,8 @@ TEST(Hardening, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
   box.MakeDemo();
   std::filesystem::permissions(box.Path(""), std::filesystem::perms::all);
   ASSERT_EQ(::chown(box.Path("demo.db").c_str(), 65533, 65533), 0);
-  const std::vector<std::string> user = {"--db", "demo.db", "--user", "16394"};
-  auto with = [&](std::vector<std::string> tail) {
-    tail.insert(tail.begin(), user.begin(), user.end());
+  auto with = [](std::vector<std::string> tail) {
+    tail.insert(tail.begin(), {"--db", "demo.db", "--user", "16394"});
     return tail;
   };
   RunResult run = box.Zet(with({"first", "1"}), As(65534));

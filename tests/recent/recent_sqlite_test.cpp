@@ -1,7 +1,7 @@
 // What the recent-bills statements keep in ICClassRecentBills: the order of
 // places, families shared by several kinds, the names joined from the bill
-// list, and a batch that fails as a whole once it has begun to run. (The limit
-// of twenty is the statement's text, checked at the core.)
+// list. (The limit of twenty is the statement's text, checked at the core; a
+// batch that fails once it has begun to run, at the host's UpdateBatch.)
 #include "host/recordset.hpp"
 #include "support/embedded_host.hpp"
 #include "support/method_case.hpp"
@@ -53,16 +53,6 @@ TEST_F(RecentBills, KeepPlacesInOrderPerFamily) {
   EXPECT_EQ(bar->VisibleTools(), (std::vector<std::string>{"0:Purchase order-P10:71|10", "1:Stock bill 1-A10:1|10"}));
   EXPECT_EQ(List(0), "1:30 ");
   EXPECT_EQ(host_.messages, std::vector<std::string>{});
-}
-
-// The shift and the insert do not stay when the trim after them fails.
-TEST_F(RecentBills, ARejectedBatchLeavesTheListAsItWas) {
-  Save(10, 1);
-  Save(20, 1);
-  host_.Exec("CREATE TRIGGER refuse BEFORE DELETE ON ICClassRecentBills BEGIN SELECT RAISE(ABORT, 'refused'); END");
-  Save(10, 1);
-  EXPECT_EQ(List(2), "1:20 2:10 ");
-  EXPECT_EQ(host_.messages, std::vector<std::string>{"refused"});
 }
 
 }  // namespace
