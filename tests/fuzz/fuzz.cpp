@@ -1,7 +1,6 @@
 // The libFuzzer targets, one executable each, chosen by ZET_FUZZ_<TARGET>:
-// whatever the input, an entry point returns or raises the error it is
-// documented to raise; anything else (a crash, a hang, a sanitizer report,
-// another exception) is a finding.
+// whatever the input, an entry point returns or raises its documented error;
+// anything else (a crash, a hang, a sanitizer report) is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <string>
