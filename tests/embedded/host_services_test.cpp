@@ -1,7 +1,8 @@
 // The suite's services over SQLite: recordsets, the database's own errors,
-// text compared as the server does, CharIndex, batches run whole,
-// access rights and the trace.
+// text compared as the server does, CharIndex, batches run whole, reads that
+// cannot write, access rights and the trace.
 #include <gmock/gmock.h>
+#include <sqlite3.h>
 
 #include "embedded/database.hpp"
 #include "host/error.hpp"
@@ -14,6 +15,10 @@
 
 namespace zet::embedded::testing {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 // The number and text of the error `body` raised; "0" when none.
 template <class Body>
@@ -91,6 +96,29 @@ TEST(UpdateBatch, RunsWholeOrNotAtAll) {
                              {Variant::String(""), Variant::String("delete from t_User")}); }).substr(0, 3), "13 ");
 }
 
+// Every read service runs one statement that changes nothing, and refuses
+// the rest: a write, or a second statement after the first.
+TEST(ReadServices, RefuseAWriteOrASecondStatement) {
+  Host host(true);
+  const int before = sqlite3_total_changes(host.db().Handle());
+  for (const auto& [service, member] : std::vector<std::pair<std::string_view, std::string_view>>{
+           {kAppConnectionProgId, "Execute"}, {kClassInfoProgId, "GetData"}, {kBillDataProgId, "ExecuteSQL"}}) {
+    const auto read = [&](const std::string& sql) {
+      std::vector<Variant> args = {Variant::String(sql)};
+      if (member != "Execute") args.insert(args.begin(), Variant::String("UserID=1;"));
+      return Call(host.platform().CreateObject(service), member, args);
+    };
+    EXPECT_TRUE(read("select FUserID from t_User").IsObject()) << service;
+    for (const auto& [sql, says] : std::vector<std::pair<std::string, std::string>>{
+             {"delete from t_User", "cannot change the database; refused: delete from t_User"},
+             {"update t_User set FName='x'", "cannot change the database"},
+             {"select 1 from t_User delete from t_User", "refused a text of 2 statements"},
+             {"select 1; select 2", "refused a text of 2 statements"}})
+      EXPECT_THAT(Error([&] { read(sql); }), AllOf(StartsWith(kDbError), HasSubstr(says))) << service;
+  }
+  EXPECT_EQ(sqlite3_total_changes(host.db().Handle()), before);
+}
+
 // One row (the user's or a group's) must carry every bit asked for.
 TEST(AccessCheck, GrantsWhenOneRowCarriesEveryBit) {
   Host host;
@@ -120,14 +148,6 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
                             " PropsString";
   EXPECT_EQ(trace, (std::vector<std::string>{ std::string(ServiceFactoryProgId()) + ".CreateService ZetMClass.ClassInfo",
                                              props, props, "ZetMClass.ClassInfo.GetData UserID=25; select 1"}));
-}
-
-TEST(CreateDatabase, RefusesAnExistingFileUnlessToldToOverwrite) {
-  TempFile file;
-  CreateDatabase(file.path(), true, false, kToday);
-  EXPECT_THROW(CreateDatabase(file.path(), false, false), std::runtime_error);
-  CreateDatabase(file.path(), false, true);
-  EXPECT_EQ(Database::Open(file.path())->Query("select count(*) from t_User").rows[0][0], Variant::Long(0));
 }
 
 }  // namespace

@@ -52,7 +52,6 @@ class Host {
 
   EmbeddedPlatform& platform() { return *platform_; }
   Database& db() { return platform_->Db(); }
-  const std::string& path() const { return file_.path(); }
 
   // Statements in SQLite's own dialect, to set a test's data up.
   void Exec(const std::string& sql) { db().Execute(sql); }
