@@ -95,15 +95,12 @@ std::wstring FuncText(ITypeInfo* info, UINT index) {
   const bool plain = func->funckind == FUNC_PUREVIRTUAL && func->invkind == INVOKE_FUNC && func->callconv == CC_STDCALL;
   std::wstring text = L"id " + Hex(func->memid) + L" slot " + std::to_wstring(func->oVft / sizeof(void*)) +
                       (plain ? L" " : L" odd ") + names[0] + L"(";
-  const std::pair<USHORT, const wchar_t*> flags[] = {{PARAMFLAG_FIN, L"in "},
-                                                     {PARAMFLAG_FOUT, L"out "},
-                                                     {PARAMFLAG_FRETVAL, L"retval "},
-                                                     {PARAMFLAG_FOPT, L"opt "},
-                                                     {PARAMFLAG_FHASDEFAULT, L"default "}};
+  // The PARAMFLAG_ bits, lowest first.
+  const wchar_t* const flags[] = {L"in ", L"out ", L"lcid ", L"retval ", L"opt ", L"default "};
   for (SHORT p = 0; p < func->cParams; ++p) {
     const ELEMDESC& element = func->lprgelemdescParam[p];
     text += p ? L", " : L"";
-    for (const auto& [flag, name] : flags) text += element.paramdesc.wParamFlags & flag ? name : L"";
+    for (int bit = 0; bit < 6; ++bit) text += element.paramdesc.wParamFlags & (1 << bit) ? flags[bit] : L"";
     text += TypeText(info, element.tdesc);
     // A return value has no name of its own on every system.
     if (static_cast<UINT>(p) + 1 < count && !(element.paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
@@ -302,16 +299,13 @@ HRESULT InvokeRaw(IDispatch* object, DISPID id, std::vector<VARIANT> args, UINT*
 }
 
 // A late-bound call by name, arguments in the order written; the result as text.
-std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {},
-                  WORD flags = DISPATCH_METHOD) {
+std::wstring Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> args = {}) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
   DISPID id = 0;
   object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   VARIANT result;
   VariantInit(&result);
-  InvokeRaw(object, id, std::vector<VARIANT>(args.rbegin(), args.rend()), nullptr,
-            flags == DISPATCH_PROPERTYPUT ? std::vector<DISPID>{DISPID_PROPERTYPUT} : std::vector<DISPID>{}, flags,
-            &result);
+  InvokeRaw(object, id, std::vector<VARIANT>(args.rbegin(), args.rend()), nullptr, {}, DISPATCH_METHOD, &result);
   VariantChangeType(&result, &result, 0, VT_BSTR);
   std::wstring text = V_VT(&result) == VT_BSTR && V_BSTR(&result) ? V_BSTR(&result) : L"";
   VariantClear(&result);
@@ -328,10 +322,9 @@ ComPtr<IDispatch> Create(const wchar_t* prog_id) {
 
 void Script(IDispatch* recorder, const wchar_t* props) {
   Call(recorder, L"Reset");
-  Call(recorder, L"Props", {Text(props)}, DISPATCH_PROPERTYPUT);
+  Call(recorder, L"Props", {Text(props)});
   Call(recorder, L"Answer", {Text(L"FROM t_Group WHERE FUserID=1 AND FGroupID=1"), Text(L"X"), Text(L"1")});
   Call(recorder, L"Answer", {Text(L" select ISNULL(min("), Text(L"X"), Text(L"80")});
-  Call(recorder, L"Answer", {Text(L" SELECT ISNULL(Max("), Text(L"X"), Text(L"4711")});
 }
 
 // One call of the component on a thread of its own, which then ends with or

@@ -363,16 +363,13 @@ std::wstring Key(size_t n) {
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
+// No DllCanUnloadNow: the host keeps the script and the journal for the whole
+// test process. No DllUnregisterServer either: the test prefix goes with the run.
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-// The host keeps the script and the journal for the whole test process.
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return S_FALSE;
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
@@ -383,14 +380,6 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
     RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
     RegSetValueW(HKEY_CLASSES_ROOT, server.c_str(), REG_SZ, path, 0);
     RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", 20);
-  }
-  return S_OK;
-}
-
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  for (size_t n = 0; n < std::size(kClasses); ++n) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
   }
   return S_OK;
 }
