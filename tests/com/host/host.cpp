@@ -298,6 +298,13 @@ class Scripted final : public IDispatch {
     if (member == L"props") state.props = Arg(args, 0);
     if (member == L"hide") state.hidden.insert(Arg(args, 0));
     if (member == L"journal") Return(state.journal, out);
+    if (member == L"calls") {  // the journal's lines that begin with the prefix, joined by " | "
+      std::wstring lines;
+      for (size_t at = 0, end; (end = state.journal.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        if (state.journal.compare(at, Arg(args, 0).size(), Arg(args, 0)) == 0)
+          lines += (lines.empty() ? L"" : L" | ") + state.journal.substr(at, end - at);
+      Return(lines, out);
+    }
     if (member == L"live") Return(state.live[Arg(args, 0)], out);
     if (member == L"answer") {
       auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
