@@ -262,7 +262,6 @@ class Scripted final : public IDispatch {
     Cursor& cursor = *cursor_;
     const Table& table = *cursor.table;
     const bool at_end = cursor.row >= table.rows.size();
-    if (member == L"state") return Return(cursor.closed ? 0L : 1L, out);
     if (cursor.closed)
       throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
     if (member == L"eof") return Return(at_end, out);
