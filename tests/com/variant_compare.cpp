@@ -49,27 +49,11 @@ std::vector<Variant> Corpus() {
          {"&H10", "&HFFFF", "&HFFFFFFFF", "&O17", "&H", "(5)", "5-", "True", "false", "#TRUE#", "yes", ""})
       corpus.push_back(Variant::String(std::string(blank) + body + blank));
   }
-  for (const double d : {0.0,
-                         1.0,
-                         -1.0,
-                         0.5,
-                         1.5,
-                         2.5,
-                         -2.5,
-                         0.1,
-                         1.0 / 3,
-                         32767.5,
-                         32768.0,
-                         -32768.5,
-                         2147483647.5,
-                         -2147483648.5,
-                         1e15,
-                         1e16,
-                         123456789012345678.0,
-                         1e-7,
-                         1e300,
-                         12345.678})
+  for (const double d : {0.0, 1.0, -1.0, 0.5, 1.5, 2.5, -2.5, 0.1, 1.0 / 3, 12345.678})
     corpus.push_back(Variant::Double(d));
+  for (const double d : {32767.5, 32768.0, -32768.5, 2147483647.5, -2147483648.5, 1e15, 1e16, 1e-7, 1e300})
+    corpus.push_back(Variant::Double(d));
+  corpus.push_back(Variant::Double(123456789012345678.0));
   for (const int32_t n : {0, -1, 32767, 32768, -32768, -32769, 2147483647, -2147483647 - 1})
     corpus.push_back(Variant::Long(n));
   return corpus;
@@ -77,18 +61,11 @@ std::vector<Variant> Corpus() {
 
 std::string Core(const Variant& input, VARTYPE type) {
   try {
-    switch (type) {
-      case VT_I4:
-        return std::to_string(zet::CLng(input));
-      case VT_I2:
-        return std::to_string(zet::CInt(input));
-      case VT_R8:
-        return zet::FormatDouble(zet::CDbl(input));
-      case VT_BOOL:
-        return zet::CBool(input) ? "True" : "False";
-      default:
-        return zet::CStr(input);
-    }
+    if (type == VT_I4) return std::to_string(zet::CLng(input));
+    if (type == VT_I2) return std::to_string(zet::CInt(input));
+    if (type == VT_R8) return zet::FormatDouble(zet::CDbl(input));
+    if (type == VT_BOOL) return zet::CBool(input) ? "True" : "False";
+    return zet::CStr(input);
   } catch (const zet::AutomationError& e) {
     return "error " + std::to_string(e.Number());
   }

@@ -262,7 +262,6 @@ class Scripted final : public IDispatch {
     Cursor& cursor = *cursor_;
     const Table& table = *cursor.table;
     const bool at_end = cursor.row >= table.rows.size();
-    if (member == L"state") return Return(cursor.closed ? 0L : 1L, out);
     if (cursor.closed)
       throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
     if (member == L"eof") return Return(at_end, out);
@@ -298,6 +297,13 @@ class Scripted final : public IDispatch {
     if (member == L"props") state.props = Arg(args, 0);
     if (member == L"hide") state.hidden.insert(Arg(args, 0));
     if (member == L"journal") Return(state.journal, out);
+    if (member == L"calls") {  // the journal's lines that begin with the prefix, joined by " | "
+      std::wstring lines;
+      for (size_t at = 0, end; (end = state.journal.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        if (state.journal.compare(at, Arg(args, 0).size(), Arg(args, 0)) == 0)
+          lines += (lines.empty() ? L"" : L" | ") + state.journal.substr(at, end - at);
+      Return(lines, out);
+    }
     if (member == L"live") Return(state.live[Arg(args, 0)], out);
     if (member == L"answer") {
       auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
@@ -363,16 +369,13 @@ std::wstring Key(size_t n) {
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
+// No DllCanUnloadNow: the host keeps the script and the journal for the whole
+// test process. No DllUnregisterServer either: the test prefix goes with the run.
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
   for (size_t n = 0; n < std::size(kClasses); ++n) {
     if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-// The host keeps the script and the journal for the whole test process.
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return S_FALSE;
 }
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
@@ -383,14 +386,6 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
     RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
     RegSetValueW(HKEY_CLASSES_ROOT, server.c_str(), REG_SZ, path, 0);
     RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", 20);
-  }
-  return S_OK;
-}
-
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  for (size_t n = 0; n < std::size(kClasses); ++n) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kClasses[n][0]);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + Key(n)).c_str());
   }
   return S_OK;
 }

@@ -34,19 +34,6 @@ Sub CheckStart(name, actual, expected)
   Check name, Left(actual, Len(expected)), expected
 End Sub
 
-' The journal lines (calls the host received) that begin with `prefix`,
-' joined by " | ".
-Function Calls(prefix)
-  Dim line
-  Calls = ""
-  For Each line In Split(rec.Journal, vbLf)
-    If Left(line, Len(prefix)) = prefix Then
-      If Calls <> "" Then Calls = Calls & " | "
-      Calls = Calls & line
-    End If
-  Next
-End Function
-
 Sub Finish()
   Set mb = Nothing
   rec.Reset
