@@ -4,7 +4,6 @@
 #include <iostream>
 
 #include "host/error.hpp"
-#include "host/recordset.hpp"
 #include "pending/pending.hpp"
 #include "support/method_case.hpp"
 
@@ -28,21 +27,6 @@ auto Counted(FailingPlatform& platform, F method) {
   g_calls_at_return = platform.count;
   platform.fail_at = 0;
   return result;
-}
-
-std::string Bills(const ObjectRef& result) {
-  std::string out = result ? "bills" : "Nothing";
-  for (Recordset rs(result); result && !rs.Eof(); rs.MoveNext()) out += " " + CStr(rs.Field(0));
-  return out;
-}
-std::string Items(const ObjectRef& list) {
-  if (!list) return "Nothing";
-  std::string out;
-  for (int32_t i = 1; i <= CLng(list->Get("Count")); ++i) {
-    Argument args[] = {Argument::ByVal(Variant::Long(i))};
-    out += " " + CStr(list->Call("Item", args));
-  }
-  return out;
 }
 
 // A user of the groups' bills with customer and account rights, to whom

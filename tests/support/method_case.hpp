@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "component/cls_move_bill.hpp"
+#include "host/recordset.hpp"
 #include "support/fake_platform.hpp"
 
 namespace zet::testing {
@@ -44,6 +45,24 @@ inline void RunCase(const MethodCase& c) {
   EXPECT_EQ(host.messages, c.messages);
   // Every host object made in the call is released before it returns.
   EXPECT_EQ(host.Alive(), std::vector<std::string>{});
+}
+
+// A value list as "<subtype><value> ..." (I Integer, L Long, D Double).
+inline std::string Items(const ObjectRef& list) {
+  if (!list) return "Nothing";
+  std::string out;
+  for (int32_t i = 1; i <= CLng(list->Get("Count")); ++i) {
+    Argument args[] = {Argument::ByVal(Variant::Long(i))};
+    const Variant v = list->Call("Item", args);
+    out += std::string(out.empty() ? "" : " ") + (v.Type() == VarType::Integer ? "I" : v.Type() == VarType::Long ? "L" : "D") + CStr(v);
+  }
+  return out;
+}
+// The bills of a recent-bills recordset.
+inline std::string Bills(const ObjectRef& result) {
+  std::string out = result ? "bills" : "Nothing";
+  for (Recordset rs(result); result && !rs.Eof(); rs.MoveNext()) out += " " + CStr(rs.Field("FBillID"));
+  return out;
 }
 
 struct CaseName {
