@@ -10,7 +10,7 @@ namespace {
 std::vector<std::string> Matching(const FakePlatform& host, const std::string& head) {
   std::vector<std::string> out;
   for (const std::string& sql : host.Statements())
-    if (sql.rfind(head, 0) == 0) out.push_back(sql);
+    if (sql.find(head) != std::string::npos) out.push_back(sql);
   return out;
 }
 const std::string kWaiting = " and u1.FQty>u1.FStockQty and (v1.FStatus=1 or v1.FStatus=2) and v1.FCancellation=0 ";
@@ -61,7 +61,25 @@ TEST(GetToDoThingCount, AnAdministratorCountsEveryPositionWithItsAlarmDays) {
   EXPECT_TRUE(host.messages.empty());
 }
 
-// A non-administrator: the preparer term and the rights filter, last.
+// Each position is granted by any row on its first access object and the
+// to-do bit in the first row on its second; the user's rows and their groups' count.
+std::vector<std::string> AccessAsked() {
+  std::vector<std::string> want;
+  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
+           {"1088 and FObjectID=2", "1089 and FObjectID=1"}, {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
+           {"1088 and FObjectID=21", "1090 and FObjectID=1"}, {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
+           {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
+           {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
+           {"4 and FObjectID=0", "0 and FObjectID=0"}, {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
+    const std::string holder = " AND (FUserID=25 OR FUserID in (Select FGroupID from t_Group where FUserID=25))";
+    want.push_back("select 1 from t_AccessControl where FObjectType=" + first + holder);
+    want.push_back("select FAccessMask from t_AccessControl where FObjectType=" + second + holder);
+  }
+  return want;
+}
+
+// A non-administrator: the access objects of every position, then in each
+// count the preparer term and the rights filter, last.
 TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
   for (const auto& [group_right, data_right, position, want] :
        std::vector<std::tuple<int32_t, int32_t, size_t, std::string>>{
@@ -79,31 +97,10 @@ TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
     host.Answer("select 1 from t_AccessControl", Scalar(Variant::Long(1)));
     host.Answer("select FAccessMask from t_AccessControl", Scalar(Variant::Long(131072)));
     clsMoveBill(host).GetToDoThingCount();
+    EXPECT_EQ(Matching(host, " from t_AccessControl "), AccessAsked());
     const std::string sql = Matching(host, " SELECT Count(distinct").at(position);
     EXPECT_EQ(sql.substr(sql.find(" where ")), want);
   }
-}
-
-// Each position is granted by any row on its first object and the to-do bit
-// in the first row on its second; the user's rows and their groups' count.
-TEST(GetToDoThingCount, AsksForEachPositionsAccessObjects) {
-  FakePlatform host;
-  host.props = "UserID=7;";
-  host.User(0, 0);
-  clsMoveBill(host).GetToDoThingCount();
-  std::vector<std::string> want;
-  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
-           {"1088 and FObjectID=2", "1089 and FObjectID=1"}, {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
-           {"1088 and FObjectID=21", "1090 and FObjectID=1"}, {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
-           {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
-           {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
-           {"4 and FObjectID=0", "0 and FObjectID=0"}, {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
-    const std::string holder = " AND (FUserID=7 OR FUserID in (Select FGroupID from t_Group where FUserID=7))";
-    want.push_back("select 1 from t_AccessControl where FObjectType=" + first + holder);
-    want.push_back("select FAccessMask from t_AccessControl where FObjectType=" + second + holder);
-  }
-  std::vector<std::string> asked = Matching(host, "select ");
-  EXPECT_EQ(asked, want);
 }
 
 TEST(GetToDoThingCount, GrantsAPositionByBothRows) {
@@ -112,7 +109,6 @@ TEST(GetToDoThingCount, GrantsAPositionByBothRows) {
            {kOne, Table{{"M"}, {{Variant::Long(0x3FFFF)}}}, true},
            {kOne, Table{{"M"}, {{Variant::Long(131071)}}}, false},
            {Table{{"M"}, {}}, Table{{"M"}, {{Variant::Long(131072)}}}, false},
-           {kOne, Table{{"M"}, {}}, false},
            // Only the first row of masks is read.
            {kOne, Table{{"M"}, {{Variant::Long(0)}, {Variant::Long(131072)}}}, false}}) {
     FakePlatform host;

@@ -71,7 +71,6 @@ INSTANTIATE_TEST_SUITE_P(LoadRecentBills, RecentBills, ::testing::Values(
   MethodCase{"NullTextJoinsAsNothing", As25({Recent({{Variant::Long(1), 88, 1, Variant::Null(), ""}})}),
     LoadCall(1000205), "bills 88 | 0:-:1|88", {Load(1)}},
   MethodCase{"EmptyList", As25(), LoadCall(51), "bills", {Load(3)}},
-  MethodCase{"OtherKindsAreFamilyZero", As25(), LoadCall(1125), "bills", {Load(0)}},
   MethodCase{"PlaceBeyondTheMenu", As25({Recent({{Variant::Long(1), 88, 1, kB1, "A"}, {Variant::Long(21), 8, 1, kB1, "B"}})}),
     LoadCall(1), "Nothing | 0:A-B1:1|88", {Load(2)}, {"Index out of bounds"}}), CaseName());
 
@@ -89,6 +88,14 @@ INSTANTIATE_TEST_SUITE_P(SaveRecentBills, RecentBills, ::testing::Values(
      "FUserID=25 and FBigType=1\r\n", Load(1)}},
   // No bill: nothing written, and the menu is left alone.
   MethodCase{"NoBill", As25(), SaveCall(0, 1), "done | 20 untouched", {}}), CaseName());
+
+// Kinds of one family share one list.
+TEST(GetBigType, GroupsTheKindsIntoFamilies) {
+  for (const auto& [family, codes] : std::vector<std::pair<int32_t, std::vector<int32_t>>>{
+           {1, {1000201, 1000202, 1000205, 1000206, 1007000}}, {3, {51}}, {0, {0, 5, 28, 87, 101, 102, 1125, 1000203}},
+           {2, {1, 2, 10, 21, 24, 29, 40, 41, 43, 50, 71, 75, 76, 80, 81, 84, 85, 86, 100}}})
+    for (int32_t code : codes) EXPECT_EQ(GetBigType(code), family) << code;
+}
 
 }  // namespace
 }  // namespace zet::testing
