@@ -108,16 +108,6 @@ void FakePlatform::User(int32_t group_right, int32_t data_right, std::vector<int
   Answer("from t_group tt1", std::move(users));
 }
 
-std::vector<std::string> FakePlatform::Statements() const {
-  std::vector<std::string> out;
-  for (const RecordedCall& call : calls) {
-    if (call.member == "GetData" || call.member == "ExecuteSQL") out.push_back(call.args.at(1).AsString());
-    if (call.member == "Execute") out.push_back(call.args.at(0).AsString());
-    if (call.member == "UpdateBatch") out.push_back(call.args.at(1).AsArray().items.at(0).AsString());
-  }
-  return out;
-}
-
 std::vector<std::string> FakePlatform::Alive() const {
   std::vector<std::string> alive;
   for (const auto& [id, object] : objects_)
@@ -161,6 +151,7 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
   const std::string sql = member == "Execute" ? text(0)
                           : member == "UpdateBatch" ? CStr(args[1].Value().AsArray().items.at(0))
                                                     : text(1);
+  statements_.push_back(sql);
   for (const Rule& rule : rules_)
     if (sql.find(rule.fragment) != std::string::npos) return Variant::Object(MakeRecordset(rule.table, rule.record_count));
   return Variant::Object(MakeRecordset(Table{{"F0"}, {}}));

@@ -51,7 +51,7 @@ class FakePlatform : public Platform {
   void User(int32_t group_right, int32_t data_right, std::vector<int32_t> group_users = {16, 17});
 
   // The SQL texts sent through any data service, in order.
-  std::vector<std::string> Statements() const;
+  const std::vector<std::string>& Statements() const { return statements_; }
   // ProgIDs of the objects made that someone still holds.
   std::vector<std::string> Alive() const;
 
@@ -70,6 +70,7 @@ class FakePlatform : public Platform {
     std::optional<int32_t> record_count;
   };
   std::vector<Rule> rules_;
+  std::vector<std::string> statements_;
   std::vector<std::pair<std::string, std::weak_ptr<Dispatch>>> objects_;
 };
 
