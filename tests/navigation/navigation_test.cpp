@@ -8,18 +8,6 @@
 namespace zet::testing {
 namespace {
 
-std::function<std::string(clsMoveBill&)> MaxMin(int32_t trans_type, int32_t type) {
-  return [=](clsMoveBill& b) { return std::to_string(b.GetMaxMinInterID(trans_type, type)); };
-}
-std::function<std::string(clsMoveBill&)> Move(Variant id, int32_t direction, int32_t trans_type) {
-  return [=](clsMoveBill& b) { return std::to_string(b.GetMoveInterID(id, direction, trans_type)); };
-}
-std::function<std::string(clsMoveBill&)> Check(int32_t trans_type, int32_t id) {
-  return [=](clsMoveBill& b) {
-    std::string info = "given";
-    return std::string(b.CheckSearchBill(trans_type, id, info) ? "True " : "False ") + info;
-  };
-}
 std::pair<std::string, Table> Found(Variant v) { return {"ISNULL(", Scalar(std::move(v))}; }
 const std::pair<std::string, Table> kExists{" SELECT TOP 1 1 FROM ", Scalar(Variant::Long(1))};
 const std::pair<std::string, Table> kVisible{" SELECT top 1 1 From ", Scalar(Variant::Long(1))};

@@ -15,7 +15,7 @@ const char* const kGroupSql =
     "select distinct tt1.FUserID from t_group tt1 where tt1.FGroupID in (select tt2.FGroupID from  t_group tt2 where "
     "tt2.FUserID=16 and tt2.FGroupID>0)";
 const std::string kFirst = " SELECT ISNULL(Min(v1.FInterID),0) as FInterID From PORFQ v1 where 1=1 ";
-std::string First(clsMoveBill& bill) { return std::to_string(bill.GetMaxMinInterID(84, 1)); }
+const auto First = MaxMin(84, 1);
 
 class Rights : public ::testing::TestWithParam<MethodCase> {};
 TEST_P(Rights, AreLookedUpBeforeTheStatement) { RunCase(GetParam(), true); }

@@ -47,6 +47,19 @@ inline void RunCase(const MethodCase& c, bool with_rights_lookups = false) {
   EXPECT_EQ(host.Alive(), std::vector<std::string>{});
 }
 
+// The calls of the navigation methods, with their results as text.
+inline std::function<std::string(clsMoveBill&)> MaxMin(int32_t trans_type, int32_t type) {
+  return [=](clsMoveBill& b) { return std::to_string(b.GetMaxMinInterID(trans_type, type)); };
+}
+inline std::function<std::string(clsMoveBill&)> Move(Variant id, int32_t direction, int32_t trans_type) {
+  return [=](clsMoveBill& b) { return std::to_string(b.GetMoveInterID(id, direction, trans_type)); };
+}
+inline std::function<std::string(clsMoveBill&)> Check(int32_t trans_type, int32_t id) {
+  return [=](clsMoveBill& b) {
+    std::string info = "given";
+    return std::string(b.CheckSearchBill(trans_type, id, info) ? "True " : "False ") + info;
+  };
+}
 // A value list as "<subtype><value> ..." (I Integer, L Long, D Double).
 inline std::string Items(const ObjectRef& list) {
   if (!list) return "Nothing";
