@@ -71,27 +71,19 @@ const Conversion kConversions[] = {
 INSTANTIATE_TEST_SUITE_P(Variant, Conversions, ::testing::ValuesIn(kConversions));
 
 
-struct Prop {
-  const char* props;
-  const char* key;
-  std::string want;
-};
-
-class LoginContext : public ::testing::TestWithParam<Prop> {};
-
 // The key is found case-insensitively anywhere in the text, the value read
 // to the next ";" and upper-cased.
-TEST_P(LoginContext, ReadsTheFirstTextualMatch) {
-  FakePlatform host;
-  host.props = GetParam().props;
-  EXPECT_EQ(GetPropValue(host, GetParam().key), GetParam().want);
+TEST(GetPropValue, ReadsTheFirstTextualMatch) {
+  for (const auto& [props, key, want] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"UserID=25", "UserID", "25"}, {"UserID=25;", "userid", "25"}, {"DB=a;UserID=25;Lang=zh", "UserID", "25"},
+           {"XUserID=7;UserID=25;", "UserID", "7"}, {"UserID=25;ID=3;", "ID", "25"}, {"UserID=abc;", "UserID", "ABC"},
+           {"UserID= 2 5 ;", "UserID", " 2 5 "}, {"UserID=;Lang=zh;", "UserID", ""}, {"Lang=zh;", "UserID", ""},
+           {"", "UserID", ""}, {"UserID=25;;", "UserID", "25"}}) {
+    FakePlatform host;
+    host.props = props;
+    EXPECT_EQ(GetPropValue(host, key), want) << props;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(GetPropValue, LoginContext, ::testing::Values(
-  Prop{"UserID=25", "UserID", "25"}, Prop{"UserID=25;", "userid", "25"}, Prop{"DB=a;UserID=25;Lang=zh", "UserID", "25"},
-  Prop{"XUserID=7;UserID=25;", "UserID", "7"}, Prop{"UserID=25;ID=3;", "ID", "25"}, Prop{"UserID=abc;", "UserID", "ABC"},
-  Prop{"UserID= 2 5 ;", "UserID", " 2 5 "}, Prop{"UserID=;Lang=zh;", "UserID", ""}, Prop{"Lang=zh;", "UserID", ""},
-  Prop{"", "UserID", ""}, Prop{"UserID=25;;", "UserID", "25"}));
 
 // Positions are held in 16 bits and count characters, not bytes.
 TEST(GetPropValue, PositionsBeyond32767GiveNothing) {
