@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,26 @@ class Platform {
     return ++counter;
   }
   uint64_t serial_;
+};
+
+// A platform that hands everything to another and watches the calls on the
+// way: each object it makes, and each object a call on one hands back, is
+// wrapped, so that Watch sees every late-bound call before it is made.
+class ForwardingPlatform : public Platform {
+ public:
+  explicit ForwardingPlatform(Platform& inner) : inner_(inner) {}
+  ~ForwardingPlatform() override;
+
+  ObjectRef CreateObject(std::string_view prog_id) override;
+  int32_t CurrentProcessId() override { return inner_.CurrentProcessId(); }
+  void ShowMessage(std::string_view text) noexcept override { inner_.ShowMessage(text); }
+
+  // `prog_id` names the class the object, or the object that handed it back,
+  // was made as. May throw: the call then fails as if the host had failed it.
+  virtual void Watch(const std::string& prog_id, std::string_view member, std::span<Argument> args) = 0;
+
+ private:
+  Platform& inner_;
 };
 
 }  // namespace zet

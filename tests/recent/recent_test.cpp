@@ -2,7 +2,6 @@
 // that records a bill.
 #include "recent/recent.hpp"
 
-#include "host/recordset.hpp"
 #include "support/method_case.hpp"
 
 namespace zet::testing {
@@ -38,10 +37,8 @@ std::function<std::string(clsMoveBill&)> LoadCall(int32_t class_type, bool toolb
   return [=](clsMoveBill& b) {
     auto bar = std::make_shared<FakeToolbar>();
     ObjectRef bar_ref = toolbar ? bar : nullptr;
-    const ObjectRef result = b.LoadRecentBills(class_type, bar_ref);
-    std::string out = result ? "bills" : "Nothing";
-    for (Recordset rs(result); result && !rs.Eof(); rs.MoveNext()) out += " " + CStr(rs.Field("FBillID"));
-    return out + Menu(*bar);
+    const std::string bills = Bills(b.LoadRecentBills(class_type, bar_ref));
+    return bills + Menu(*bar);
   };
 }
 std::function<std::string(clsMoveBill&)> SaveCall(int32_t bill, int32_t class_type) {
@@ -74,15 +71,8 @@ INSTANTIATE_TEST_SUITE_P(LoadRecentBills, RecentBills, ::testing::Values(
   MethodCase{"NullTextJoinsAsNothing", As25({Recent({{Variant::Long(1), 88, 1, Variant::Null(), ""}})}),
     LoadCall(1000205), "bills 88 | 0:-:1|88", {Load(1)}},
   MethodCase{"EmptyList", As25(), LoadCall(51), "bills", {Load(3)}},
-  MethodCase{"OtherKindsAreFamilyZero", As25(), LoadCall(1125), "bills", {Load(0)}},
   MethodCase{"PlaceBeyondTheMenu", As25({Recent({{Variant::Long(1), 88, 1, kB1, "A"}, {Variant::Long(21), 8, 1, kB1, "B"}})}),
-    LoadCall(1), "Nothing | 0:A-B1:1|88", {Load(2)}, {"Index out of bounds"}},
-  MethodCase{"PlaceZero", As25({Recent({{Variant::Long(0), 88, 1, kB1, "A"}})}), LoadCall(1), "Nothing", {Load(2)},
-    {"Index out of bounds"}},
-  MethodCase{"NullPlace", As25({Recent({{Variant::Null(), 88, 1, kB1, "A"}})}), LoadCall(1), "Nothing", {Load(2)},
-    {"Invalid use of Null"}},
-  MethodCase{"PlaceBeyond16Bits", As25({Recent({{Variant::Long(40000), 88, 1, kB1, "A"}})}), LoadCall(1), "Nothing",
-    {Load(2)}, {"Overflow"}}), CaseName());
+    LoadCall(1), "Nothing | 0:A-B1:1|88", {Load(2)}, {"Index out of bounds"}}), CaseName());
 
 INSTANTIATE_TEST_SUITE_P(SaveRecentBills, RecentBills, ::testing::Values(
   MethodCase{"PutsTheBillFirstThenRefreshesTheMenu", As25({Recent({{Variant::Long(1), 88, 1, kB1, "Receipt"}})}),
@@ -99,16 +89,12 @@ INSTANTIATE_TEST_SUITE_P(SaveRecentBills, RecentBills, ::testing::Values(
   // No bill: nothing written, and the menu is left alone.
   MethodCase{"NoBill", As25(), SaveCall(0, 1), "done | 20 untouched", {}}), CaseName());
 
-TEST(SaveRecentBills, SendsTheBatchAsOneElementThroughTheUpdateService) {
-  FakePlatform host;
-  ObjectRef bar;
-  clsMoveBill(host).SaveRecentBills(88, 1, bar);
-  std::vector<std::string> updates;
-  for (const RecordedCall& call : host.calls)
-    if (call.member == "UpdateBatch")
-      updates.push_back(call.object + " " + CStr(call.args[0]) + " " + std::to_string(call.args[1].AsArray().items.size()) +
-                        (call.by_ref == std::vector<bool>{false, true} ? " byref" : ""));
-  EXPECT_EQ(updates, std::vector<std::string>{"ZetMClass.ClassUpdate UserID=16; 1 byref"});
+// Kinds of one family share one list.
+TEST(GetBigType, GroupsTheKindsIntoFamilies) {
+  for (const auto& [family, codes] : std::vector<std::pair<int32_t, std::vector<int32_t>>>{
+           {1, {1000201, 1000202, 1000205, 1000206, 1007000}}, {3, {51}}, {0, {0, 5, 28, 87, 101, 102, 1125, 1000203}},
+           {2, {1, 2, 10, 21, 24, 29, 40, 41, 43, 50, 71, 75, 76, 80, 81, 84, 85, 86, 100}}})
+    for (int32_t code : codes) EXPECT_EQ(GetBigType(code), family) << code;
 }
 
 }  // namespace

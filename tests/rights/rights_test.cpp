@@ -9,52 +9,32 @@
 namespace zet::testing {
 namespace {
 
-const char* const kAdminSql = "SELECT TOP 1 1 FROM t_Group WHERE FUserID=25 AND FGroupID=1";
-const char* const kRightsSql = "SELECT FUserGroupRight,FDataRight FROM t_User WHERE FUserID= 25";
+const char* const kAdminSql = "SELECT TOP 1 1 FROM t_Group WHERE FUserID=16 AND FGroupID=1";
+const char* const kRightsSql = "SELECT FUserGroupRight,FDataRight FROM t_User WHERE FUserID= 16";
 const char* const kGroupSql =
     "select distinct tt1.FUserID from t_group tt1 where tt1.FGroupID in (select tt2.FGroupID from  t_group tt2 where "
-    "tt2.FUserID=25 and tt2.FGroupID>0)";
-
-struct ScopeCase {
-  std::string name;
-  friend void PrintTo(const ScopeCase& c, std::ostream* os) { *os << c.name; }
-  std::function<void(FakePlatform&)> script;
-  std::vector<std::string> statements;
-};
-
-class Rights : public ::testing::TestWithParam<ScopeCase> {};
-
-TEST_P(Rights, AreLookedUpBeforeTheStatement) {
-  FakePlatform host;
-  host.props = "UserID=25;";
-  GetParam().script(host);
-  clsMoveBill(host).GetMaxMinInterID(84, 1);
-  EXPECT_EQ(host.Statements(), GetParam().statements);
-  EXPECT_TRUE(host.messages.empty());
-}
-
+    "tt2.FUserID=16 and tt2.FGroupID>0)";
 const std::string kFirst = " SELECT ISNULL(Min(v1.FInterID),0) as FInterID From PORFQ v1 where 1=1 ";
+const auto First = MaxMin(84, 1);
+
+class Rights : public ::testing::TestWithParam<MethodCase> {};
+TEST_P(Rights, AreLookedUpBeforeTheStatement) { RunCase(GetParam(), true); }
 
 INSTANTIATE_TEST_SUITE_P(Scopes, Rights, ::testing::Values(
   // An administrator is unrestricted whatever the t_User row says.
-  ScopeCase{"Administrator", [](FakePlatform& h) { h.Administrator(), h.User(2, 15); }, {kAdminSql, kFirst}},
-  ScopeCase{"Unrestricted", [](FakePlatform& h) { h.User(0, 0); }, {kAdminSql, kRightsSql, kFirst}},
-  ScopeCase{"RightsAsText", [](FakePlatform& h) {
-    h.Answer("FROM t_User", Table{{"A", "B"}, {{Variant::String("2"), Variant::Double(0.4)}}}); },
-    {kAdminSql, kRightsSql, kFirst + " and v1.FBillerID=25"}},
-  ScopeCase{"Group", [](FakePlatform& h) { h.User(1, 0, {3, 25, 5}); },
-    {kAdminSql, kRightsSql, kGroupSql, kFirst + " and v1.FBillerID in (3,25,5)"}},
+  MethodCase{"Administrator", [](FakePlatform& h) { h.Administrator(), h.User(2, 15); }, First, "0", {kAdminSql, kFirst}},
+  MethodCase{"Unrestricted", User(0, 0), First, "0", {kAdminSql, kRightsSql, kFirst}},
+  MethodCase{"RightsAsText", [](FakePlatform& h) {
+    h.Answer("FROM t_User", Table{{"A", "B"}, {{Variant::String("2"), Variant::Double(0.4)}}}); }, First, "0",
+    {kAdminSql, kRightsSql, kFirst + " and v1.FBillerID=16"}},
+  MethodCase{"Group", [](FakePlatform& h) { h.User(1, 0, {3, 16, 5}); }, First, "0",
+    {kAdminSql, kRightsSql, kGroupSql, kFirst + " and v1.FBillerID in (3,16,5)"}},
   // A user in no group is a group of one.
-  ScopeCase{"NoGroup", [](FakePlatform& h) { h.User(1, 0, {}); },
-    {kAdminSql, kRightsSql, kGroupSql, kFirst + " and v1.FBillerID in (25)"}}), CaseName());
-
-// No t_User row: reading at its end fails, the scope stays unrestricted.
-TEST(Rights, AMissingUserRowShowsOneMessage) {
-  FakePlatform host;
-  clsMoveBill(host).GetMaxMinInterID(84, 1);
-  EXPECT_EQ(host.Statements().back(), kFirst);
-  EXPECT_EQ(host.messages, std::vector<std::string>{RuntimeErrorText(err::kNoCurrentRecord)});
-}
+  MethodCase{"NoGroup", [](FakePlatform& h) { h.User(1, 0, {}); }, First, "0",
+    {kAdminSql, kRightsSql, kGroupSql, kFirst + " and v1.FBillerID in (16)"}},
+  // No t_User row: reading at its end fails, the scope stays unrestricted.
+  MethodCase{"MissingUserRow", nullptr, First, "0", {kAdminSql, kRightsSql, kFirst},
+    {RuntimeErrorText(err::kNoCurrentRecord)}}), CaseName());
 
 TEST(SharedTableTranTypes, AloneGetTheTransactionTypeCondition) {
   for (const bool shared : {true, false})

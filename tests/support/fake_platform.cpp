@@ -1,5 +1,7 @@
 #include "support/fake_platform.hpp"
 
+#include <gtest/gtest.h>
+
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
 #include "host/text.hpp"
@@ -106,16 +108,6 @@ void FakePlatform::User(int32_t group_right, int32_t data_right, std::vector<int
   Answer("from t_group tt1", std::move(users));
 }
 
-std::vector<std::string> FakePlatform::Statements() const {
-  std::vector<std::string> out;
-  for (const RecordedCall& call : calls) {
-    if (call.member == "GetData" || call.member == "ExecuteSQL") out.push_back(call.args.at(1).AsString());
-    if (call.member == "Execute") out.push_back(call.args.at(0).AsString());
-    if (call.member == "UpdateBatch") out.push_back(call.args.at(1).AsArray().items.at(0).AsString());
-  }
-  return out;
-}
-
 std::vector<std::string> FakePlatform::Alive() const {
   std::vector<std::string> alive;
   for (const auto& [id, object] : objects_)
@@ -123,11 +115,26 @@ std::vector<std::string> FakePlatform::Alive() const {
   return alive;
 }
 
+// How the suite's services take their arguments: the property string fetched
+// for the call and flags by value, the rest by reference.
+const std::map<std::string_view, std::vector<bool>> kByRef = {
+    {"CreateService", {false}},           {"GetProperty", {true, true}},
+    {"GetData", {false, true}},           {"ExecuteSQL", {false, true}},
+    {"UpdateBatch", {false, true}},       {"Execute", {true}},
+    {"GetSysValue", {false, true, true}}, {"AccessCheck", {false, true, true, true, false, true}}};
+
 Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, std::span<Argument> args) {
   calls.push_back(Record(prog_id, member, args));
   const auto text = [&](size_t i) { return CStr(args[i].Value()); };
+  if (const auto it = kByRef.find(member); it != kByRef.end()) {
+    EXPECT_EQ(calls.back().by_ref, it->second) << prog_id << "." << member;
+    if (it->second.size() > 1 && !it->second[0]) {
+      EXPECT_EQ(text(0), props) << prog_id << "." << member;
+    }
+  }
   if (member == "CreateService") return Variant::Object(CreateObject(text(0)));
-  if (member == "GetProperty") return text(1) == "PropsString" ? Variant::String(props) : Variant();
+  if (member == "GetProperty")
+    return CLng(args[0].Value()) == CurrentProcessId() && text(1) == "PropsString" ? Variant::String(props) : Variant();
   if (member == "GetSysValue") {
     const auto it = sys_values.find(text(1) + "/" + text(2));
     return it == sys_values.end() ? Variant::String("0") : it->second;
@@ -137,9 +144,14 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
       throw AutomationError(it->second, "Access denied");
     return Variant::Boolean(true);
   }
+  // A batch travels as the one element of a string array.
+  if (member == "UpdateBatch") {
+    EXPECT_EQ(args[1].Value().AsArray().items.size(), 1u);
+  }
   const std::string sql = member == "Execute" ? text(0)
                           : member == "UpdateBatch" ? CStr(args[1].Value().AsArray().items.at(0))
                                                     : text(1);
+  statements_.push_back(sql);
   for (const Rule& rule : rules_)
     if (sql.find(rule.fragment) != std::string::npos) return Variant::Object(MakeRecordset(rule.table, rule.record_count));
   return Variant::Object(MakeRecordset(Table{{"F0"}, {}}));
@@ -187,45 +199,10 @@ std::vector<std::string> FakeToolbar::VisibleTools() const {
   return out;
 }
 
-// ---------------------------------------------------------------------------
-
-namespace {
-
-class Counted : public Dispatch {
- public:
-  Counted(FailingPlatform& platform, ObjectRef inner, std::string name)
-      : platform_(platform), inner_(std::move(inner)), name_(std::move(name)) {}
-  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    platform_.Tick(name_ + "." + std::string(member));
-    Variant result = inner_->Invoke(member, kind, args);
-    if (result.IsObject() && result.AsObject()) return Variant::Object(platform_.Wrap(result.AsObject(), name_));
-    return result;
-  }
-  bool Supports(std::string_view interface_name) override { return inner_->Supports(interface_name); }
-
- private:
-  FailingPlatform& platform_;
-  ObjectRef inner_;
-  std::string name_;
-};
-
-}  // namespace
-
-FailingPlatform::~FailingPlatform() { ReleaseServiceFactory(this); }
-
 void FailingPlatform::Tick(const std::string& what) {
   if (++count != fail_at) return;
   failed_call = what;
   throw AutomationError(err::kDatabaseError, "host call " + std::to_string(count) + " failed");
-}
-
-ObjectRef FailingPlatform::Wrap(ObjectRef object, std::string name) {
-  return std::make_shared<Counted>(*this, std::move(object), std::move(name));
-}
-
-ObjectRef FailingPlatform::CreateObject(std::string_view prog_id) {
-  Tick("new " + std::string(prog_id));
-  return Wrap(inner_.CreateObject(prog_id), std::string(prog_id));
 }
 
 }  // namespace zet::testing

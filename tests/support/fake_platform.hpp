@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,7 +50,7 @@ class FakePlatform : public Platform {
   void User(int32_t group_right, int32_t data_right, std::vector<int32_t> group_users = {16, 17});
 
   // The SQL texts sent through any data service, in order.
-  std::vector<std::string> Statements() const;
+  const std::vector<std::string>& Statements() const { return statements_; }
   // ProgIDs of the objects made that someone still holds.
   std::vector<std::string> Alive() const;
 
@@ -70,6 +69,7 @@ class FakePlatform : public Platform {
     std::optional<int32_t> record_count;
   };
   std::vector<Rule> rules_;
+  std::vector<std::string> statements_;
   std::vector<std::pair<std::string, std::weak_ptr<Dispatch>>> objects_;
 };
 
@@ -90,22 +90,23 @@ class FakeToolbar : public Dispatch {
 // Wraps a platform so that every host call (creating an object, and any
 // call on an object it made or on what such a call returned) is counted,
 // and the `fail_at`-th one raises. Works over any platform.
-class FailingPlatform : public Platform {
+class FailingPlatform : public ForwardingPlatform {
  public:
-  explicit FailingPlatform(Platform& inner) : inner_(inner) {}
-  ~FailingPlatform() override;
-  ObjectRef CreateObject(std::string_view prog_id) override;
-  int32_t CurrentProcessId() override { return inner_.CurrentProcessId(); }
-  void ShowMessage(std::string_view text) noexcept override { inner_.ShowMessage(text); }
+  using ForwardingPlatform::ForwardingPlatform;
+  ObjectRef CreateObject(std::string_view prog_id) override {
+    Tick("new " + std::string(prog_id));
+    return ForwardingPlatform::CreateObject(prog_id);
+  }
+  void Watch(const std::string& prog_id, std::string_view member, std::span<Argument>) override {
+    Tick(prog_id + "." + std::string(member));
+  }
 
   int fail_at = 0;  // 0: nothing fails
   int count = 0;    // host calls so far
   std::string failed_call;  // "ProgID.member" of the call made to fail
-  void Tick(const std::string& what);
-  ObjectRef Wrap(ObjectRef object, std::string name);
 
  private:
-  Platform& inner_;
+  void Tick(const std::string& what);
 };
 
 }  // namespace zet::testing
