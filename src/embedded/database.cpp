@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
@@ -347,6 +348,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   if (step != SQLITE_ROW && step != SQLITE_DONE) FailToRead(db->db_, path, read_only);
   if (step != SQLITE_ROW) throw std::runtime_error(path + " is not a database of this schema (no schema version)");
   const sqlite3_int64 version = sqlite3_column_int64(raw, 0);
+  // Done with it: a statement left open would hold the schema against the
+  // index refresh below.
+  sqlite3_reset(raw);
   if (version != kSchemaVersion) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
                              std::to_string(kSchemaVersion));
@@ -354,8 +358,37 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   // Not a journal setting: how often a commit waits for the disk, which is
   // each connection's own choice. In write-ahead-log mode a commit is then
   // one append to the log, and recording a recent bill stays quick.
-  if (read_only.empty()) db->Execute("PRAGMA synchronous=NORMAL");
+  if (read_only.empty()) {
+    db->Execute("PRAGMA synchronous=NORMAL");
+    db->RefreshIndexes();
+  }
   return db;
+}
+
+void Database::RefreshIndexes() {
+  // A file made by an earlier build of this schema version may hold an index
+  // in an older form (the answers are the same, only slower): each index of
+  // the schema that is missing or written otherwise is made again, all in one
+  // transaction. When that cannot be done now (another writer holds the
+  // file), the file is used as it is and the next open tries again.
+  try {
+    std::map<std::string, std::string> stored;
+    for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL").rows)
+      stored[CStr(row[0])] = CStr(row[1]);
+    std::string script;
+    const std::string_view schema = SchemaScript();
+    constexpr std::string_view kCreate = "CREATE INDEX ";
+    for (size_t at = schema.find(kCreate); at != std::string_view::npos; at = schema.find(kCreate, at + 1)) {
+      const std::string statement(schema.substr(at, schema.find(';', at) - at));
+      const std::string name = statement.substr(kCreate.size(), statement.find(' ', kCreate.size()) - kCreate.size());
+      const auto found = stored.find(name);
+      if (found == stored.end() || found->second != statement)
+        script += "DROP INDEX IF EXISTS " + name + ";\n" + statement + ";\n";
+    }
+    if (!script.empty()) Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
+  } catch (const AutomationError&) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 std::unique_ptr<Database> Database::Create(const std::string& path) {

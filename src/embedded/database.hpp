@@ -96,6 +96,9 @@ class Database {
   void ThrowIfUnavailable() const;
 
  private:
+  // Makes again each index of the schema that this file lacks or holds in
+  // another form; run when a file is opened for writing.
+  void RefreshIndexes();
   Database(sqlite3* db, std::string path);
   [[noreturn]] void Fail() const;
 

@@ -1,6 +1,6 @@
 // The suite's services over SQLite: recordsets, the database's own errors,
 // text compared as the server does, CharIndex, batches run whole, reads that
-// cannot write, access rights and the trace.
+// cannot write, access rights, the trace, and indexes brought up to date.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
@@ -148,6 +148,21 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
                             " PropsString";
   EXPECT_EQ(trace, (std::vector<std::string>{ std::string(ServiceFactoryProgId()) + ".CreateService ZetMClass.ClassInfo",
                                              props, props, "ZetMClass.ClassInfo.GetData UserID=25; select 1"}));
+}
+
+// A file of an older build keeps its data; its indexes are brought to the
+// schema's form when it is next opened for writing, and a current file's
+// schema is not touched at all.
+TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
+  TempFile file;
+  CreateDatabase(file.path(), false, false, kToday);
+  const auto schema_version = [&] { return CLng(Database::Open(file.path())->Query("PRAGMA schema_version").rows[0][0]); };
+  const int32_t current = schema_version();
+  EXPECT_EQ(schema_version(), current);
+  Database::Open(file.path())->Execute(
+      "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)))");
+  const auto rows = Database::Open(file.path())->Query("SELECT sql FROM sqlite_master WHERE name = 'ix_ICSale_PayDay'");
+  EXPECT_THAT(CStr(rows.rows.at(0).at(0)), HasSubstr("FInvoiceAmountFor"));
 }
 
 }  // namespace
