@@ -65,19 +65,10 @@ void CharIndex(sqlite3_context* context, int argc, sqlite3_value** argv) {
     ++from;
     while (from < haystack_size && (haystack[from] & 0xC0) == 0x80) ++from;
   }
-  if (needle_size == 0 || needle_size > haystack_size) {
-    sqlite3_result_int64(context, 0);
-    return;
-  }
-  for (size_t at = from; at + needle_size <= haystack_size; ++at) {
-    size_t k = 0;
-    while (k < needle_size && AsciiLower(static_cast<char>(haystack[at + k])) == AsciiLower(static_cast<char>(needle[k]))) ++k;
-    if (k == needle_size) {
-      sqlite3_result_int64(context, CodePoints(haystack, at) + 1);
-      return;
-    }
-  }
-  sqlite3_result_int64(context, 0);
+  const std::string_view text(reinterpret_cast<const char*>(haystack), haystack_size);
+  const std::string_view pattern(reinterpret_cast<const char*>(needle), needle_size);
+  const size_t at = needle_size == 0 ? std::string_view::npos : FindIgnoreCase(text, pattern, from);
+  sqlite3_result_int64(context, at == std::string_view::npos ? 0 : CodePoints(haystack, at) + 1);
 }
 
 Variant ColumnValue(sqlite3_stmt* statement, int column) {
@@ -106,6 +97,13 @@ struct StatementGuard {
 };
 
 constexpr int kBusyTimeoutMs = 5000;
+
+// SQLite's lock bytes in a database file: the pending byte at 1 GiB, the
+// reserved byte after it, then the 510 bytes of the shared range.
+constexpr int64_t kPendingByte = 0x40000000;
+constexpr int64_t kReservedByte = kPendingByte + 1;
+constexpr int64_t kSharedFirst = kPendingByte + 2;
+constexpr int64_t kSharedLast = kSharedFirst + 509;
 
 // SQLite gives each statement that needs a temporary table (a count of
 // distinct values, a sort) a page cache of its own and frees it when the
@@ -251,8 +249,8 @@ int HoldSharedLock(const std::string& path) {
   struct flock lock {};
   lock.l_type = F_RDLCK;
   lock.l_whence = SEEK_SET;
-  lock.l_start = 0x40000002;  // SQLite's shared range: 510 bytes after its pending and reserved bytes
-  lock.l_len = 510;
+  lock.l_start = kSharedFirst;
+  lock.l_len = kSharedLast - kSharedFirst + 1;
   if (::fcntl(fd, F_SETLK, &lock) != 0) {
     ::close(fd);
     throw DatabaseUnavailable(path + " is locked: " + LockHolder(path));
@@ -274,14 +272,14 @@ std::string LockHolder(const std::string& path) {
   // Every connection to a database in write-ahead-log mode holds a shared
   // lock, so a write lock is looked for first.
   static const Range kRanges[] = {
-      {"", 0x40000002, 0x40000002 + 509, "an exclusive lock: it is writing the file, or keeps it to itself",
+      {"", kSharedFirst, kSharedLast, "an exclusive lock: it is writing the file, or keeps it to itself",
        nullptr},
-      {"", 0x40000000, 0x40000000, "a pending lock: it waits to write", nullptr},
-      {"", 0x40000001, 0x40000001, "a reserved lock: a write is under way", nullptr},
+      {"", kPendingByte, kPendingByte, "a pending lock: it waits to write", nullptr},
+      {"", kReservedByte, kReservedByte, "a reserved lock: a write is under way", nullptr},
       {"-shm", 120, 120, "the log's write lock: a write is under way", nullptr},
       {"-shm", 121, 121, "the log's checkpoint lock: it is folding the log into the file", nullptr},
       {"-shm", 122, 122, "the log's recovery lock: it is rebuilding the log's index", nullptr},
-      {"", 0x40000002, 0x40000002 + 509, nullptr, "a shared lock: it is reading"},
+      {"", kSharedFirst, kSharedLast, nullptr, "a shared lock: it is reading"},
   };
   std::ifstream table("/proc/locks");
   std::vector<std::string> lines;
@@ -375,12 +373,20 @@ void Database::RefreshIndexes() {
     std::map<std::string, std::string> stored;
     for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL").rows)
       stored[CStr(row[0])] = CStr(row[1]);
+    // The schema's indexes, name and statement, read out of its script once.
+    static const std::vector<std::pair<std::string, std::string>> kIndexes = [] {
+      std::vector<std::pair<std::string, std::string>> indexes;
+      const std::string_view schema = SchemaScript();
+      constexpr std::string_view kCreate = "CREATE INDEX ";
+      for (size_t at = schema.find(kCreate); at != std::string_view::npos; at = schema.find(kCreate, at + 1)) {
+        std::string statement(schema.substr(at, schema.find(';', at) - at));
+        std::string name = statement.substr(kCreate.size(), statement.find(' ', kCreate.size()) - kCreate.size());
+        indexes.emplace_back(std::move(name), std::move(statement));
+      }
+      return indexes;
+    }();
     std::string script;
-    const std::string_view schema = SchemaScript();
-    constexpr std::string_view kCreate = "CREATE INDEX ";
-    for (size_t at = schema.find(kCreate); at != std::string_view::npos; at = schema.find(kCreate, at + 1)) {
-      const std::string statement(schema.substr(at, schema.find(';', at) - at));
-      const std::string name = statement.substr(kCreate.size(), statement.find(' ', kCreate.size()) - kCreate.size());
+    for (const auto& [name, statement] : kIndexes) {
       const auto found = stored.find(name);
       if (found == stored.end() || found->second != statement)
         script += "DROP INDEX IF EXISTS " + name + ";\n" + statement + ";\n";
