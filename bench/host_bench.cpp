@@ -78,6 +78,8 @@ INSERT INTO t_User (FUserID, FName, FUserGroupRight, FDataRight) VALUES
   (1, 'admin', 0, 0), (16, 'own bills', 2, 0), (17, 'group bills', 1, 0), (21, 'customers', 0, 1),
   (22, 'suppliers', 0, 2), (24, 'stocks', 0, 4), (25, 'customers suppliers stocks', 0, 7),
   (28, 'accounts', 0, 8), (99, 'no stock at all', 0, 4);
+-- The accounts user may check and sign vouchers and sees both counts.
+INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES (28, 4, 0, 41), (28, 0, 0, 131072);
 INSERT INTO t_User (FUserID, FName) SELECT @R + i, 'recent ' || i FROM k WHERE i <= @U;
 INSERT INTO t_SystemProfile (FCategory, FKey, FValue) VALUES
   ('IC', 'PurchaseAlarmDateCount', '7'), ('IC', 'APAlarmDateCount', '5'),
@@ -287,6 +289,8 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
                    }});
   cases.push_back({"GetToDoThingCount, administrator", 1, [](auto& bill, auto&) { bill.GetToDoThingCount(); }});
   cases.push_back({"GetToDoThingCount, data rights 7", 25, [](auto& bill, auto&) { bill.GetToDoThingCount(); }});
+  cases.push_back({"GetToDoThingCount, vouchers of accounts (data rights 8)", 28,
+                   [](auto& bill, auto&) { bill.GetToDoThingCount(); }});
   const int32_t menu_user = kFirstRecentUser + kRecentUsers / 2;
   cases.push_back({"LoadRecentBills with toolbar", menu_user, [](auto& bill, auto&) {
                      zet::ObjectRef bar = std::make_shared<zet::cli::ConsoleToolbar>();

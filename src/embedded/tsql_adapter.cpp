@@ -129,38 +129,9 @@ void RefuseServerOnlyConstructs(const std::vector<Token>& tokens) {
   }
 }
 
-// Whether the statement wants one row: a SELECT with TOP, or one whose
-// only aggregate is a single min() or max() without grouping. There a
-// per-row test that stops at the first row that passes beats building a
-// sub-select's whole answer first.
-bool HasRowGoal(const std::vector<Token>& tokens) {
-  size_t k = NextSignificant(tokens, 0, tokens.size());
-  if (k >= tokens.size() || !IsWord(tokens[k], "SELECT")) return false;
-  k = NextSignificant(tokens, k + 1, tokens.size());
-  if (k < tokens.size() && (IsWord(tokens[k], "DISTINCT") || IsWord(tokens[k], "ALL")))
-    k = NextSignificant(tokens, k + 1, tokens.size());
-  if (k < tokens.size() && IsWord(tokens[k], "TOP")) return true;
-  int depth = 0;
-  int extremes = 0;
-  bool past_list = false;
-  for (; k < tokens.size(); ++k) {
-    const Token& t = tokens[k];
-    if (IsSymbol(t, "(")) ++depth;
-    if (IsSymbol(t, ")")) --depth;
-    if (t.kind != TokenKind::Word) continue;
-    if (depth == 0 && (IsWord(t, "FROM") || IsWord(t, "UNION"))) past_list = true;
-    if (depth == 0 && (IsWord(t, "GROUP") || IsWord(t, "EXCEPT") || IsWord(t, "INTERSECT"))) return false;
-    if (past_list) continue;
-    if (IsWord(t, "MIN") || IsWord(t, "MAX")) ++extremes;
-    if (IsWord(t, "COUNT") || IsWord(t, "SUM") || IsWord(t, "AVG") || IsWord(t, "TOTAL")) return false;
-  }
-  return extremes == 1;
-}
-
 class Rewriter {
  public:
-  Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options, bool row_goal)
-      : tokens_(tokens), options_(options), row_goal_(row_goal) {}
+  Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options) : tokens_(tokens), options_(options) {}
 
   // The tokens [begin, end) rewritten. Every SELECT that takes TOP gets its
   // LIMIT at its own end: the ")" closing the sub-select it stands in, or the
@@ -216,16 +187,13 @@ class Rewriter {
       const size_t next = NextSignificant(tokens_, i + 1, end);
       const bool call = next < end && IsSymbol(tokens_[next], "(");
 
-      if (row_goal_) {
-        size_t last = 0;
-        if (std::optional<std::string> exists = NotInAsExists(i, begin, end, last)) {
-          emit(*exists, true);
-          i = last;
-          continue;
-        }
+      size_t last = 0;
+      if (std::optional<std::string> exists = NotInAsExists(i, begin, end, last)) {
+        emit(*exists, true);
+        i = last;
+        continue;
       }
       if (call && word == "DATEDIFF") {
-        size_t last = 0;
         if (std::optional<std::string> range = DueDateAsRange(i, next, begin, end, last)) {
           emit(*range, true);
           i = last;
@@ -289,13 +257,15 @@ class Rewriter {
  private:
   // "X NOT IN (S)" where X is a column of the outer query, as a correlated
   // test. SQLite answers NOT IN by building all of S first, which costs the
-  // whole entry table even when the statement wants one row; this form
-  // seeks S per candidate row instead. Three-valued like NOT IN: unknown
-  // when X is NULL and S has rows, or when X matches nothing and S holds a
-  // NULL; true for an empty S. Only for the simple shape: X a qualified
-  // column whose qualifier S never names, S one or more plain SELECTs of the
-  // same single expression joined by UNION [ALL], with no grouping,
-  // ordering, row limit or aggregate. nullopt leaves the text as it is.
+  // whole entry table however few rows the outer query's own conditions
+  // leave (one bill for a min() or TOP, the waiting vouchers of a count);
+  // this form seeks S per candidate row instead. Three-valued like NOT IN:
+  // unknown when X is NULL and S has rows, or when X matches nothing and S
+  // holds a NULL; true for an empty S. Only for the simple shape: X a
+  // qualified column whose qualifier S never names, S one or more plain
+  // SELECTs of the same single expression joined by UNION [ALL], with no
+  // grouping, ordering, row limit or aggregate. nullopt leaves the text as
+  // it is.
   std::optional<std::string> NotInAsExists(size_t i, size_t begin, size_t end, size_t& last) {
     const size_t dot = NextSignificant(tokens_, i + 1, end);
     const size_t column = dot < end ? NextSignificant(tokens_, dot + 1, end) : end;
@@ -527,7 +497,6 @@ class Rewriter {
 
   const std::vector<Token>& tokens_;
   const TSqlOptions& options_;
-  const bool row_goal_;
 };
 
 }  // namespace
@@ -685,7 +654,7 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
   if (tokens[head].kind != TokenKind::Word || !IsOneOf(AsciiUpper(tokens[head].text), kStatementWords))
     Unsupported("statement " + std::string(tokens[head].text));
   RefuseServerOnlyConstructs(tokens);
-  Rewriter rewriter(tokens, options, HasRowGoal(tokens));
+  Rewriter rewriter(tokens, options);
   return rewriter.Rewrite(0, tokens.size());
 }
 

@@ -96,6 +96,9 @@ constexpr Differential kCases[] = {
     {"SELECT min(o.id) FROM o LEFT JOIN e u ON o.id = u.id WHERE o.k NOT IN (SELECT e.s FROM e) OR o.d = '2026-06-05'",
      "SELECT min(o.id) FROM o LEFT JOIN e u ON o.id = u.id WHERE o.k NOT IN (SELECT e.s FROM e) OR o.d = '2026-06-05'",
      "EXISTS"},
+    // No row goal: a count over the rows the outer conditions leave.
+    {"SELECT count(*) FROM o WHERE o.id > 1 AND o.k NOT IN (SELECT e.s FROM e WHERE e.id <> 2)",
+     "SELECT count(*) FROM o WHERE o.id > 1 AND o.k NOT IN (SELECT e.s FROM e WHERE e.id <> 2)", "EXISTS"},
     {"SELECT TOP 50 o.rowid, (datediff(day, getdate(), o.d) <= 3), (datediff(day, o.e, o.d) <= -1) FROM o "
      "ORDER BY o.rowid",
      "SELECT o.rowid, (CAST(julianday(date(o.d)) - julianday(date('2026-06-01')) AS INTEGER) <= 3), "
