@@ -33,7 +33,7 @@ stage "fuzz smoke" bash scripts/fuzz.sh --smoke 20000
 # cmake --install puts the tool in place.
 install_check() {
   rm -rf build/install-check
-  cmake --install build --prefix build/install-check >/dev/null
+  cmake --install build --prefix build/install-check --strip >/dev/null
   build/install-check/bin/zetmovebill --help >/dev/null
 }
 stage "install" install_check
