@@ -321,8 +321,7 @@ ComPtr<IDispatch> Create(const wchar_t* prog_id) {
 }
 
 void Script(IDispatch* recorder, const wchar_t* props) {
-  Call(recorder, L"Reset");
-  Call(recorder, L"Props", {Text(props)});
+  Call(recorder, L"Reset", {Text(props)});
   Call(recorder, L"Answer", {Text(L"FROM t_Group WHERE FUserID=1 AND FGroupID=1"), Text(L"X"), Text(L"1")});
   Call(recorder, L"Answer", {Text(L" select ISNULL(min("), Text(L"X"), Text(L"80")});
 }
