@@ -1,14 +1,14 @@
-// ZetTestHost.dll stands in for the suite's services in the Wine tests. Every
-// ProgID it registers makes the same scripted object, which journals each call
-// with its argument kinds ("ClassInfo.GetData(BSTR \"...\", ref BSTR \"...\")")
-// and answers from the test's script: the first rule whose pattern the journal
-// line contains gives a recordset, a value or an error to raise. Lists,
-// recordsets and the toolbar's tools keep what is put into them.
+// ZetTestHost.dll stands in for the suite's services in the Wine tests: one scripted object behind every ProgID,
+// named after the ProgID's last part, which journals each call with its argument kinds
+// ("ClassInfo.GetData(BSTR \"...\", ref BSTR \"...\")") and answers by the first rule of the test's script whose
+// pattern the journal line contains: a recordset, a value or an error. Lists, recordsets and the toolbar's tools
+// keep what is put into them.
 #include <windows.h>
 // The COM headers build on <windows.h>.
 #include <oaidl.h>
 #include <objbase.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
@@ -20,17 +20,12 @@
 
 namespace {
 
-const wchar_t* const kClasses[][2] = {{L"ZetPropsMgr.ShareProps", L"ShareProps"},
-                                      {ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID), L"ServiceFactory"},
-                                      {ZET_WIDEN(ZET_VALUE_LIST_PROGID), L"ValueList"},
-                                      {L"ZetMClass.ClassInfo", L"ClassInfo"},
-                                      {L"ZetMClass.ClassUpdate", L"ClassUpdate"},
-                                      {L"ZetBillDataAccess.SysInfo", L"SysInfo"},
-                                      {L"ZetEBSBase.SecurityInfo", L"SecurityInfo"},
-                                      {L"ZetBillDataAccess.GetData", L"GetData"},
-                                      {L"ZetConnection.AppConnection", L"AppConnection"},
-                                      {L"ZetTestHost.Toolbar", L"Toolbar"},
-                                      {L"ZetTestHost.Recorder", L"Recorder"}};
+const wchar_t* const kProgIds[] = {L"ZetPropsMgr.ShareProps",        ZET_WIDEN(ZET_SERVICE_FACTORY_PROGID),
+                                   ZET_WIDEN(ZET_VALUE_LIST_PROGID), L"ZetMClass.ClassInfo",
+                                   L"ZetMClass.ClassUpdate",         L"ZetBillDataAccess.SysInfo",
+                                   L"ZetEBSBase.SecurityInfo",       L"ZetBillDataAccess.GetData",
+                                   L"ZetConnection.AppConnection",   L"ZetTestHost.Toolbar",
+                                   L"ZetTestHost.Recorder"};
 
 GUID ClassId(size_t n) {
   return {0x6F1D2A40, 0x5B3C, 0x4E7A, {0x9C, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(n + 1)}};
@@ -47,13 +42,11 @@ struct Table {
 struct Rule {  // a recordset, a value, or an error to raise when scode is set
   std::wstring pattern;
   std::shared_ptr<Table> table;
-  HRESULT scode;
-  std::wstring text;
+  Raise answer;
 };
 struct Cursor {
   std::shared_ptr<Table> table;
   size_t row = 0;
-  bool closed = false;
 };
 struct State {
   std::wstring props, journal;
@@ -78,15 +71,16 @@ std::wstring Text(const VARIANT& value) {
   return result;
 }
 
-std::wstring Escape(const std::wstring& text) {
-  std::wstring out;
+// A text in quotes, its line breaks as \r and \n.
+std::wstring Quote(const std::wstring& text) {
+  std::wstring out = L"\"";
   for (const wchar_t c : text) out += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
-  return out;
+  return out + L"\"";
 }
 
 // "ref BSTR \"...\"", "I2 16", "ref VARIANT I4 5", "ref BSTR[0..0]{\"...\"}".
 std::wstring Describe(const VARIANT& value) {
-  const VARTYPE type = V_VT(&value);
+  const VARTYPE type = V_VT(&value), plain = type & VT_TYPEMASK;
   const std::wstring ref = type & VT_BYREF ? L"ref " : L"";
   if (type == (VT_BYREF | VT_VARIANT)) return L"ref VARIANT " + Describe(*V_VARIANTREF(&value));
   if (type == (VT_BYREF | VT_ARRAY | VT_BSTR)) {
@@ -96,20 +90,17 @@ std::wstring Describe(const VARIANT& value) {
     SafeArrayGetUBound(array, 1, &upper);
     std::wstring text = L"ref BSTR[" + std::to_wstring(lower) + L".." + std::to_wstring(upper) + L"]{";
     for (LONG i = lower; i <= upper; ++i) {
-      BSTR item = nullptr;
-      SafeArrayGetElement(array, &i, &item);
-      text += (i > lower ? L", \"" : L"\"") + Escape(item ? item : L"") + L"\"";
-      SysFreeString(item);
+      BSTR* item = nullptr;
+      SafeArrayPtrOfIndex(array, &i, reinterpret_cast<void**>(&item));
+      text += (i > lower ? L", " : L"") + Quote(*item ? *item : L"");
     }
     return text + L"}";
   }
-  const std::map<VARTYPE, const wchar_t*> names = {
-      {VT_EMPTY, L"EMPTY"}, {VT_BSTR, L"BSTR"}, {VT_BOOL, L"BOOL"},        {VT_I2, L"I2"},
-      {VT_I4, L"I4"},       {VT_R8, L"R8"},     {VT_DISPATCH, L"DISPATCH"}};
-  const VARTYPE plain = type & VT_TYPEMASK;
-  const std::wstring name = names.count(plain) ? names.at(plain) : L"VT" + std::to_wstring(plain);
-  if (plain == VT_BSTR) return ref + L"BSTR \"" + Escape(Text(value)) + L"\"";
   if (plain == VT_ERROR) return L"missing";
+  if (plain == VT_BSTR) return ref + L"BSTR " + Quote(Text(value));
+  const wchar_t* const names[] = {L"EMPTY", L"NULL", L"I2", L"I4",       L"R4", L"R8",
+                                  L"CY",    L"DATE", L"",   L"DISPATCH", L"",   L"BOOL"};
+  const std::wstring name = plain < std::size(names) ? names[plain] : L"VT" + std::to_wstring(plain);
   return ref + name + (plain == VT_EMPTY || plain == VT_DISPATCH ? L"" : L" " + Text(value));
 }
 
@@ -143,19 +134,15 @@ class Scripted final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   // Any name is a member.
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    const std::wstring name = Lower(names[0]);
     if (count != 1) return DISP_E_UNKNOWNNAME;
     size_t i = 0;
-    while (i < state.names.size() && Lower(state.names[i]) != name) ++i;
+    while (i < state.names.size() && Lower(state.names[i]) != Lower(names[0])) ++i;
     if (i == state.names.size()) state.names.push_back(names[0]);
-    ids[0] = static_cast<DISPID>(i + 1);
-    return S_OK;
+    return ids[0] = static_cast<DISPID>(i + 1), S_OK;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* excep, UINT*) override {
-    const std::wstring member = id == DISPID_VALUE ? (name_ == L"Field" ? L"Value" : L"Item")
-                                : id >= 1 && static_cast<size_t>(id) <= state.names.size() ? state.names[id - 1]
-                                                                                           : L"";
+    const std::wstring member = id >= 1 && static_cast<size_t>(id) <= state.names.size() ? state.names[id - 1] : L"";
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
     std::vector<VARIANT*> args;
     for (UINT i = params->cArgs; i-- > 0;) args.push_back(&params->rgvarg[i]);
@@ -168,7 +155,7 @@ class Scripted final : public IDispatch {
     VARIANT answer;
     VariantInit(&answer);
     try {
-      if (put && name_ != L"Recorder") {
+      if (put) {
         VariantClear(&properties_[Lower(member)]);
         VariantCopyInd(&properties_[Lower(member)], args.at(0));
       } else {
@@ -180,10 +167,7 @@ class Scripted final : public IDispatch {
       excep->bstrDescription = SysAllocString(error.text.c_str());
       return DISP_E_EXCEPTION;
     }
-    if (result != nullptr)
-      *result = answer;
-    else
-      VariantClear(&answer);
+    result != nullptr ? void(*result = answer) : void(VariantClear(&answer));
     return S_OK;
   }
 
@@ -191,21 +175,13 @@ class Scripted final : public IDispatch {
   static std::wstring Arg(const std::vector<VARIANT*>& args, size_t i) {
     return i < args.size() ? Text(*args[i]) : L"";
   }
-  static void Return(IDispatch* object, VARIANT& out) {
-    V_VT(&out) = VT_DISPATCH;
-    V_DISPATCH(&out) = object;
+  static void Return(IDispatch* object, VARIANT& out) { V_VT(&out) = VT_DISPATCH, V_DISPATCH(&out) = object; }
+  static void Return(long number, VARIANT& out) { V_VT(&out) = VT_I4, V_I4(&out) = number; }
+  static void Return(bool value, VARIANT& out) {
+    V_VT(&out) = VT_BOOL, V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
   }
   static void Return(const std::wstring& text, VARIANT& out) {
-    V_VT(&out) = VT_BSTR;
-    V_BSTR(&out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  }
-  static void Return(long number, VARIANT& out) {
-    V_VT(&out) = VT_I4;
-    V_I4(&out) = number;
-  }
-  static void Return(bool value, VARIANT& out) {
-    V_VT(&out) = VT_BOOL;
-    V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    V_VT(&out) = VT_BSTR, V_BSTR(&out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   }
   static std::vector<std::wstring> Split(const std::wstring& text) {
     std::vector<std::wstring> cells(1);
@@ -228,17 +204,14 @@ class Scripted final : public IDispatch {
         throw Raise{static_cast<HRESULT>(0x800A01ADu), L"ActiveX component can't create object"};
       return Return(service, out);
     }
-    if (name_ == L"ValueList") {  // Add, Count, Item by position from 1
+    if (name_ == L"ValueList") {  // Add, and Item by position from 1
       if (member == L"add") return void(VariantCopyInd(&items_.emplace_back(), args.at(0)));
-      if (member == L"count") return Return(static_cast<long>(items_.size()), out);
       const size_t position = std::wcstoul(Arg(args, 0).c_str(), nullptr, 10);
       if (position < 1 || position > items_.size())
         throw Raise{static_cast<HRESULT>(0x800A0009u), L"Subscript out of range"};
       return void(VariantCopy(&out, &items_[position - 1]));
     }
-    if (member == L"bands" || member == L"tools") {  // the toolbar: band "mnuRecBill", tools 0 to 19
-      if (member == L"bands" && Arg(args, 0) != L"mnuRecBill")
-        throw Raise{static_cast<HRESULT>(0x800A8B10u), L"Index out of bounds"};
+    if (member == L"bands" || member == L"tools") {  // the toolbar: its bands and their tools, by name or index
       Scripted*& child = children_[member + Arg(args, 0)];
       if (child == nullptr) child = new Scripted(member == L"bands" ? L"Band" : L"Tool(" + Arg(args, 0) + L")");
       child->AddRef();
@@ -247,8 +220,8 @@ class Scripted final : public IDispatch {
     if (properties_.count(member)) return void(VariantCopy(&out, &properties_[member]));
     for (const Rule& rule : state.rules) {
       if (line.find(rule.pattern) == std::wstring::npos) continue;
-      if (rule.scode != S_OK) throw Raise{rule.scode, rule.text};
-      return rule.table ? Return(Rows(rule.table), out) : Return(rule.text, out);
+      if (rule.answer.scode != S_OK) throw rule.answer;
+      return rule.table ? Return(Rows(rule.table), out) : Return(rule.answer.text, out);
     }
     if (member == L"getproperty") return Return(state.props, out);
     if (member == L"accesscheck") return Return(true, out);
@@ -262,12 +235,10 @@ class Scripted final : public IDispatch {
     Cursor& cursor = *cursor_;
     const Table& table = *cursor.table;
     const bool at_end = cursor.row >= table.rows.size();
-    if (cursor.closed)
-      throw Raise{static_cast<HRESULT>(0x800A0E78u), L"Operation is not allowed when the object is closed."};
     if (member == L"eof") return Return(at_end, out);
     if (member == L"recordcount") return Return(static_cast<long>(table.rows.size()), out);
     if (member == L"movenext") return void(cursor.row += at_end ? 0 : 1);
-    if (member == L"close") return void(cursor.closed = true);
+    if (member == L"close") return;
     if (member == L"clone") return Return(Rows(cursor.table), out);
     if (member == L"value") {  // a whole number as a Long, "s:" and anything else as text
       if (at_end) throw Raise{static_cast<HRESULT>(0x800A0BCDu), L"Either BOF or EOF is True."};
@@ -290,11 +261,9 @@ class Scripted final : public IDispatch {
     wchar_t path[MAX_PATH] = {};
     GetEnvironmentVariableW(L"ZETMOVEBILL_MESSAGE_LOG", path, MAX_PATH);
     if (member == L"reset") {
-      state.props.clear(), state.journal.clear(), state.rules.clear(), state.hidden.clear();
-      CloseHandle(
-          CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr));
+      state.props = Arg(args, 0), state.journal.clear(), state.rules.clear(), state.hidden.clear();
+      if (FILE* file = _wfopen(path, L"wb")) fclose(file);
     }
-    if (member == L"props") state.props = Arg(args, 0);
     if (member == L"hide") state.hidden.insert(Arg(args, 0));
     if (member == L"journal") Return(state.journal, out);
     if (member == L"calls") {  // the journal's lines that begin with the prefix, joined by " | "
@@ -308,24 +277,21 @@ class Scripted final : public IDispatch {
     if (member == L"answer") {
       auto table = std::make_shared<Table>(Table{Split(Arg(args, 1)), {}});
       for (size_t i = 2; i < args.size(); ++i) table->rows.push_back(Split(Arg(args, i)));
-      state.rules.push_back(Rule{Arg(args, 0), table, S_OK, L""});
+      state.rules.push_back(Rule{Arg(args, 0), table, {S_OK, L""}});
     }
-    if (member == L"value" || member == L"fail") {
-      const HRESULT scode =
-          member == L"fail" ? static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0)) : S_OK;
-      state.rules.push_back(Rule{Arg(args, 0), nullptr, scode, Arg(args, member == L"fail" ? 2 : 1)});
+    if (member == L"value") state.rules.push_back(Rule{Arg(args, 0), nullptr, {S_OK, Arg(args, 1)}});
+    if (member == L"fail") {
+      const auto scode = static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0));
+      state.rules.push_back(Rule{Arg(args, 0), nullptr, {scode, Arg(args, 2)}});
     }
     if (member == L"messages") {  // the component's diagnostic file, UTF-8
-      HANDLE file =
-          CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
       std::string bytes(1 << 16, '\0');
-      DWORD size = 0;
-      if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &size, nullptr)) size = 0;
-      CloseHandle(file);
-      std::wstring text(size, L'\0');
-      text.resize(static_cast<size_t>(
-          MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(size), text.data(), static_cast<int>(size))));
-      Return(text, out);
+      FILE* file = _wfopen(path, L"rb");
+      bytes.resize(file != nullptr ? fread(bytes.data(), 1, bytes.size(), file) : 0);
+      if (file != nullptr) fclose(file);
+      std::wstring text(bytes.size(), L'\0');
+      const int size = static_cast<int>(bytes.size());
+      Return(text.substr(0, MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), size)), out);
     }
   }
 
@@ -350,20 +316,15 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** result) override {
-    if (state.hidden.count(kClasses[index][1])) return REGDB_E_CLASSNOTREG;
-    Scripted* object = new Scripted(kClasses[index][1]);
+    const wchar_t* name = wcsrchr(kProgIds[index], L'.') + 1;
+    if (state.hidden.count(name)) return REGDB_E_CLASSNOTREG;
+    Scripted* object = new Scripted(name);
     const HRESULT hr = object->QueryInterface(iid, result);
     object->Release();
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-} factories[std::size(kClasses)];
-
-std::wstring Key(size_t n) {
-  wchar_t clsid[40] = {};
-  StringFromGUID2(ClassId(n), clsid, 40);
-  return clsid;
-}
+} factories[std::size(kProgIds)];
 
 }  // namespace
 
@@ -372,7 +333,7 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;
 // No DllCanUnloadNow: the host keeps the script and the journal for the whole
 // test process. No DllUnregisterServer either: the test prefix goes with the run.
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** result) {
-  for (size_t n = 0; n < std::size(kClasses); ++n) {
+  for (size_t n = 0; n < std::size(kProgIds); ++n) {
     if (ClassId(n) == clsid) return factories[n].index = n, factories[n].QueryInterface(iid, result);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
@@ -381,9 +342,11 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLS
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), path, MAX_PATH);
-  for (size_t n = 0; n < std::size(kClasses); ++n) {
-    const std::wstring server = L"CLSID\\" + Key(n) + L"\\InprocServer32";
-    RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kClasses[n][0]) + L"\\CLSID").c_str(), REG_SZ, Key(n).c_str(), 0);
+  for (size_t n = 0; n < std::size(kProgIds); ++n) {
+    wchar_t clsid[40] = {};
+    StringFromGUID2(ClassId(n), clsid, 40);
+    const std::wstring server = L"CLSID\\" + std::wstring(clsid) + L"\\InprocServer32";
+    RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgIds[n]) + L"\\CLSID").c_str(), REG_SZ, clsid, 0);
     RegSetValueW(HKEY_CLASSES_ROOT, server.c_str(), REG_SZ, path, 0);
     RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", REG_SZ, L"Apartment", 20);
   }

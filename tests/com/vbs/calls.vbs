@@ -20,9 +20,10 @@ Check "result", mb.CheckSearchBill(80, 300, info), True
 Check "still Empty", TypeName(info), "Empty"
 Check "line breaks", InStr(rec.Calls("AppConnection."), "FItemID \r\n where 1=1  and FTranType=80\r\n and") > 0, True
 
-' lBillID as an Integer, a Currency, a text with a fraction: the text goes
+' lBillID as an Integer, a Currency, a Single, a text with a fraction: the text goes
 ' into the statement as given; the bill it stays on is CLng's.
-For Each i In Array(Array(CInt(77), "77", 77), Array(CCur(77), "77", 77), Array("77.5", "77.5", 78))
+For Each i In Array(Array(CInt(77), "77", 77), Array(CCur(77), "77", 77), Array(CSng(77.1), "77.1", 77), _
+  Array("77.5", "77.5", 78))
   Scenario "lBillID as " & TypeName(i(0)), "UserID=1;"
   rec.Answer kAdmin, "X", "1"
   rec.Answer " select ISNULL(min(", "X", "0"
@@ -35,10 +36,7 @@ rec.Answer kAdmin, "X", "1"
 rec.Answer "CashBeforePost", "FValue", "1"
 rec.Value "PurchaseAlarmDateCount", "5"
 rec.Answer "SELECT Count(distinct", "N", "3"
-rec.Answer "v1.FCheckerID=-1", "FVoucherID", "31", "32"
 Set list = mb.GetToDoThingCount()
-Check "positions 1, 2, 7, 8", TypeName(list.Item(1)) & list.Item(1) & " " & TypeName(list.Item(2)) & list.Item(2) & _
-  " " & TypeName(list.Item(7)) & list.Item(7) & " " & TypeName(list.Item(8)) & list.Item(8), "Integer0 Double3 Double3 Long2"
 Const kAdds = "(I2 0) | (I2 71) | (I2 75) | (I2 81) | (I2 80) | (I4 1000205) | (I4 1000206) | (I2 1125) | (I2 1127) | (I2 0) | (R8 3)"
 CheckStart "type list, then the counts", Replace(rec.Calls("ValueList.Add("), "ValueList.Add", ""), kAdds
 CheckStart "security service", rec.Calls("SecurityInfo."), _
@@ -60,7 +58,7 @@ CheckStart "assignments typed, tool index by a Long reference", rec.Calls("Tool(
   "Tool(0).Visible = BOOL False | Tool(0).Caption = BSTR ""Sales order-SO-7"" | Tool(0).Text = BSTR ""81|90"" | " & _
   "Tool(0).Visible = BOOL True | Band.Tools(ref I4 0)"
 Set tool = bar.Bands("mnuRecBill").Tools(0)
-Check "the variable still holds the toolbar", tool.Visible & " " & tool.Text, "True 81|90"
+Check "the variable still holds the toolbar", (tool.Visible = True) & " " & tool.Text, "True 81|90"
 Check "a clone comes back at its first row", rs.Fields("FBillID").Value & " of " & rs.RecordCount, "90 of 2"
 Set rs = Nothing
 Check "released with the caller's reference", rec.Live("Recordset"), CLng(0)

@@ -8,11 +8,10 @@ Set rec = CreateObject("ZetTestHost.Recorder")
 Set mb = CreateObject("ZetMMoveBill.clsMoveBill")
 Const kAdmin = "FROM t_Group WHERE FUserID=1 AND FGroupID=1"
 
-' Starts with an empty script, journal and diagnostic file.
+' Starts with an empty script, journal and diagnostic file, and the login's property text.
 Sub Scenario(name, props)
   currentScenario = name
-  rec.Reset
-  rec.Props = props
+  rec.Reset props
 End Sub
 
 ' Value and subtype must both match.
