@@ -153,8 +153,15 @@ run_program() {
 # registers interfaces of its own.
 run_program registry "$(winpath "$tests/com_check.exe")" registry "$(winpath "$dll64")"
 run_program typelib-win64 "$(winpath "$tests/com_check.exe")" typelib "$(winpath "$dll64")" win64
-[ "$presets" == win64 ] || run_program typelib-win32 "$(winpath "$tests/com_check.exe")" typelib \
-  "$(winpath "$root/build-win32/src/com/ZetMMoveBill.dll")" win32
+# The product as installed: stripped of its debugging information, its type
+# library intact.
+if [ "$presets" != win64 ]; then
+  rm -rf "$root/build-win32/dist"
+  cmake --install "$root/build-win32" --prefix "$root/build-win32/dist" --strip >/dev/null &&
+    pass "install win32 --strip" || fail "install win32 --strip"
+  run_program typelib-win32 "$(winpath "$tests/com_check.exe")" typelib \
+    "$(winpath "$root/build-win32/dist/bin/ZetMMoveBill.dll")" win32
+fi
 
 # The clients below find both servers as an installation registers them.
 phase "registration"
