@@ -19,17 +19,8 @@ namespace {
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using zet::testing::Error;
 
-// The number and text of the error `body` raised; "0" when none.
-template <class Body>
-std::string Error(Body&& body) {
-  try {
-    body();
-  } catch (const AutomationError& e) {
-    return std::to_string(e.Number()) + " " + e.Description();
-  }
-  return "0";
-}
 Variant Call(const ObjectRef& object, std::string_view member, std::vector<Variant> values = {}) {
   std::vector<Argument> args;
   for (Variant& v : values) args.push_back(Argument::ByRef(v));

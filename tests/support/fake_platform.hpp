@@ -7,9 +7,21 @@
 #include <vector>
 
 #include "host/dispatch.hpp"
+#include "host/error.hpp"
 #include "host/platform.hpp"
 
 namespace zet::testing {
+
+// The number and text of the error `body` raised; "0" when none.
+template <class Body>
+std::string Error(Body&& body) {
+  try {
+    body();
+  } catch (const AutomationError& e) {
+    return std::to_string(e.Number()) + " " + e.Description();
+  }
+  return "0";
+}
 
 // The rows a scripted statement answers with.
 struct Table {
