@@ -64,15 +64,11 @@ TEST(ExplainBill, AgreesWithCheckSearchBillForEveryDemoUserAndBill) {
 // pieces, read through another service, let the bill through: the
 // explanation must not pass for true.
 TEST(ExplainBill, ADisagreementWithTheMethodIsReported) {
-  struct NoConnection : Platform {
-    explicit NoConnection(Platform& host) : inner(host) {}
-    ObjectRef CreateObject(std::string_view prog_id) override {
+  struct NoConnection : ForwardingPlatform {
+    using ForwardingPlatform::ForwardingPlatform;
+    void Watch(const std::string& prog_id, std::string_view, std::span<Argument>) override {
       if (prog_id == "ZetConnection.AppConnection") throw AutomationError(429, "no connection");
-      return inner.CreateObject(prog_id);
     }
-    int32_t CurrentProcessId() override { return inner.CurrentProcessId(); }
-    void ShowMessage(std::string_view) noexcept override {}
-    Platform& inner;
   };
   Host host(true, "UserID=16394;");
   NoConnection broken(host.platform());
