@@ -124,63 +124,59 @@ TEST(TypedValue, NothingAndTextThatIsNotUtf8) {
 class OnDemo : public ::testing::Test {
  protected:
   void SetUp() override { box.MakeDemo(); }
-  RunResult Zet(std::vector<std::string> args) const {
+  RunResult Zet(std::vector<std::string> args, const std::string& prefix = "", const std::string& out = "") const {
     args.insert(args.begin(), {"--db", "demo.db"});
-    return box.Zet(args);
+    return box.Zet(args, prefix, out);
   }
   Sandbox box;
 };
 
-// One run of each command, and the explainer's lines: a refusal or a message
-// gives exit status 1 (the explainer's and `check`'s alike), bad input 2.
+// One run of each command, and what it prints; a refusal or a message gives
+// exit status 1 (the explainer's and `check`'s alike), bad input 2. The
+// explainer's pieces and the values' subtypes are checked where they are made.
 TEST_F(OnDemo, EachCommandRunsOnce) {
-  for (const auto& [args, status, out] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
-           {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, "1005\n"},
-           {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, "1001\n"},
-           {{"--user", "16", "call", "CheckSearchBill", "1", "1002", "s:given"}, 0,
-            "False\nsInfo=单据上存在您没有权限的基础资料，请联系系统管理员！\n"},
-           {{"--user", "25", "call", "SaveRecentBills", "0", "1"}, 0, "\n"},
-           {{"--user", "16394", "first", "1"}, 0, "first bill of kind 1: 1001\n"},
-           {{"--user", "16", "--props", "UserID=16394;", "last", "1"}, 0, "last bill of kind 1: 1005\n"},
-           {{"--user", "16394", "prev", "1000201", "20102"}, 0, "previous bill of kind 1000201 before 20102: 20101\n"},
-           {{"--user", "16394", "next", "1", "1005"}, 0, "next bill of kind 1 after 1005: none, stays on 1005\n"},
-           {{"--user", "16394", "check", "1", "1002"}, 0, "bill 1002 of kind 1: yes, it may be opened\n"},
-           {{"--user", "27", "open", "1", "1001"}, 0,
-            "opened bill 1001 of kind 1\nrecent bills of family 2 (kind 1):\n   1  Stock bill 1-STK-1001  [1|1001]\n"},
-           {{"--user", "27", "open", "1", "1003"}, 1, ""},
-           {{"--user", "27", "recent", "1000201"}, 0, "recent bills of family 1 (kind 1000201):\n   (no recent bills)\n"},
-           {{"--props", "UserID=abc;", "call", "GetMaxMinInterID", "1", "1"}, 1, "0\n"},
-           {{"--user", "16394", "--json", "call", "GetToDoThingCount"}, 0,
-            R"({"result":{"type":"Object","value":[{"type":"Integer","value":0},{"type":"Double","value":3.0},)"
-            R"({"type":"Double","value":2.0},{"type":"Double","value":3.0},{"type":"Double","value":3.0},)"
-            R"({"type":"Double","value":2.0},{"type":"Double","value":2.0},{"type":"Long","value":4},)"
-            R"({"type":"Long","value":4}]},"byref":{},"messages":[]})" "\n"},
-           {{"--user", "16", "why", "1", "1002"}, 1, "✗ fail  preparer    v1.FBillerID is 17, the user is 16\n"},
-           {{"--user", "16", "check", "1", "1002"}, 1, "bill 1002 of kind 1: no"},
-           {{"--user", "16394", "why", "1", "1002"}, 0, "verdict: may be opened\n"},
-           {{"--user", "29", "why", "1", "1005"}, 0, "✓ pass  customer    t1 (v1.FCustID = 0): no such row"},
-           {{"--user", "16", "why", "1", "1002", "--sql"}, 1,
-            "  |  SELECT top 1 1 From ICStockBill v1 where 1=1  and FTranType=1 and v1.FBillerID=16 and v1.FInterID = "
-            "1002\n"},
-           {{"--user", "25", "why-todo", "2"}, 1, "✗ fail  access      object (1088, 2): no row\n"},
-           {{"--user", "25", "why-todo", "5"}, 0, "count: 2\n"},
-           {{"--user", "16", "why", "1", "x"}, 2, ""},
-           {{"--user", "16", "why-todo", "10"}, 2, ""}}) {
+  const std::vector<std::tuple<std::vector<std::string>, int, std::vector<std::string>>> runs = {
+      {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
+      {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, {"1001\n"}},
+      {{"--user", "16", "call", "CheckSearchBill", "1", "1002", "s:given"}, 0,
+       {"False\nsInfo=单据上存在您没有权限的基础资料，请联系系统管理员！\n"}},
+      {{"--user", "25", "call", "SaveRecentBills", "0", "1"}, 0, {"\n"}},
+      {{"--user", "16394", "first", "1"}, 0, {"first bill of kind 1: 1001\n"}},
+      {{"--user", "16", "--props", "UserID=16394;", "last", "1"}, 0, {"last bill of kind 1: 1005\n"}},
+      {{"--user", "16394", "prev", "1000201", "20102"}, 0, {"previous bill of kind 1000201 before 20102: 20101\n"}},
+      {{"--user", "16394", "next", "1", "1005"}, 0, {"next bill of kind 1 after 1005: none, stays on 1005\n"}},
+      {{"--user", "16394", "check", "1", "1002"}, 0, {"bill 1002 of kind 1: yes, it may be opened\n"}},
+      {{"--user", "27", "open", "1", "1001"}, 0,
+       {"opened bill 1001 of kind 1\nrecent bills of family 2 (kind 1):\n   1  Stock bill 1-STK-1001  [1|1001]\n"}},
+      {{"--user", "27", "open", "1", "1003"}, 1, {}},
+      {{"--user", "27", "recent", "1000201"}, 0, {"recent bills of family 1 (kind 1000201):\n   (no recent bills)\n"}},
+      {{"recent", "--help"}, 0, {"Usage: zetmovebill recent"}},
+      {{"--user", "16394", "todo"}, 0,
+       {"\n  1  reserved (always 0)                      0\n", "\n  9  vouchers awaiting cashier sign-off       4\n"}},
+      {{"--user", "16394", "--json", "call", "GetToDoThingCount"}, 0,
+       {R"({"result":{"type":"Object","value":[{"type":"Integer","value":0},{"type":"Double","value":3.0},)",
+        R"({"type":"Long","value":4}]},"byref":{},"messages":[]})" "\n"}},
+      {{"--user", "16", "check", "1", "1002"}, 1, {"bill 1002 of kind 1: no"}},
+      {{"--user", "16", "why", "1", "1002", "--sql"}, 1,
+       {"\n  ✗ fail  preparer    v1.FBillerID is 17, the user is 16\n",
+        "\n  |  SELECT top 1 1 From ICStockBill v1 where 1=1  and FTranType=1 and v1.FBillerID=16 and"}},
+      {{"--user", "16394", "why", "1", "1002"}, 0, {"verdict: may be opened\n"}},
+      {{"--user", "29", "why", "1", "1005"}, 0, {"✓ pass  customer    t1 (v1.FCustID = 0): no such row"}},
+      {{"--user", "27", "--json", "why", "1", "1003"}, 1,
+       {R"("piece":"stock line",)", R"("may_open":false,"check_search_bill":{"result":false,"sInfo":"单据上)",
+        R"("agrees":true,)"}},
+      {{"--user", "25", "why-todo", "2"}, 1, {"✗ fail  access      object (1088, 2): no row\n"}},
+      {{"--user", "25", "why-todo", "5"}, 0, {"count: 2\n"}},
+      {{"--user", "16", "why", "1", "x"}, 2, {}},
+      {{"--user", "16", "why-todo", "10"}, 2, {}},
+  };
+  for (const auto& [args, status, parts] : runs) {
     const RunResult run = Zet(args);
-    EXPECT_EQ(run.status, status) << args[2] << " " << run.err;
-    EXPECT_THAT(run.out, HasSubstr(out)) << args[2];
+    SCOPED_TRACE(::testing::PrintToString(args));
+    EXPECT_EQ(run.status, status) << run.err;
+    for (const std::string& part : parts) EXPECT_THAT(run.out, HasSubstr(part));
     EXPECT_TRUE(status != 0 || run.err.empty()) << run.err;
   }
-  const auto todo = Lines(Zet({"--user", "16394", "todo"}).out);
-  ASSERT_EQ(todo.size(), 10u);
-  EXPECT_EQ(todo[1], "  1  reserved (always 0)                      0");
-  EXPECT_THAT(todo[9], HasSubstr("vouchers awaiting cashier sign-off"));
-  EXPECT_THAT(Zet({"recent", "--help"}).out, HasSubstr("Usage: zetmovebill recent"));
-  const nlohmann::json why = nlohmann::json::parse(Zet({"--user", "27", "--json", "why", "1", "1003"}).out);
-  EXPECT_EQ(why["may_open"], false);
-  EXPECT_EQ(why["agrees"], true);
-  EXPECT_EQ(why["steps"].back()["piece"], "stock line");
-  EXPECT_EQ(why["check_search_bill"]["sInfo"], "单据上存在您没有权限的基础资料，请联系系统管理员！");
 }
 
 TEST_F(OnDemo, JsonAndTraceForScripts) {
@@ -217,9 +213,7 @@ std::string As(int uid) {
 
 // Each run on the demo database with a trace asked for. Bad input is one line
 // on standard error and exit status 2, and writes nothing: no output, no trace.
-TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
-  Sandbox box;
-  box.MakeDemo();
+TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -236,11 +230,9 @@ TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"call", "GetMaxMinInterID", "1"}, 2, "takes 2 arguments (lTransType lType), 1 given"},
       {{"call", "GetMaxMinInterID", "1", "s:abc"}, 2, "lType 's:abc' cannot be converted to Long: Type mismatch"},
       {{"call", "GetMaxMinInterID", "1", "2", "--toolbar"}, 2, "--toolbar applies to"},
-      {{"call", "GetMaxMinInterID", "2147483648", "1"}, 2, "'2147483648': out of range for Long (-"},
       {{"next", "1"}, 2, "BILL is required"},
       {{"--user", "16394", "next", "1", "1\n2"}, 2, "bad BILL '1\\n2': expected a whole number"},
       {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
-      {{"--user", "16394", "first", "2147483648"}, 2, "'2147483648': out of range for Long (-2147483648 to"},
       {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
@@ -253,9 +245,9 @@ TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = {"--db", "demo.db", "--trace", "t.jsonl"};
+    std::vector<std::string> args = {"--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const RunResult run = box.Zet(args, "", c.out);
+    const RunResult run = Zet(args, "", c.out);
     SCOPED_TRACE(run.err);
     EXPECT_EQ(run.status, c.status);
     EXPECT_THAT(run.err, HasSubstr(c.says));
@@ -269,25 +261,23 @@ TEST(Hardening, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     std::filesystem::remove(box.Path("t.jsonl"));
   }
   EXPECT_FALSE(std::filesystem::exists(box.Path("missing.db")));
-  EXPECT_THAT(box.Zet({"next", "--help"}).out, HasSubstr("1000205, 1000206 and 1007000 get 2 and 3"));
+  EXPECT_THAT(Zet({"next", "--help"}).out, HasSubstr("1000205, 1000206 and 1007000 get 2 and 3"));
 }
 
 // Another process that holds the database: reading it waits, then names the
 // holder; `open` cannot record and says so instead of claiming the bill opened.
-TEST(Hardening, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
-  Sandbox box;
-  box.MakeDemo();
+TEST_F(OnDemo, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
   const std::string pid = std::to_string(::getpid());
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open(box.Path("demo.db").c_str(), &holder), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-  RunResult run = box.Zet({"--db", "demo.db", "--user", "16394", "--json", "open", "1", "1001"});
+  RunResult run = Zet({"--user", "16394", "--json", "open", "1", "1001"});
   EXPECT_EQ(run.status, 4) << run.err;
   const nlohmann::json json = nlohmann::json::parse(run.out);
   EXPECT_EQ(json.at("opened"), false);
   EXPECT_THAT(json.at("reason").get<std::string>(), HasSubstr("process " + pid + " holds the log's write lock"));
   sqlite3_exec(holder, "COMMIT; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
-  run = box.Zet({"--db", "demo.db", "--user", "16394", "first", "1"});
+  run = Zet({"--user", "16394", "first", "1"});
   EXPECT_EQ(run.status, 4);
   EXPECT_EQ(run.err,
             "zetmovebill: demo.db is locked: process " + pid +
@@ -304,38 +294,30 @@ TEST(Hardening, AFileSizeLimitIsReportedAndLeavesNoFile) {
 }
 
 // A journal mode chosen for the file stays: reading does not switch it.
-TEST(Hardening, ReadingKeepsTheFilesJournalMode) {
-  Sandbox box;
-  box.MakeDemo();
+TEST_F(OnDemo, ReadingKeepsTheFilesJournalMode) {
   sqlite3* db = nullptr;
   sqlite3_open(box.Path("demo.db").c_str(), &db);
   sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  EXPECT_EQ(box.Zet({"--db", "demo.db", "--user", "16394", "first", "1"}).status, 0);
+  EXPECT_EQ(Zet({"--user", "16394", "first", "1"}).status, 0);
   EXPECT_EQ(ReadFile(box.Path("demo.db")).substr(18, 2), std::string("\1\1"));  // 2, 2 in write-ahead-log mode
 }
 
 // Users who share a folder: one who may only read the file leaves nothing
 // that stops its owner from writing, and is told why he cannot record.
-TEST(Hardening, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
+TEST_F(OnDemo, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
   if (::geteuid() != 0 || std::system("command -v setpriv >/dev/null") != 0)
     GTEST_SKIP() << "needs root and setpriv to act as two other users";
-  Sandbox box;
-  box.MakeDemo();
   std::filesystem::permissions(box.Path(""), std::filesystem::perms::all);
   ASSERT_EQ(::chown(box.Path("demo.db").c_str(), 65533, 65533), 0);
-  auto with = [](std::vector<std::string> tail) {
-    tail.insert(tail.begin(), {"--db", "demo.db", "--user", "16394"});
-    return tail;
-  };
-  RunResult run = box.Zet(with({"first", "1"}), As(65534));
+  RunResult run = Zet({"--user", "16394", "first", "1"}, As(65534));
   EXPECT_EQ(run.out, "first bill of kind 1: 1001\n") << run.err;
   EXPECT_FALSE(std::filesystem::exists(box.Path("demo.db-shm")));
-  run = box.Zet(with({"open", "1", "1001"}), As(65534));
+  run = Zet({"--user", "16394", "open", "1", "1001"}, As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_EQ(run.out, "");
   EXPECT_THAT(run.err, HasSubstr("not opened: could not record it: demo.db is read-only for this user (uid 65534)"));
-  run = box.Zet(with({"open", "1", "1001"}), As(65533));
+  run = Zet({"--user", "16394", "open", "1", "1001"}, As(65533));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("opened bill 1001 of kind 1"));
   run = box.Zet({"--db", "ro/new.db", "init"}, "mkdir ro && chmod 755 ro && " + As(65534));
