@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 #include "support/method_case.hpp"
 #include "support/embedded_host.hpp"
