@@ -63,12 +63,6 @@ class FakeValueList : public Dispatch {
   std::vector<Variant> items_;
 };
 
-RecordedCall Record(std::string object, std::string_view member, std::span<Argument> args) {
-  RecordedCall call{std::move(object), std::string(member), {}, {}};
-  for (const Argument& arg : args) call.args.push_back(arg.Value()), call.by_ref.push_back(arg.IsByRef());
-  return call;
-}
-
 }  // namespace
 
 ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count) {
@@ -93,7 +87,7 @@ FakePlatform::~FakePlatform() { ReleaseServiceFactory(this); }
 
 ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
   const std::string id(prog_id);
-  calls.push_back({id, "new", {}, {}});
+  calls.push_back({id, "new", {}});
   ObjectRef object;
   if (id == ValueListProgId()) object = std::make_shared<FakeValueList>();
   else object = std::make_shared<FakeObject>(*this, id);
@@ -124,10 +118,12 @@ const std::map<std::string_view, std::vector<bool>> kByRef = {
     {"GetSysValue", {false, true, true}}, {"AccessCheck", {false, true, true, true, false, true}}};
 
 Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, std::span<Argument> args) {
-  calls.push_back(Record(prog_id, member, args));
+  RecordedCall& call = calls.emplace_back(RecordedCall{prog_id, std::string(member), {}});
+  std::vector<bool> by_ref;
+  for (const Argument& arg : args) call.args.push_back(arg.Value()), by_ref.push_back(arg.IsByRef());
   const auto text = [&](size_t i) { return CStr(args[i].Value()); };
   if (const auto it = kByRef.find(member); it != kByRef.end()) {
-    EXPECT_EQ(calls.back().by_ref, it->second) << prog_id << "." << member;
+    EXPECT_EQ(by_ref, it->second) << prog_id << "." << member;
     if (it->second.size() > 1 && !it->second[0]) {
       EXPECT_EQ(text(0), props) << prog_id << "." << member;
     }

@@ -39,7 +39,6 @@ ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count = {});
 struct RecordedCall {
   std::string object, member;
   std::vector<Variant> args;
-  std::vector<bool> by_ref;
 };
 
 // The scripted host: every ProgID the component uses, answering statements
