@@ -10,18 +10,20 @@ namespace zet::testing {
 
 namespace {
 
-class FakeRecordset : public Dispatch {
+// A recordset over a fixed table; `count` stands in for what RecordCount
+// reports (ADO says -1 when it does not know).
+class FakeRecordset : public Dispatch, public std::enable_shared_from_this<FakeRecordset> {
  public:
-  FakeRecordset(std::shared_ptr<const Table> table, std::optional<int32_t> count) : table_(table), count_(count) {}
+  FakeRecordset(Table table, std::optional<int32_t> count) : table_(std::move(table)), count_(count) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    const Table& t = *table_;
+    const Table& t = table_;
     if (closed_) RaiseRuntimeError(err::kObjectClosed);
     if (member == "EOF") return Variant::Boolean(row_ >= t.rows.size());
     if (member == "RecordCount") return Variant::Long(count_.value_or(static_cast<int32_t>(t.rows.size())));
     if (member == "MoveNext" && row_ < t.rows.size()) return ++row_, Variant();
-    if (member == "Clone") return Variant::Object(MakeRecordset(*table_, count_));
+    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(table_, count_));
     if (member == "Close") return closed_ = true, Variant();
-    if (member == "Fields") return Variant::Object(shared_from_this_());
+    if (member == "Fields") return Variant::Object(shared_from_this());
     if (member == "Item" && args.size() == 1) {  // Fields.Item(i|name), answering with a field
       size_t column = t.fields.size();
       const Variant& key = args[0].Value();
@@ -31,18 +33,15 @@ class FakeRecordset : public Dispatch {
       if (column >= t.fields.size()) RaiseRuntimeError(err::kItemNotFound);
       if (row_ >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
       value_ = t.rows[row_][column];
-      return Variant::Object(shared_from_this_());
+      return Variant::Object(shared_from_this());
     }
     if (member == "Value") return value_;
     RaiseRuntimeError(member == "MoveNext" ? err::kNoCurrentRecord : err::kMemberNotFound);
   }
 
  private:
-  ObjectRef shared_from_this_() { return weak_.lock(); }
-  friend ObjectRef zet::testing::MakeRecordset(Table, std::optional<int32_t>);
-  std::shared_ptr<const Table> table_;
+  const Table table_;
   std::optional<int32_t> count_;
-  std::weak_ptr<Dispatch> weak_;
   size_t row_ = 0;
   bool closed_ = false;
   Variant value_;
@@ -64,12 +63,6 @@ class FakeValueList : public Dispatch {
 };
 
 }  // namespace
-
-ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count) {
-  auto rs = std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), record_count);
-  rs->weak_ = rs;
-  return rs;
-}
 
 class FakeObject : public Dispatch {
  public:
@@ -149,8 +142,9 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
                                                     : text(1);
   statements_.push_back(sql);
   for (const Rule& rule : rules_)
-    if (sql.find(rule.fragment) != std::string::npos) return Variant::Object(MakeRecordset(rule.table, rule.record_count));
-  return Variant::Object(MakeRecordset(Table{{"F0"}, {}}));
+    if (sql.find(rule.fragment) != std::string::npos)
+      return Variant::Object(std::make_shared<FakeRecordset>(rule.table, rule.record_count));
+  return Variant::Object(std::make_shared<FakeRecordset>(Table{{"F0"}, {}}, std::nullopt));
 }
 
 // ---------------------------------------------------------------------------
