@@ -166,8 +166,6 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
         R"("agrees":true,)"}},
       {{"--user", "25", "why-todo", "2"}, 1, {"✗ fail  access      object (1088, 2): no row\n"}},
       {{"--user", "25", "why-todo", "5"}, 0, {"count: 2\n"}},
-      {{"--user", "16", "why", "1", "x"}, 2, {}},
-      {{"--user", "16", "why-todo", "10"}, 2, {}},
   };
   for (const auto& [args, status, parts] : runs) {
     const RunResult run = Zet(args);
@@ -234,6 +232,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"next", "1"}, 2, "BILL is required"},
       {{"--user", "16394", "next", "1", "1\n2"}, 2, "bad BILL '1\\n2': expected a whole number"},
       {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
+      {{"--user", "16", "why-todo", "10"}, 2, "no to-do position 10 (1 to 9)"},
       {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
