@@ -92,8 +92,6 @@ struct ExplainedCase {
   const char* hint = nullptr;  // part of a hint, or none when there must be none
 };
 
-constexpr const char* kNoRow = "the row is missing and this form hides the bill";
-
 const ExplainedCase kCases[] = {
     {"MissingBill", "", 25, 1, 999, false, "bill", Verdict::Fail, "no bill 999 in ICStockBill", kBillDeletedMessage},
     {"MissingVoucher", "", 25, 1125, 999, false, "bill", Verdict::Fail, "t_Voucher", kVoucherDeletedMessage},
@@ -106,7 +104,7 @@ const ExplainedCase kCases[] = {
      "t2 (v1.FCustID = 3): t_Organization 3 C003 Fabrikam Stores, FRightUserID '29'", "does not contain 25"},
     {"PlainFormMissingRowHides",
      "INSERT INTO ICSale (FInterID, FTranType, FBillerID, FCustID) VALUES (8999, 80, 25, 99)", 25, 80, 8999, false,
-     "customer", Verdict::Fail, "no such row in t_Organization", kNoRow},
+     "customer", Verdict::Fail, "no such row in t_Organization", "the row is missing and this form hides the bill"},
     {"PlainFormAccount", "", 28, 1000202, 20201, false, "account", Verdict::Fail,
      "t7 (v1.FAcctID = 2202): t_Account 2202 2202 Payables, FRightUserID '30'", "does not contain 28"},
     {"NullTolerantMissingRowPasses", "", 29, 1, 1005, true, "customer", Verdict::Tolerated,
