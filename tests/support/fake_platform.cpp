@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/error.hpp"
 #include "host/service_factory.hpp"
 #include "host/text.hpp"
 
