@@ -1,8 +1,7 @@
-// The command line's contract: the argument syntax, the typed JSON of every
-// subtype, exit statuses, one run of each command on the demo database, and
-// the binary against bad and hostile input (one line, its status, nothing
-// left behind), a busy, read-only or size-limited database, another user
-// sharing the file, and output that cannot be written.
+// The command line's contract: the argument syntax, typed JSON, exit statuses,
+// one run of each command on the demo database, and the binary against bad
+// input, a busy, read-only or size-limited database, another user sharing
+// the file, and output that cannot be written.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -22,6 +21,7 @@
 namespace zet::cli::testing {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 // What one run of the zetmovebill binary left behind.
@@ -118,9 +118,9 @@ class OnDemo : public ::testing::Test {
   Sandbox box;
 };
 
-// One run of each command, and what it prints; a refusal or a message gives
-// exit status 1 (the explainer's and `check`'s alike), bad input 2. The
-// explainer's pieces and the values' subtypes are checked where they are made.
+// One run of each command and parts of what it prints (the explainer's pieces
+// and the values' subtypes are checked where they are made); a refusal or a
+// message gives exit status 1.
 TEST_F(OnDemo, EachCommandRunsOnce) {
   const std::vector<std::tuple<std::vector<std::string>, int, std::vector<std::string>>> runs = {
       {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
@@ -143,7 +143,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
        {"opened bill 1001 of kind 1\nrecent bills of family 2 (kind 1):\n   1  Stock bill 1-STK-1001  [1|1001]\n"}},
       {{"--user", "27", "open", "1", "1003"}, 1, {}},
       {{"--user", "27", "recent", "1000201"}, 0, {"recent bills of family 1 (kind 1000201):\n   (no recent bills)\n"}},
-      {{"recent", "--help"}, 0, {"Usage: zetmovebill recent"}},
+      {{"next", "--help"}, 0, {"Usage: zetmovebill next", "1000205, 1000206 and 1007000 get 2 and 3"}},
       {{"--user", "16394", "todo"}, 0,
        {"\n  1  reserved (always 0)                      0\n", "\n  9  vouchers awaiting cashier sign-off       4\n"}},
       {{"--user", "16394", "--json", "call", "GetToDoThingCount"}, 0,
@@ -243,7 +243,6 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     std::filesystem::remove(box.Path("t.jsonl"));
   }
   EXPECT_FALSE(std::filesystem::exists(box.Path("x\ny.db")));
-  EXPECT_THAT(Zet({"next", "--help"}).out, HasSubstr("1000205, 1000206 and 1007000 get 2 and 3"));
 }
 
 // Another process that holds the database: reading it waits, then names the
@@ -255,9 +254,8 @@ TEST_F(OnDemo, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   RunResult run = Zet({"--user", "16394", "--json", "open", "1", "1001"});
   EXPECT_EQ(run.status, 4) << run.err;
-  const nlohmann::json json = nlohmann::json::parse(run.out);
-  EXPECT_EQ(json.at("opened"), false);
-  EXPECT_THAT(json.at("reason").get<std::string>(), HasSubstr("process " + pid + " holds the log's write lock"));
+  EXPECT_THAT(run.out,
+              AllOf(HasSubstr(R"("opened":false)"), HasSubstr("process " + pid + " holds the log's write lock")));
   sqlite3_exec(holder, "COMMIT; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
   run = Zet({"--user", "16394", "first", "1"});
   EXPECT_EQ(run.status, 4);
