@@ -7,7 +7,6 @@
 #include "embedded/database.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
-#include "host/login_context.hpp"
 #include "host/recordset.hpp"
 #include "host/service_factory.hpp"
 #include "support/embedded_host.hpp"

@@ -3,11 +3,8 @@
 // visible bills worked out from the data by hand.
 #include "navigation/navigation.hpp"
 
-#include <gtest/gtest.h>
-
-
-#include "support/method_case.hpp"
 #include "support/embedded_host.hpp"
+#include "support/method_case.hpp"
 
 namespace zet::embedded::testing {
 namespace {
