@@ -17,7 +17,6 @@ namespace {
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using zet::testing::Error;
 
 const TSqlOptions kPinned{"2026-12-05"};
 
@@ -66,7 +65,7 @@ TEST(Translate, RefusesWhatItCannotTranslate) {
            {"select datediff(month, a, b) from t", "datediff(MONTH"}, {"select a from t where b=N'x'", "N'x'"},
            {"select a from t, u where t.a *= u.b", "*="}, {"declare x int", "statement declare"},
            {"select 'abc from t", "never closed"}})
-    EXPECT_THAT(Error([&] { TranslateBatch(tsql, kPinned); }),
+    EXPECT_THAT(zet::testing::Error([&] { TranslateBatch(tsql, kPinned); }),
                 AllOf(StartsWith(std::to_string(err::kDatabaseError) + " "), HasSubstr(construct)));
 }
 
