@@ -17,6 +17,7 @@
 #include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
+#include "embedded/database.hpp"
 
 namespace zet::cli::testing {
 namespace {
@@ -267,10 +268,7 @@ TEST_F(OnDemo, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
 
 // A journal mode chosen for the file stays: reading does not switch it.
 TEST_F(OnDemo, ReadingKeepsTheFilesJournalMode) {
-  sqlite3* db = nullptr;
-  sqlite3_open(box.Path("demo.db").c_str(), &db);
-  sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-  sqlite3_close(db);
+  embedded::Database::Open(box.Path("demo.db"))->Execute("PRAGMA journal_mode=DELETE");
   EXPECT_EQ(Zet({"--user", "16394", "first", "1"}).status, 0);
   EXPECT_EQ(ReadFile(box.Path("demo.db")).substr(18, 2), std::string("\1\1"));  // 2, 2 in write-ahead-log mode
 }
