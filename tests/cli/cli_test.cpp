@@ -126,8 +126,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
   const std::vector<std::tuple<std::vector<std::string>, int, std::vector<std::string>>> runs = {
       {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
       {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, {"1001\n"}},
-      {{"--user", "16", "call", "CheckSearchBill", "1", "1002", "s:given"}, 0,
-       {"False\nsInfo=单据上存在您没有权限的基础资料，请联系系统管理员！\n"}},
+      {{"--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:given"}, 1, {"False\nsInfo=given\n"}},
       {{"--json", "--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:x"}, 1,
        {R"({"result":{"type":"Boolean","value":false},"byref":{"sInfo":{"type":"String","value":"x"}},)"
         R"("messages":["Type mismatch"]})" "\n"}},
