@@ -7,7 +7,6 @@
 #include "embedded/database.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
-#include "host/login_context.hpp"
 #include "host/recordset.hpp"
 #include "host/service_factory.hpp"
 #include "support/embedded_host.hpp"
@@ -19,37 +18,25 @@ namespace {
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using zet::testing::Error;
 
-// The number and text of the error `body` raised; "0" when none.
-template <class Body>
-std::string Error(Body&& body) {
-  try {
-    body();
-  } catch (const AutomationError& e) {
-    return std::to_string(e.Number()) + " " + e.Description();
-  }
-  return "0";
-}
 Variant Call(const ObjectRef& object, std::string_view member, std::vector<Variant> values = {}) {
   std::vector<Argument> args;
   for (Variant& v : values) args.push_back(Argument::ByRef(v));
   return object->Call(member, args);
-}
-Recordset Execute(Host& host, const std::string& sql) {
-  return Recordset(RequireObject(Call(host.platform().CreateObject(kAppConnectionProgId), "Execute", {Variant::String(sql)})));
 }
 const std::string kDbError = std::to_string(err::kDatabaseError) + " ";
 
 TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   Host host;
   host.Exec("INSERT INTO t_User (FUserID, FName) VALUES (1, 'a'), (2, 'b'), (3, 'c')");
-  const Recordset values = Execute(host, "select 7, 3000000000, 1.5, 'abc' as FText, NULL");
+  const Recordset values = QueryData(host.platform(), "select 7, 3000000000, 1.5, 'abc' as FText, NULL");
   EXPECT_EQ(values.Field(0), Variant::Long(7));
   EXPECT_EQ(values.Field(1), Variant::Double(3000000000.0));
   EXPECT_EQ(values.Field(2), Variant::Double(1.5));
   EXPECT_EQ(values.Field("FTEXT"), Variant::String("abc"));
   EXPECT_TRUE(values.Field(4).IsNull());
-  const Recordset rs = Execute(host, "select FUserID, FName from t_User where FName>='A' order by FUserID");
+  const Recordset rs = QueryData(host.platform(), "select FUserID, FName from t_User where FName>='A' order by 1");
   EXPECT_EQ(rs.RecordCount(), 3);  // text compares without regard to case
   rs.MoveNext();
   const Recordset clone(rs.Clone());  // shares the rows, from the first
@@ -60,7 +47,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_EQ(Error([&] { rs.Eof(); }).substr(0, 5), "3704 ");
   EXPECT_EQ(clone.RecordCount(), 3);
   EXPECT_EQ(Error([&] { clone.Field("FNope"); }).substr(0, 5), "3265 ");
-  EXPECT_EQ(Error([&] { Execute(host, "select FNope from t_User"); }), kDbError + "no such column: FNope");
+  EXPECT_EQ(Error([&] { QueryData(host.platform(), "select FNope from t_User"); }), kDbError + "no such column: FNope");
 }
 
 TEST(CharIndex, AnswersAsTheServerDoes) {
@@ -72,25 +59,18 @@ TEST(CharIndex, AnswersAsTheServerDoes) {
     EXPECT_EQ(CStr(host.db().Query("select " + expression).rows.at(0).at(0)), want) << expression;
 }
 
-void UpdateBatch(Host& host, std::string text) {
-  VariantArray array;
-  array.element = VarType::String;
-  array.items.push_back(Variant::String(std::move(text)));
-  Call(host.platform().CreateObject(kClassUpdateProgId), "UpdateBatch", {Variant::String(""), Variant::Array(array)});
-}
-
 // A batch runs whole or not at all: a last statement that fails as it runs
 // (after the others have), one that fails to prepare, or a line the adapter
 // refuses, leaves the tables as they were.
 TEST(UpdateBatch, RunsWholeOrNotAtAll) {
   Host host;
   host.Exec("INSERT INTO t_User (FUserID) VALUES (7)");
-  EXPECT_EQ(Error([&] { UpdateBatch(host, "update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (9)\r\n"
-                                          " delete from t_Userz\r\n"); }), kDbError + "no such table: t_Userz");
-  EXPECT_EQ(Error([&] { UpdateBatch(host, "update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (8)"); }),
+  const auto batch = [&](const char* sql) { return Error([&] { UpdateData(host.platform(), sql); }); };
+  EXPECT_EQ(batch("update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (9)\r\n delete from t_Userz\r\n"),
+            kDbError + "no such table: t_Userz");
+  EXPECT_EQ(batch("update t_User set FUserID=8\r\ninsert into t_User(FUserID) values (8)"),
             kDbError + "UNIQUE constraint failed: t_User.FUserID");
-  EXPECT_EQ(Error([&] { UpdateBatch(host, "delete from t_User\r\ninsert into t_User(FUserID) values (@@IDENTITY)"); })
-                .substr(0, kDbError.size()), kDbError);
+  EXPECT_THAT(batch("delete from t_User\r\ninsert into t_User(FUserID) values (@@IDENTITY)"), StartsWith(kDbError));
   EXPECT_EQ(host.db().Query("select FUserID from t_User").rows, std::vector<std::vector<Variant>>{{Variant::Long(7)}});
   EXPECT_EQ(Error([&] { Call(host.platform().CreateObject(kClassUpdateProgId), "UpdateBatch",
                              {Variant::String(""), Variant::String("delete from t_User")}); }).substr(0, 3), "13 ");

@@ -9,41 +9,40 @@
 
 #include "host/error.hpp"
 #include "support/embedded_host.hpp"
+#include "support/fake_platform.hpp"
 
 namespace zet::embedded::testing {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 const TSqlOptions kPinned{"2026-12-05"};
 
 TEST(Translate, GivesTheWholeTextAndTheStatementBoundaries) {
   for (const auto& [tsql, sqlite] : std::vector<std::pair<std::string, std::string>>{
            // The existence probe; TOP inside a sub-select, in parentheses, nested.
-           {" SELECT TOP 1 1 FROM ICStockBill v1 WHERE v1.FInterID = 1050",
-            " SELECT 1 FROM ICStockBill v1 WHERE v1.FInterID = 1050 LIMIT 1"},
+           {" SELECT TOP 1 1 FROM b v1 WHERE v1.k = 1050", " SELECT 1 FROM b v1 WHERE v1.k = 1050 LIMIT 1"},
            {"select a from t where b in (select top 3 c from u order by c) and d=1",
             "select a from t where b in (select c from u order by c LIMIT 3) and d=1"},
            {"SELECT TOP (5) a FROM t", "SELECT a FROM t LIMIT 5"},
-           {"select top 1 a from (select top 2 b as a from u) x",
-            "select a from (select b as a from u LIMIT 2) x LIMIT 1"},
+           {"select top 1 a from (select top 2 b from u) x", "select a from (select b from u LIMIT 2) x LIMIT 1"},
            // datediff by day, with getdate() and with arguments rewritten inside.
-           {"select 1 from u1 where datediff(day,getdate(),u1.FDate)=7",
-            "select 1 from u1 where CAST(julianday(date(u1.FDate)) - julianday(date(datetime('2026-12-05'))) AS "
-            "INTEGER)=7"},
+           {"select datediff(day,getdate(),u1.FDate)=7",
+            "select CAST(julianday(date(u1.FDate)) - julianday(date(datetime('2026-12-05'))) AS INTEGER)=7"},
            {"select DATEDIFF( dd , ISNULL(a.x, getdate( )) , (select top 1 d from b) ) from a",
             "select CAST(julianday(date((select d from b LIMIT 1))) - julianday(date(ifnull(a.x, "
             "datetime('2026-12-05')))) AS INTEGER) from a"},
-           // Strings, quoted names, a column list and keywords before
-           // parentheses are left alone; a comment stays after the limit.
-           {"select 'SELECT TOP 1 getdate() ISNULL(''x'')', [top], \"datediff\" from t",
-            "select 'SELECT TOP 1 getdate() ISNULL(''x'')', [top], \"datediff\" from t"},
-           {"insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)",
-            "insert into ICClassRecentBills(FUserID,FBillID,FClassTypeID,FNo,FBigType) values (25,88,1,1,2)"},
-           {"select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)",
-            "select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)"},
+           // A comment stays after the limit.
            {"select top 1 a from t -- the first\r\n", "select a from t LIMIT 1 -- the first\r\n"}})
     EXPECT_EQ(TranslateStatement(tsql, kPinned), sqlite);
+  // Strings, quoted names, a column list and keywords before parentheses are
+  // left alone.
+  for (const char* same : {"select 'SELECT TOP 1 getdate() ISNULL(''x'')', [top], \"datediff\" from t",
+                           "insert into ICClassRecentBills(FUserID,FBillID,FNo) values (25,88,1)",
+                           "select count(distinct (a)) from t where b between (1) and (2) and exists(select 1 from u)"})
+    EXPECT_EQ(TranslateStatement(same, kPinned), same);
   // With no day pinned, getdate() takes the clock.
   EXPECT_EQ(TranslateStatement("select getdate()", TSqlOptions{}), "select datetime('now','localtime')");
   // Statement boundaries: the SELECT of INSERT ... SELECT and UNION branches
@@ -65,15 +64,9 @@ TEST(Translate, RefusesWhatItCannotTranslate) {
            {"select top 1 a from t union select b from u", "TOP in a SELECT combined"},
            {"select datediff(month, a, b) from t", "datediff(MONTH"}, {"select a from t where b=N'x'", "N'x'"},
            {"select a from t, u where t.a *= u.b", "*="}, {"declare x int", "statement declare"},
-           {"select 'abc from t", "never closed"}}) {
-    try {
-      TranslateBatch(tsql, kPinned);
-      ADD_FAILURE() << "accepted: " << tsql;
-    } catch (const AutomationError& e) {
-      EXPECT_EQ(e.Number(), err::kDatabaseError);
-      EXPECT_THAT(e.Description(), HasSubstr(construct));
-    }
-  }
+           {"select 'abc from t", "never closed"}})
+    EXPECT_THAT(zet::testing::Error([&] { TranslateBatch(tsql, kPinned); }),
+                AllOf(StartsWith(std::to_string(err::kDatabaseError) + " "), HasSubstr(construct)));
 }
 
 // Each text as the host runs it (rewritten for speed, its values bound)
@@ -110,15 +103,6 @@ constexpr Differential kCases[] = {
      "julianday(date(o.d)) <= julianday(date(o.e)) + 2.5"},
 };
 
-std::string Render(const ResultSet& rows) {
-  std::string out;
-  for (const auto& row : rows.rows) {
-    for (const Variant& v : row) out += v.IsNull() ? "NULL " : std::to_string(static_cast<int>(v.Type())) + CStr(v) + " ";
-    out += "\n";
-  }
-  return out;
-}
-
 TEST(RewriteDifferential, AnswersAsTheStatementAsWrittenOnDatabasesFullOfNulls) {
   TempFile file;
   auto db = Database::Create(file.path());
@@ -147,7 +131,7 @@ TEST(RewriteDifferential, AnswersAsTheStatementAsWrittenOnDatabasesFullOfNulls) 
     }
     db->Execute(fill);
     for (const Differential& c : kCases)
-      ASSERT_EQ(Render(db->RunQuery(c.tsql, options)), Render(db->Query(c.reference))) << c.tsql << "\n" << fill;
+      ASSERT_EQ(db->RunQuery(c.tsql, options).rows, db->Query(c.reference).rows) << c.tsql << "\n" << fill;
   }
 }
 

@@ -64,15 +64,11 @@ TEST(ExplainBill, AgreesWithCheckSearchBillForEveryDemoUserAndBill) {
 // pieces, read through another service, let the bill through: the
 // explanation must not pass for true.
 TEST(ExplainBill, ADisagreementWithTheMethodIsReported) {
-  struct NoConnection : Platform {
-    explicit NoConnection(Platform& host) : inner(host) {}
-    ObjectRef CreateObject(std::string_view prog_id) override {
+  struct NoConnection : ForwardingPlatform {
+    using ForwardingPlatform::ForwardingPlatform;
+    void Watch(const std::string& prog_id, std::string_view, std::span<Argument>) override {
       if (prog_id == "ZetConnection.AppConnection") throw AutomationError(429, "no connection");
-      return inner.CreateObject(prog_id);
     }
-    int32_t CurrentProcessId() override { return inner.CurrentProcessId(); }
-    void ShowMessage(std::string_view) noexcept override {}
-    Platform& inner;
   };
   Host host(true, "UserID=16394;");
   NoConnection broken(host.platform());
@@ -96,8 +92,6 @@ struct ExplainedCase {
   const char* hint = nullptr;  // part of a hint, or none when there must be none
 };
 
-constexpr const char* kNoRow = "the row is missing and this form hides the bill";
-
 const ExplainedCase kCases[] = {
     {"MissingBill", "", 25, 1, 999, false, "bill", Verdict::Fail, "no bill 999 in ICStockBill", kBillDeletedMessage},
     {"MissingVoucher", "", 25, 1125, 999, false, "bill", Verdict::Fail, "t_Voucher", kVoucherDeletedMessage},
@@ -110,7 +104,7 @@ const ExplainedCase kCases[] = {
      "t2 (v1.FCustID = 3): t_Organization 3 C003 Fabrikam Stores, FRightUserID '29'", "does not contain 25"},
     {"PlainFormMissingRowHides",
      "INSERT INTO ICSale (FInterID, FTranType, FBillerID, FCustID) VALUES (8999, 80, 25, 99)", 25, 80, 8999, false,
-     "customer", Verdict::Fail, "no such row in t_Organization", kNoRow},
+     "customer", Verdict::Fail, "no such row in t_Organization", "the row is missing and this form hides the bill"},
     {"PlainFormAccount", "", 28, 1000202, 20201, false, "account", Verdict::Fail,
      "t7 (v1.FAcctID = 2202): t_Account 2202 2202 Payables, FRightUserID '30'", "does not contain 28"},
     {"NullTolerantMissingRowPasses", "", 29, 1, 1005, true, "customer", Verdict::Tolerated,

@@ -11,9 +11,6 @@ namespace {
 std::pair<std::string, Table> Found(Variant v) { return {"ISNULL(", Scalar(std::move(v))}; }
 const std::pair<std::string, Table> kExists{" SELECT TOP 1 1 FROM ", Scalar(Variant::Long(1))};
 const std::pair<std::string, Table> kVisible{" SELECT top 1 1 From ", Scalar(Variant::Long(1))};
-std::function<void(FakePlatform&)> As(std::string props, std::function<void(FakePlatform&)> rest) {
-  return [=](FakePlatform& host) { host.props = props, rest(host); };
-}
 
 const std::string kSaleWithCustomers = "ICSale v1 left join t_Organization t2 on v1.FCustID=t2.FItemID \r\n";
 
@@ -25,7 +22,7 @@ INSTANTIATE_TEST_SUITE_P(GetMaxMinInterID, Navigation, ::testing::Values(
     {" SELECT ISNULL(Min(v1.FInterID),0) as FInterID From ICStockBill v1 where 1=1  and FTranType=1"}},
   MethodCase{"TypeZeroIsTheLast", Admin({Found(Variant::String("12ab"))}), MaxMin(86, 0), "12",
     {" SELECT ISNULL(Max(v1.FInterID),0) as FInterID From ICSale v1 where 1=1  and FTranType=86"}},
-  MethodCase{"IdAsSpelt", As("UserID=0012;", User(2, 1)), MaxMin(80, 2), "0",
+  MethodCase{"IdAsSpelt", [](FakePlatform& h) { h.props = "UserID=0012;", h.User(2, 1); }, MaxMin(80, 2), "0",
     {" SELECT ISNULL(Max(v1.FInterID),0) as FInterID From " + kSaleWithCustomers +
      " where 1=1  and FTranType=80 and v1.FBillerID=0012\r\n and CharIndex('12',t2.FRightUserID)>0 \r\n"}},
   MethodCase{"GroupBills", User(1, 0), MaxMin(80, 2), "0",

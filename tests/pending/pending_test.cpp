@@ -101,11 +101,10 @@ TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
 }
 
 TEST(GetToDoThingCount, GrantsAPositionByBothRows) {
-  const Table kOne{{"M"}, {{Variant::Long(1)}}};
+  const Table kOne = Scalar(Variant::Long(1)), kNone{{"M"}, {}};
   for (const auto& [first, second, granted] : std::vector<std::tuple<Table, Table, bool>>{
-           {kOne, Table{{"M"}, {{Variant::Long(0x3FFFF)}}}, true},
-           {kOne, Table{{"M"}, {{Variant::Long(131071)}}}, false},
-           {Table{{"M"}, {}}, Table{{"M"}, {{Variant::Long(131072)}}}, false},
+           {kOne, Scalar(Variant::Long(0x3FFFF)), true}, {kOne, Scalar(Variant::Long(131071)), false},
+           {kNone, Scalar(Variant::Long(131072)), false},
            // Only the first row of masks is read.
            {kOne, Table{{"M"}, {{Variant::Long(0)}, {Variant::Long(131072)}}}, false}}) {
     FakePlatform host;

@@ -49,11 +49,8 @@ std::function<std::string(clsMoveBill&)> SaveCall(int32_t bill, int32_t class_ty
     return "done" + Menu(*bar);
   };
 }
-std::function<void(FakePlatform&)> As25(std::vector<std::pair<std::string, Table>> answers = {}) {
-  return [=](FakePlatform& host) {
-    host.props = "UserID=25;";
-    for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
-  };
+auto As25(Answers answers = {}) {
+  return Script([](FakePlatform& host) { host.props = "UserID=25;"; }, answers);
 }
 const Variant kB1 = Variant::String("B1");
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/error.hpp"
 #include "host/service_factory.hpp"
 #include "host/text.hpp"
 
@@ -10,18 +9,20 @@ namespace zet::testing {
 
 namespace {
 
-class FakeRecordset : public Dispatch {
+// A recordset over a fixed table; `count` stands in for what RecordCount
+// reports (ADO says -1 when it does not know).
+class FakeRecordset : public Dispatch, public std::enable_shared_from_this<FakeRecordset> {
  public:
-  FakeRecordset(std::shared_ptr<const Table> table, std::optional<int32_t> count) : table_(table), count_(count) {}
+  FakeRecordset(Table table, std::optional<int32_t> count) : table_(std::move(table)), count_(count) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    const Table& t = *table_;
+    const Table& t = table_;
     if (closed_) RaiseRuntimeError(err::kObjectClosed);
     if (member == "EOF") return Variant::Boolean(row_ >= t.rows.size());
     if (member == "RecordCount") return Variant::Long(count_.value_or(static_cast<int32_t>(t.rows.size())));
     if (member == "MoveNext" && row_ < t.rows.size()) return ++row_, Variant();
-    if (member == "Clone") return Variant::Object(MakeRecordset(*table_, count_));
+    if (member == "Clone") return Variant::Object(std::make_shared<FakeRecordset>(table_, count_));
     if (member == "Close") return closed_ = true, Variant();
-    if (member == "Fields") return Variant::Object(shared_from_this_());
+    if (member == "Fields") return Variant::Object(shared_from_this());
     if (member == "Item" && args.size() == 1) {  // Fields.Item(i|name), answering with a field
       size_t column = t.fields.size();
       const Variant& key = args[0].Value();
@@ -31,18 +32,15 @@ class FakeRecordset : public Dispatch {
       if (column >= t.fields.size()) RaiseRuntimeError(err::kItemNotFound);
       if (row_ >= t.rows.size()) RaiseRuntimeError(err::kNoCurrentRecord);
       value_ = t.rows[row_][column];
-      return Variant::Object(shared_from_this_());
+      return Variant::Object(shared_from_this());
     }
     if (member == "Value") return value_;
     RaiseRuntimeError(member == "MoveNext" ? err::kNoCurrentRecord : err::kMemberNotFound);
   }
 
  private:
-  ObjectRef shared_from_this_() { return weak_.lock(); }
-  friend ObjectRef zet::testing::MakeRecordset(Table, std::optional<int32_t>);
-  std::shared_ptr<const Table> table_;
+  const Table table_;
   std::optional<int32_t> count_;
-  std::weak_ptr<Dispatch> weak_;
   size_t row_ = 0;
   bool closed_ = false;
   Variant value_;
@@ -63,19 +61,7 @@ class FakeValueList : public Dispatch {
   std::vector<Variant> items_;
 };
 
-RecordedCall Record(std::string object, std::string_view member, std::span<Argument> args) {
-  RecordedCall call{std::move(object), std::string(member), {}, {}};
-  for (const Argument& arg : args) call.args.push_back(arg.Value()), call.by_ref.push_back(arg.IsByRef());
-  return call;
-}
-
 }  // namespace
-
-ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count) {
-  auto rs = std::make_shared<FakeRecordset>(std::make_shared<const Table>(std::move(table)), record_count);
-  rs->weak_ = rs;
-  return rs;
-}
 
 class FakeObject : public Dispatch {
  public:
@@ -93,7 +79,7 @@ FakePlatform::~FakePlatform() { ReleaseServiceFactory(this); }
 
 ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
   const std::string id(prog_id);
-  calls.push_back({id, "new", {}, {}});
+  calls.push_back({id, "new", {}});
   ObjectRef object;
   if (id == ValueListProgId()) object = std::make_shared<FakeValueList>();
   else object = std::make_shared<FakeObject>(*this, id);
@@ -124,10 +110,12 @@ const std::map<std::string_view, std::vector<bool>> kByRef = {
     {"GetSysValue", {false, true, true}}, {"AccessCheck", {false, true, true, true, false, true}}};
 
 Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, std::span<Argument> args) {
-  calls.push_back(Record(prog_id, member, args));
+  RecordedCall& call = calls.emplace_back(RecordedCall{prog_id, std::string(member), {}});
+  std::vector<bool> by_ref;
+  for (const Argument& arg : args) call.args.push_back(arg.Value()), by_ref.push_back(arg.IsByRef());
   const auto text = [&](size_t i) { return CStr(args[i].Value()); };
   if (const auto it = kByRef.find(member); it != kByRef.end()) {
-    EXPECT_EQ(calls.back().by_ref, it->second) << prog_id << "." << member;
+    EXPECT_EQ(by_ref, it->second) << prog_id << "." << member;
     if (it->second.size() > 1 && !it->second[0]) {
       EXPECT_EQ(text(0), props) << prog_id << "." << member;
     }
@@ -153,8 +141,9 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
                                                     : text(1);
   statements_.push_back(sql);
   for (const Rule& rule : rules_)
-    if (sql.find(rule.fragment) != std::string::npos) return Variant::Object(MakeRecordset(rule.table, rule.record_count));
-  return Variant::Object(MakeRecordset(Table{{"F0"}, {}}));
+    if (sql.find(rule.fragment) != std::string::npos)
+      return Variant::Object(std::make_shared<FakeRecordset>(rule.table, rule.record_count));
+  return Variant::Object(std::make_shared<FakeRecordset>(Table{{"F0"}, {}}, std::nullopt));
 }
 
 // ---------------------------------------------------------------------------

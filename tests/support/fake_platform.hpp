@@ -7,9 +7,21 @@
 #include <vector>
 
 #include "host/dispatch.hpp"
+#include "host/error.hpp"
 #include "host/platform.hpp"
 
 namespace zet::testing {
+
+// The number and text of the error `body` raised; "0" when none.
+template <class Body>
+std::string Error(Body&& body) {
+  try {
+    body();
+  } catch (const AutomationError& e) {
+    return std::to_string(e.Number()) + " " + e.Description();
+  }
+  return "0";
+}
 
 // The rows a scripted statement answers with.
 struct Table {
@@ -19,15 +31,10 @@ struct Table {
 // One column, one row: the answer of an aggregate or a probe.
 inline Table Scalar(Variant value) { return Table{{"F0"}, {{std::move(value)}}}; }
 
-// A recordset over a fixed table; `record_count` stands in for what
-// RecordCount reports (ADO says -1 when it does not know).
-ObjectRef MakeRecordset(Table table, std::optional<int32_t> record_count = {});
-
 // One late-bound call on an object the platform made or on the toolbar.
 struct RecordedCall {
   std::string object, member;
   std::vector<Variant> args;
-  std::vector<bool> by_ref;
 };
 
 // The scripted host: every ProgID the component uses, answering statements
@@ -39,8 +46,8 @@ class FakePlatform : public Platform {
   int32_t CurrentProcessId() override { return 4242; }
   void ShowMessage(std::string_view text) noexcept override { messages.emplace_back(text); }
 
-  // Statements containing `fragment` answer with `table` (first rule wins);
-  // the others answer with no rows.
+  // Statements containing `fragment` answer with `table` (first rule wins),
+  // with `record_count` as its RecordCount when given; the others, no rows.
   void Answer(std::string fragment, Table table, std::optional<int32_t> record_count = {}) {
     rules_.push_back({std::move(fragment), std::move(table), record_count});
   }

@@ -85,19 +85,18 @@ struct CaseName {
   }
 };
 
-// Scripts for the usual users.
-inline std::function<void(FakePlatform&)> Admin(std::vector<std::pair<std::string, Table>> answers = {}) {
-  return [answers](FakePlatform& host) {
-    host.Administrator();
+// Scripts: the statements' answers, after `first` has set the user up (an
+// administrator, or a user of the given rights in groups with 16 and 17).
+using Answers = std::vector<std::pair<std::string, Table>>;
+inline std::function<void(FakePlatform&)> Script(std::function<void(FakePlatform&)> first, Answers answers) {
+  return [=](FakePlatform& host) {
+    first(host);
     for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
   };
 }
-inline std::function<void(FakePlatform&)> User(int32_t group_right, int32_t data_right,
-                                               std::vector<std::pair<std::string, Table>> answers = {}) {
-  return [=](FakePlatform& host) {
-    host.User(group_right, data_right);
-    for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
-  };
+inline auto Admin(Answers answers = {}) { return Script(&FakePlatform::Administrator, answers); }
+inline auto User(int32_t group_right, int32_t data_right, Answers answers = {}) {
+  return Script([=](FakePlatform& host) { host.User(group_right, data_right); }, answers);
 }
 
 }  // namespace zet::testing
