@@ -17,7 +17,7 @@
 #include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
-#include "embedded/database.hpp"
+#include "support/embedded_host.hpp"
 
 namespace zet::cli::testing {
 namespace {
@@ -42,38 +42,22 @@ std::string Quote(const std::string& arg) {
   return quoted + "'";
 }
 
-// A directory of its own for each test, removed afterwards; the binary runs
-// inside it, so that its default database is looked for there.
-class Sandbox {
+// A directory of its own for each test; the binary runs inside it, so that
+// its default database is looked for there.
+class Sandbox : public embedded::testing::TempDir {
  public:
-  Sandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zetmovebill-cli-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-  }
-  ~Sandbox() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
-  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
-
   // One run, through a shell `prefix` when given (a ulimit, another user),
   // with standard output to `out` when given (/dev/full).
   RunResult Zet(const std::vector<std::string>& args, const std::string& prefix = "", std::string out = "") const {
-    if (out.empty()) out = Path(".out").string();
-    std::string command = "cd " + Quote(dir_.string()) + " && " + prefix + " " + Quote(ZETMOVEBILL_EXE);
+    if (out.empty()) out = Path(".out");
+    std::string command = "cd " + Quote(Path("")) + " && " + prefix + " " + Quote(ZETMOVEBILL_EXE);
     for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(out) + " 2>" + Quote(Path(".err").string()) + " </dev/null";
+    command += " >" + Quote(out) + " 2>" + Quote(Path(".err")) + " </dev/null";
     const int raw = std::system(command.c_str());
     RunResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(Path(".out")), ReadFile(Path(".err"))};
     std::filesystem::remove(Path(".out"));
     return run;
   }
-
- private:
-  std::filesystem::path dir_;
 };
 
 // An argument as typed machine output, or the usage error it is.

@@ -134,14 +134,14 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
 // schema's form when it is next opened for writing, and a current file's
 // schema is not touched at all.
 TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
-  TempFile file;
-  CreateDatabase(file.path(), false, false, kToday);
-  const auto schema_version = [&] { return CLng(Database::Open(file.path())->Query("PRAGMA schema_version").rows[0][0]); };
+  TempDir dir;
+  CreateDatabase(dir.Path(), false, false, kToday);
+  const auto schema_version = [&] { return CLng(Database::Open(dir.Path())->Query("PRAGMA schema_version").rows[0][0]); };
   const int32_t current = schema_version();
   EXPECT_EQ(schema_version(), current);
-  Database::Open(file.path())->Execute(
+  Database::Open(dir.Path())->Execute(
       "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)))");
-  const auto rows = Database::Open(file.path())->Query("SELECT sql FROM sqlite_master WHERE name = 'ix_ICSale_PayDay'");
+  const auto rows = Database::Open(dir.Path())->Query("SELECT sql FROM sqlite_master WHERE name = 'ix_ICSale_PayDay'");
   EXPECT_THAT(CStr(rows.rows.at(0).at(0)), HasSubstr("FInvoiceAmountFor"));
 }
 

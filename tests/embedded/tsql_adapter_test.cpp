@@ -104,8 +104,8 @@ constexpr Differential kCases[] = {
 };
 
 TEST(RewriteDifferential, AnswersAsTheStatementAsWrittenOnDatabasesFullOfNulls) {
-  TempFile file;
-  auto db = Database::Create(file.path());
+  TempDir dir;
+  auto db = Database::Create(dir.Path());
   db->Execute("CREATE TABLE o (id INTEGER, k INTEGER, d TEXT, e TEXT); CREATE TABLE e (id INTEGER, s INTEGER);"
               "CREATE TABLE st (i INTEGER, r TEXT COLLATE NOCASE);");
   const char* ints[] = {"NULL", "0", "1", "2", "3", "'2'"};

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <unistd.h>
+#include <cstdlib>
 
-#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,27 +15,25 @@ namespace zet::embedded::testing {
 // The day every date-dependent test pins getdate() to.
 inline constexpr const char* kToday = "2026-12-05";
 
-// A database file of its own under the temporary directory, removed again
-// with every file SQLite put beside it.
-class TempFile {
+// A directory of its own under the temporary directory, removed afterwards
+// with everything in it: a test's database and the files SQLite puts beside it.
+class TempDir {
  public:
-  TempFile() {
-    static std::atomic<int> counter{0};
-    path_ = (std::filesystem::temp_directory_path() /
-             ("zet-embedded-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".db"))
-                .string();
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zet-test-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
   }
-  ~TempFile() {
+  ~TempDir() {
     std::error_code ec;
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix, ec);
+    std::filesystem::remove_all(dir_, ec);
   }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
 
-  const std::string& path() const { return path_; }
+  std::string Path(const std::string& name = "test.db") const { return (dir_ / name).string(); }
 
  private:
-  std::string path_;
+  std::filesystem::path dir_;
 };
 
 // A fresh database of this schema (with the demo data when asked) and a
@@ -44,8 +41,8 @@ class TempFile {
 class Host {
  public:
   explicit Host(bool demo = false, std::string props = "") {
-    CreateDatabase(file_.path(), demo, false, kToday);
-    platform_ = EmbeddedPlatform::Open(file_.path(), std::move(props));
+    CreateDatabase(dir_.Path(), demo, false, kToday);
+    platform_ = EmbeddedPlatform::Open(dir_.Path(), std::move(props));
     platform_->SetToday(kToday);
     platform_->SetMessageSink([this](std::string_view text) { messages.emplace_back(text); });
   }
@@ -61,7 +58,7 @@ class Host {
   std::vector<std::string> messages;
 
  private:
-  TempFile file_;
+  TempDir dir_;
   std::unique_ptr<EmbeddedPlatform> platform_;
 };
 
