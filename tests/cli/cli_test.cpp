@@ -202,11 +202,16 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
+      {{"--db", "noise.db", "--user", "1", "todo"}, 2, "noise.db is not an SQLite database"},
+      {{"--db", "cut.db", "--user", "1", "todo"}, 4, "cut.db is damaged: database disk image is malformed"},
       {{"call", "GetMaxMinInterID", "1", "1"}, 1, "message: "},  // the empty context goes through
       {{"--trace", "/dev/full", "--user", "16394", "first", "1"}, 5, "cannot write the trace to '/dev/full': No space"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
   };
+  std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
+  std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
+  std::filesystem::resize_file(box.Path("cut.db"), 20000);  // pages the file's header still counts are gone
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
