@@ -477,12 +477,6 @@ void CheckCalls() {
   factory->LockServer(FALSE);
   Expect("DllCanUnloadNow unlocked", can_unload(), S_OK);
   factory.Reset();
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  void* other = nullptr;
-  Expect("no factory for another CLSID",
-         reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))(
-             kLibId, IID_IClassFactory, &other),
-         CLASS_E_CLASSNOTAVAILABLE);
 
   // The per-thread creation service outlives the calls and goes with the
   // thread, without a Release; neither may take the process down.

@@ -61,6 +61,30 @@ class FakeValueList : public Dispatch {
   std::vector<Variant> items_;
 };
 
+class ToolbarPart : public Dispatch {
+ public:
+  ToolbarPart(FakeToolbar* bar, int index) : bar_(bar), index_(index) {}
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    if (index_ < 0) {  // the band
+      const int32_t index = CLng(args[0].Value());
+      if (member != "Tools" || index < 0 || index >= static_cast<int32_t>(bar_->tools.size()))
+        throw AutomationError(35600, "Index out of bounds");
+      return Variant::Object(std::make_shared<ToolbarPart>(bar_, index));
+    }
+    FakeToolbar::Tool& tool = bar_->tools[static_cast<size_t>(index_)];
+    if (kind != CallKind::PropertyPut) RaiseRuntimeError(err::kMemberNotFound);
+    if (member == "Visible") tool.visible = CBool(args[0].Value());
+    else if (member == "Caption") tool.caption = CStr(args[0].Value());
+    else if (member == "Text") tool.text = CStr(args[0].Value());
+    else RaiseRuntimeError(err::kMemberNotFound);
+    return {};
+  }
+
+ private:
+  FakeToolbar* bar_;
+  int index_;
+};
+
 }  // namespace
 
 class FakeObject : public Dispatch {
@@ -145,36 +169,6 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
       return Variant::Object(std::make_shared<FakeRecordset>(rule.table, rule.record_count));
   return Variant::Object(std::make_shared<FakeRecordset>(Table{{"F0"}, {}}, std::nullopt));
 }
-
-// ---------------------------------------------------------------------------
-
-namespace {
-
-class ToolbarPart : public Dispatch {
- public:
-  ToolbarPart(FakeToolbar* bar, int index) : bar_(bar), index_(index) {}
-  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    if (index_ < 0) {  // the band
-      const int32_t index = CLng(args[0].Value());
-      if (member != "Tools" || index < 0 || index >= static_cast<int32_t>(bar_->tools.size()))
-        throw AutomationError(35600, "Index out of bounds");
-      return Variant::Object(std::make_shared<ToolbarPart>(bar_, index));
-    }
-    FakeToolbar::Tool& tool = bar_->tools[static_cast<size_t>(index_)];
-    if (kind != CallKind::PropertyPut) RaiseRuntimeError(err::kMemberNotFound);
-    if (member == "Visible") tool.visible = CBool(args[0].Value());
-    else if (member == "Caption") tool.caption = CStr(args[0].Value());
-    else if (member == "Text") tool.text = CStr(args[0].Value());
-    else RaiseRuntimeError(err::kMemberNotFound);
-    return {};
-  }
-
- private:
-  FakeToolbar* bar_;
-  int index_;
-};
-
-}  // namespace
 
 Variant FakeToolbar::Invoke(std::string_view member, CallKind, std::span<Argument> args) {
   if (member != "Bands" || CStr(args[0].Value()) != "mnuRecBill") RaiseRuntimeError(err::kSubscriptOutOfRange);
