@@ -476,7 +476,9 @@ void CheckCalls() {
   Expect("DllCanUnloadNow while locked", can_unload(), S_FALSE);
   factory->LockServer(FALSE);
   Expect("DllCanUnloadNow unlocked", can_unload(), S_OK);
-  factory.Reset();
+  using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get_class = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  Expect("no factory for another CLSID", get_class(kLibId, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
 
   // The per-thread creation service outlives the calls and goes with the
   // thread, without a Release; neither may take the process down.

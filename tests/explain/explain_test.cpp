@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <iostream>
 
 #include "host/error.hpp"
 #include "navigation/navigation.hpp"
@@ -57,7 +56,6 @@ TEST(ExplainBill, AgreesWithCheckSearchBillForEveryDemoUserAndBill) {
   // Both answers occur often, so agreement is no accident of one answer.
   EXPECT_GT(refused, walked / 4);
   EXPECT_LT(refused, walked * 3 / 4);
-  std::cout << "agreement walk: " << walked << " explanations, " << refused << " refusals\n";
 }
 
 // A host whose connection fails makes CheckSearchBill answer False while the

@@ -1,8 +1,7 @@
-// What the to-do statements count on the demo database, with getdate()
-// pinned to the day it was made; the counts are worked out by hand from the
-// demo data: due dates around the day, settled and hooked invoices, orders
-// cancelled and received, vouchers checked, signed and posted, and each
-// user's access rows. Then what money settles, on bills inserted here.
+// What the to-do statements count on the demo database, getdate() pinned to the day it was made; the counts
+// are worked out by hand from the demo data: due dates around the day, settled and hooked invoices, orders
+// cancelled and received, vouchers checked, signed and posted, each user's access rows. Then what money
+// settles, on bills inserted here.
 #include "support/embedded_host.hpp"
 #include "support/method_case.hpp"
 
