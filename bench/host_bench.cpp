@@ -19,7 +19,8 @@
 // Usage: host_bench [--only TEXT] [SIZE ...]   (default 10000 100000 1000000)
 //   --only: the calls whose name contains TEXT
 // The databases are built once under $TMPDIR (or /tmp) as
-// zet-host-bench-SIZE.db and reused; delete them to rebuild.
+// zet-host-bench-SIZE-STAMP.db and reused while the schema and the data
+// script stay as they are (STAMP is taken from both); delete them to rebuild.
 
 #include <sqlite3.h>
 #include <time.h>
@@ -38,6 +39,7 @@
 #include "component/cls_move_bill.hpp"
 #include "embedded/database.hpp"
 #include "embedded/embedded_host.hpp"
+#include "embedded/schema.hpp"
 #include "embedded/tsql_adapter.hpp"
 
 namespace {
@@ -53,11 +55,6 @@ double CpuSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-std::string DatabasePath(int64_t bills) {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/zet-host-bench-" + std::to_string(bills) + ".db";
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -143,6 +140,16 @@ DROP VIEW b;
 DROP TABLE k;
 COMMIT;
 )sql";
+
+// The file for a size, named also after the schema and the data script it
+// was built from: a file made by an older build is not taken for this one's.
+std::string DatabasePath(int64_t bills) {
+  const char* tmp = std::getenv("TMPDIR");
+  const size_t made_from = std::hash<std::string>{}(std::string(zet::embedded::SchemaScript()) + kPopulate);
+  char stamp[17];
+  std::snprintf(stamp, sizeof(stamp), "%016zx", made_from);
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/zet-host-bench-" + std::to_string(bills) + "-" + stamp + ".db";
+}
 
 void Populate(const std::string& path, int64_t bills) {
   const double start = CpuSeconds();
