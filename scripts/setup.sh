@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Linux build needs on Debian 12 (as root), with clang for
 # the fuzz targets, g++-multilib (and qemu-user, for kernels that run no
-# 32-bit programs) for the 32-bit core tests, then configures
+# 32-bit programs) for the 32-bit core tests, clang-format for
+# scripts/check-format.sh, then configures
 # and builds the default preset into build/. Quick when everything is there:
 # apt is skipped unless a package is missing.
 set -euo pipefail
@@ -13,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev g++-multilib qemu-user file
+  clang-format
 )
 
 missing=()

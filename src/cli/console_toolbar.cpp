@@ -11,9 +11,6 @@ namespace {
 
 using ToolList = std::vector<ConsoleToolbar::Tool>;
 
-// Member names are matched without regard to case, as late binding does.
-constexpr auto Is = EqualsIgnoreCase;
-
 // Toolbar members answer both to a method call and to a property read, as
 // late binding asks for either.
 bool IsRead(CallKind kind) {
@@ -33,11 +30,11 @@ class ToolObject : public Dispatch {
     if (kind == CallKind::PropertyPut) {
       if (args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
       const Variant& value = args[0].Value();
-      if (Is(member, "Visible")) {
+      if (EqualsIgnoreCase(member, "Visible")) {
         tool.visible = CBool(value);
-      } else if (Is(member, "Caption")) {
+      } else if (EqualsIgnoreCase(member, "Caption")) {
         tool.caption = CStr(value);
-      } else if (Is(member, "Text")) {
+      } else if (EqualsIgnoreCase(member, "Text")) {
         tool.text = CStr(value);
       } else {
         NoSuchMember(member);
@@ -45,9 +42,9 @@ class ToolObject : public Dispatch {
       return {};
     }
     if (!IsRead(kind) || !args.empty()) NoSuchMember(member);
-    if (Is(member, "Visible")) return Variant::Boolean(tool.visible);
-    if (Is(member, "Caption")) return Variant::String(tool.caption);
-    if (Is(member, "Text")) return Variant::String(tool.text);
+    if (EqualsIgnoreCase(member, "Visible")) return Variant::Boolean(tool.visible);
+    if (EqualsIgnoreCase(member, "Caption")) return Variant::String(tool.caption);
+    if (EqualsIgnoreCase(member, "Text")) return Variant::String(tool.text);
     NoSuchMember(member);
   }
 
@@ -62,8 +59,8 @@ class BandObject : public Dispatch {
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
     if (!IsRead(kind)) NoSuchMember(member);
-    if (Is(member, "Count") && args.empty()) return Variant::Long(ConsoleToolbar::kToolCount);
-    if (!Is(member, "Tools")) NoSuchMember(member);
+    if (EqualsIgnoreCase(member, "Count") && args.empty()) return Variant::Long(ConsoleToolbar::kToolCount);
+    if (!EqualsIgnoreCase(member, "Tools")) NoSuchMember(member);
     if (args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
     const int32_t index = CLng(args[0].Value());
     if (index < 0 || index >= ConsoleToolbar::kToolCount)
@@ -80,7 +77,7 @@ class BandObject : public Dispatch {
 ConsoleToolbar::ConsoleToolbar() : tools_(std::make_shared<ToolList>(kToolCount)) {}
 
 Variant ConsoleToolbar::Invoke(std::string_view member, CallKind kind, std::span<Argument> args) {
-  if (!IsRead(kind) || !Is(member, "Bands")) NoSuchMember(member);
+  if (!IsRead(kind) || !EqualsIgnoreCase(member, "Bands")) NoSuchMember(member);
   if (args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
   if (CStr(args[0].Value()) != kBandName) throw AutomationError(kElementNotFound, "Element not found");
   return Variant::Object(std::make_shared<BandObject>(tools_));

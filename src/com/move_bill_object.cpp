@@ -9,8 +9,9 @@
 #include "errors.hpp"
 #include "host/error.hpp"
 #include "invoke_args.hpp"
-#include "module.hpp"
+#include "server_lifetime.hpp"
 #include "strings.hpp"
+#include "type_library.hpp"
 #include "variant_bridge.hpp"
 
 namespace zet::com {

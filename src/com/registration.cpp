@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "com_ids.hpp"
-#include "module.hpp"
 #include "owners.hpp"
+#include "server_lifetime.hpp"
 
 namespace zet::com {
 

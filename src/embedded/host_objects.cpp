@@ -13,9 +13,6 @@ namespace zet::embedded {
 
 namespace {
 
-// Automation names are case-insensitive.
-constexpr auto SameName = EqualsIgnoreCase;
-
 void ExpectArgs(std::span<Argument> args, size_t least, size_t most) {
   if (args.size() < least || args.size() > most) RaiseRuntimeError(err::kWrongArgumentCount);
 }
@@ -57,12 +54,12 @@ class FieldObject : public HostObject {
     cursor_->RequireOpen();
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
     ExpectArgs(args, 0);
-    if (SameName(member, "Value")) {
+    if (EqualsIgnoreCase(member, "Value")) {
       // The field reads the record current at the time of the read.
       if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
       return cursor_->rows->rows[cursor_->position][column_];
     }
-    if (SameName(member, "Name")) return Variant::String(cursor_->rows->columns[column_]);
+    if (EqualsIgnoreCase(member, "Name")) return Variant::String(cursor_->rows->columns[column_]);
     RaiseRuntimeError(err::kMemberNotFound);
   }
 
@@ -78,11 +75,11 @@ class FieldsObject : public HostObject {
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
     cursor_->RequireOpen();
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
-    if (SameName(member, "Item")) {
+    if (EqualsIgnoreCase(member, "Item")) {
       ExpectArgs(args, 1);
       return Item(args[0].Value());
     }
-    if (SameName(member, "Count")) {
+    if (EqualsIgnoreCase(member, "Count")) {
       ExpectArgs(args, 0);
       return Variant::Long(static_cast<int32_t>(cursor_->rows->columns.size()));
     }
@@ -93,7 +90,8 @@ class FieldsObject : public HostObject {
     const auto& columns = cursor_->rows->columns;
     if (key.IsString()) {
       for (size_t i = 0; i < columns.size(); ++i) {
-        if (SameName(columns[i], key.AsString())) return Variant::Object(std::make_shared<FieldObject>(cursor_, i));
+        if (EqualsIgnoreCase(columns[i], key.AsString()))
+          return Variant::Object(std::make_shared<FieldObject>(cursor_, i));
       }
       ItemNotFound();
     }
@@ -110,54 +108,54 @@ class RecordsetObject : public Dispatch {
  public:
   explicit RecordsetObject(std::shared_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
 
-  bool Supports(std::string_view interface_name) override { return SameName(interface_name, "_Recordset"); }
+  bool Supports(std::string_view interface_name) override { return EqualsIgnoreCase(interface_name, "_Recordset"); }
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    if (SameName(member, "State")) {
+    if (EqualsIgnoreCase(member, "State")) {
       ExpectArgs(args, 0);
       return Variant::Long(cursor_->open ? 1 : 0);
     }
     cursor_->RequireOpen();
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
     const ResultSet& rs = *cursor_->rows;
-    if (SameName(member, "EOF")) {
+    if (EqualsIgnoreCase(member, "EOF")) {
       ExpectArgs(args, 0);
       return Variant::Boolean(cursor_->AtEnd());
     }
-    if (SameName(member, "BOF")) {
+    if (EqualsIgnoreCase(member, "BOF")) {
       ExpectArgs(args, 0);
       return Variant::Boolean(rs.rows.empty());
     }
-    if (SameName(member, "RecordCount")) {
+    if (EqualsIgnoreCase(member, "RecordCount")) {
       ExpectArgs(args, 0);
       return Variant::Long(static_cast<int32_t>(rs.rows.size()));
     }
-    if (SameName(member, "Fields")) {
+    if (EqualsIgnoreCase(member, "Fields")) {
       // rs.Fields(i) is rs.Fields.Item(i).
       ExpectArgs(args, 0, 1);
       auto fields = std::make_shared<FieldsObject>(cursor_);
       if (args.size() == 1) return fields->Item(args[0].Value());
       return Variant::Object(std::move(fields));
     }
-    if (SameName(member, "MoveNext")) {
+    if (EqualsIgnoreCase(member, "MoveNext")) {
       ExpectArgs(args, 0);
       if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
       ++cursor_->position;
       return {};
     }
-    if (SameName(member, "MoveFirst")) {
+    if (EqualsIgnoreCase(member, "MoveFirst")) {
       ExpectArgs(args, 0);
       if (rs.rows.empty()) RaiseRuntimeError(err::kNoCurrentRecord);
       cursor_->position = 0;
       return {};
     }
-    if (SameName(member, "Clone")) {
+    if (EqualsIgnoreCase(member, "Clone")) {
       ExpectArgs(args, 0, 1);  // the lock type, which a materialized copy ignores
       auto copy = std::make_shared<Cursor>();
       copy->rows = cursor_->rows;
       return Variant::Object(std::make_shared<RecordsetObject>(std::move(copy)));
     }
-    if (SameName(member, "Close")) {
+    if (EqualsIgnoreCase(member, "Close")) {
       ExpectArgs(args, 0);
       cursor_->open = false;
       return {};
@@ -194,7 +192,7 @@ class ReadService : public Service {
   ReadService(std::shared_ptr<HostState> state, std::string_view member, size_t sql_at)
       : Service(std::move(state)), member_(member), sql_at_(sql_at) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, member_)) Unknown();
+    if (!EqualsIgnoreCase(member, member_)) Unknown();
     ExpectArgs(args, sql_at_ + 1);
     return Query(args[sql_at_].Value());
   }
@@ -210,7 +208,7 @@ class ClassUpdate : public Service {
  public:
   using Service::Service;
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "UpdateBatch")) Unknown();
+    if (!EqualsIgnoreCase(member, "UpdateBatch")) Unknown();
     ExpectArgs(args, 2);
     const Variant& batch = args[1].Value();
     if (!batch.IsArray()) RaiseRuntimeError(err::kTypeMismatch);
@@ -227,9 +225,9 @@ class ShareProps : public Service {
  public:
   using Service::Service;
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "GetProperty")) Unknown();
+    if (!EqualsIgnoreCase(member, "GetProperty")) Unknown();
     ExpectArgs(args, 2);
-    if (SameName(CStr(args[1].Value()), "PropsString")) return Variant::String(state_->Props());
+    if (EqualsIgnoreCase(CStr(args[1].Value()), "PropsString")) return Variant::String(state_->Props());
     return {};
   }
 };
@@ -241,7 +239,7 @@ class SysInfo : public Service {
  public:
   using Service::Service;
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "GetSysValue")) Unknown();
+    if (!EqualsIgnoreCase(member, "GetSysValue")) Unknown();
     ExpectArgs(args, 3, 4);
     const ResultSet rows =
         state_->Db().Query("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
@@ -259,7 +257,7 @@ class SecurityInfo : public Service {
  public:
   using Service::Service;
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "AccessCheck")) Unknown();
+    if (!EqualsIgnoreCase(member, "AccessCheck")) Unknown();
     ExpectArgs(args, 6);
     const std::string user_text = FindPropValue(CStr(args[0].Value()), "UserID");
     const int32_t object_type = CLng(args[1].Value());
@@ -311,7 +309,7 @@ class ServiceFactory : public Service {
  public:
   using Service::Service;
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
-    if (!SameName(member, "CreateService")) Unknown();
+    if (!EqualsIgnoreCase(member, "CreateService")) Unknown();
     ExpectArgs(args, 1, 2);
     return Variant::Object(state_->CreateObject(CStr(args[0].Value())));
   }
@@ -322,18 +320,18 @@ class ValueList : public HostObject {
  public:
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
-    if (SameName(member, "Add")) {
+    if (EqualsIgnoreCase(member, "Add")) {
       ExpectArgs(args, 1);
       items_.push_back(args[0].Value());
       return {};
     }
-    if (SameName(member, "Item")) {
+    if (EqualsIgnoreCase(member, "Item")) {
       ExpectArgs(args, 1);
       const int32_t position = CLng(args[0].Value());
       if (position < 1 || static_cast<size_t>(position) > items_.size()) RaiseRuntimeError(err::kSubscriptOutOfRange);
       return items_[static_cast<size_t>(position) - 1];
     }
-    if (SameName(member, "Count")) {
+    if (EqualsIgnoreCase(member, "Count")) {
       ExpectArgs(args, 0);
       return Variant::Long(static_cast<int32_t>(items_.size()));
     }
@@ -435,7 +433,7 @@ ObjectRef HostState::CreateObject(std::string_view prog_id) {
   ObjectRef object;
   std::string_view canonical;
   auto is = [&](std::string_view id) {
-    if (!SameName(prog_id, id)) return false;
+    if (!EqualsIgnoreCase(prog_id, id)) return false;
     canonical = id;
     return true;
   };

@@ -16,8 +16,6 @@ namespace zet::explain {
 
 namespace {
 
-constexpr int32_t kVoucher = 1125;
-
 // What a data-right bit restricts by, in words.
 const char* BaseDataName(int32_t bit) {
   switch (bit) {
@@ -108,7 +106,7 @@ class BillExplainer {
     const Recordset rs = QueryData(log_, sql);
     if (rs.Eof()) {
       Add("bill", "no bill " + bill_ + " in " + out_.table, Verdict::Fail, mark,
-          out_.trans_type == kVoucher ? kVoucherDeletedMessage : kBillDeletedMessage);
+          out_.trans_type == kVoucherTranType ? kVoucherDeletedMessage : kBillDeletedMessage);
       return false;
     }
     preparer_ = rs.Field(0);
@@ -130,7 +128,7 @@ class BillExplainer {
     Add("user", "user " + user_text_ + ", not an administrator; FUserGroupRight " + std::to_string(group_right_) +
                     " (" + ScopeWords() + "), FDataRight " + std::to_string(data_right_) + " (" + MaskWords() + ")",
         Verdict::Info, mark);
-    if (out_.trans_type == kVoucher) {
+    if (out_.trans_type == kVoucherTranType) {
       Add("voucher", "vouchers carry no data rights", Verdict::Pass, log_.Size());
       return false;
     }

@@ -12,8 +12,6 @@ namespace zet {
 
 namespace {
 
-constexpr int32_t kVoucherTranType = 1125;
-
 // The preparer restriction of the user's scope, as all navigation writes it:
 // the user id exactly as the login context spells it, or the group list.
 std::string PreparerCondition(Platform& platform, int32_t group_right, const std::string& preparer_field) {

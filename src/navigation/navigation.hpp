@@ -20,6 +20,9 @@ int32_t GetMoveInterID(Platform& platform, const Variant& lBillID, int32_t lMove
 // the reason when it may not.
 bool CheckSearchBill(Platform& platform, int32_t lTransType, int32_t lInterID, std::string& sInfo) noexcept;
 
+// Vouchers carry no data rights, and a missing voucher is reported as one.
+inline constexpr int32_t kVoucherTranType = 1125;
+
 // The texts CheckSearchBill answers with.
 inline constexpr const char* kVoucherDeletedMessage = "凭证显示错误，所选凭证可能已经被删除！";
 inline constexpr const char* kBillDeletedMessage = "单据显示错误，所选单据可能已经被删除！";

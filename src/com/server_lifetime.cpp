@@ -1,0 +1,48 @@
+#include "server_lifetime.hpp"
+
+namespace zet::com {
+
+namespace {
+
+HMODULE module_handle = nullptr;
+LONG live_objects = 0;
+LONG server_locks = 0;
+
+}  // namespace
+
+void SetModuleHandle(HMODULE module) {
+  module_handle = module;
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module_handle, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void ObjectCreated() {
+  InterlockedIncrement(&live_objects);
+}
+void ObjectDestroyed() {
+  InterlockedDecrement(&live_objects);
+}
+
+void ServerLocked() {
+  InterlockedIncrement(&server_locks);
+}
+void ServerUnlocked() {
+  InterlockedDecrement(&server_locks);
+}
+
+bool CanUnload() {
+  return live_objects == 0 && server_locks == 0;
+}
+
+}  // namespace zet::com
