@@ -199,6 +199,15 @@ int RunDemo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
     const explain::BillExplanation why = explain::ExplainBill(session.Platform(), kTourKind, refused);
     PrintBillExplanation(out, why, false);
     if (!why.Agrees()) out << "  (this disagrees with CheckSearchBill: do not trust it)\n";
+
+    Heading(out, "And who may open bill " + std::to_string(refused) + "? (zetmovebill who " +
+                     std::to_string(kTourKind) + " " + std::to_string(refused) + ")");
+    const std::vector<explain::UserVerdict> users = explain::WhoMayOpen(
+        session.Platform(), [&](const std::string& props) { session.SetProps(props); }, kTourKind, refused);
+    for (const explain::UserVerdict& user : users)
+      out << "  " << std::setw(5) << user.user << "  " << std::left << std::setw(8) << user.name << std::right
+          << (user.may_open ? "yes" : "no   " + user.piece) << (user.agrees ? "" : "  (the explanation disagrees)")
+          << '\n';
   }
 
   out << "\nTry it yourself, for example:\n"
