@@ -102,7 +102,8 @@ void CheckOneBill(Session& session, std::ostream& out, const std::vector<Person>
     session.SetProps(Props(person));
     std::string info;
     const bool yes = session.Component().CheckSearchBill(kTourKind, bill, info);
-    out << "  " << std::left << std::setw(8) << person.name << std::right << (yes ? "yes" : "no: " + info) << '\n';
+    out << "  " << std::left << std::setw(8) << person.name << std::right
+        << (yes ? "yes" : "no: " + explain::WithMeaning(info)) << '\n';
   }
 }
 
