@@ -154,13 +154,17 @@ void Define(CLI::App& app, Parsed& parsed) {
   });
   CLI::App* why = AddKind(app, "why", "why the user may or may not open a bill, piece by piece", parsed, true);
   why->add_flag("--sql", parsed.sql, "show the statements sent for each piece");
+  why->footer("Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
+              "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.");
   why->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
       return RunWhy(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), parsed.sql, out, err);
     };
   });
   CLI::App* why_todo =
-      app.add_subcommand("why-todo", "the access check, alarm days and count behind one to-do position");
+      app.add_subcommand("why-todo", "every test, the alarm days and the count behind one to-do position");
+  why_todo->footer("Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
+                   "and the method disagree, 4 the database could not be used.");
   why_todo->add_option("POSITION", parsed.position, "the position, 1 to 9")->type_name("NUMBER")->required();
   why_todo->add_flag("--sql", parsed.sql, "show the statements sent");
   why_todo->callback([&] {
