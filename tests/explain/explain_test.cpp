@@ -140,6 +140,8 @@ TEST(ExplainBill, NamesThePieceThatDecides) {
     ASSERT_NE(step, why.steps.end()) << "no " << c.piece << " line with " << c.text;
     EXPECT_EQ(step->verdict, c.verdict);
     EXPECT_THAT(step->why, HasSubstr(c.why));
+    // The method's own message box, once: the explainer's reads show none.
+    EXPECT_EQ(host.messages.size(), c.user == 99 ? 1u : 0u);
     ASSERT_EQ(why.hints.size(), c.hint ? 1u : 0u);
     for (const std::string& hint : why.hints) EXPECT_THAT(hint, HasSubstr(c.hint));
   }
