@@ -609,7 +609,10 @@ std::vector<UserVerdict> WhoMayOpen(Platform& platform, const std::function<void
       for (const Step& step : why.steps) {
         if (step.verdict != Verdict::Fail) continue;
         verdict.piece = step.piece;
-        verdict.why = step.text + (step.why.empty() ? "" : ": " + step.why);
+        // A base-data reason repeats the row's FRightUserID: say it once.
+        const size_t repeated =
+            step.why.rfind("FRightUserID", 0) == 0 ? step.text.rfind(", FRightUserID") : std::string::npos;
+        verdict.why = step.text.substr(0, repeated) + (step.why.empty() ? "" : ": " + step.why);
         break;
       }
       if (verdict.piece.empty()) verdict.why = WithMeaning(why.method_info);
