@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 #include "explain/explain.hpp"
