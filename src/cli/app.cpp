@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
+#include "cli/who_command.hpp"
 #include "cli/why_command.hpp"
 #include "embedded/database.hpp"
 
@@ -23,6 +25,10 @@ constexpr const char* kFooter =
     "Exit status: 0 done, 1 the component showed a message, 2 bad input, 3 internal failure, 4 the database could\n"
     "not be used, 5 output could not be written.\n"
     "Run 'zetmovebill COMMAND --help' for the arguments of a command.";
+
+constexpr const char* kGlobalOptions =
+    "Global options, before or after the command: --db FILE (default zetmovebill.db), --user ID (a whole number),\n"
+    "--props TEXT (the whole context property string), --trace FILE, --json.";
 
 constexpr const char* kDirectionFooter =
     "Direction code sent to GetMoveInterID: 1 for prev and 2 for next, plus one for a kind whose catalogue row\n"
@@ -54,8 +60,10 @@ struct Parsed {
 
 CLI::App* AddKind(CLI::App& app, const char* name, const char* description, Parsed& parsed, bool with_bill) {
   CLI::App* sub = app.add_subcommand(name, description);
-  sub->add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")->required();
-  if (with_bill) sub->add_option("BILL", parsed.bill, "internal id of the bill")->required();
+  sub->add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")
+      ->type_name("NUMBER")
+      ->required();
+  if (with_bill) sub->add_option("BILL", parsed.bill, "internal id of the bill")->type_name("NUMBER")->required();
   return sub;
 }
 
@@ -146,24 +154,40 @@ void Define(CLI::App& app, Parsed& parsed) {
   });
   CLI::App* why = AddKind(app, "why", "why the user may or may not open a bill, piece by piece", parsed, true);
   why->add_flag("--sql", parsed.sql, "show the statements sent for each piece");
+  why->footer("Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
+              "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.");
   why->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
       return RunWhy(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), parsed.sql, out, err);
     };
   });
   CLI::App* why_todo =
-      app.add_subcommand("why-todo", "the access check, alarm days and count behind one to-do position");
-  why_todo->add_option("POSITION", parsed.position, "the position, 1 to 9")->required();
+      app.add_subcommand("why-todo", "every test, the alarm days and the count behind one to-do position");
+  why_todo->footer("Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
+                   "and the method disagree, 4 the database could not be used.");
+  why_todo->add_option("POSITION", parsed.position, "the position, 1 to 9")->type_name("NUMBER")->required();
   why_todo->add_flag("--sql", parsed.sql, "show the statements sent");
   why_todo->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream& err) {
       return RunWhyToDo(parsed.options, ParseLong(parsed.position, "POSITION"), parsed.sql, out, err);
     };
   });
+  AddKind(app, "who", "every user of t_User: may they open this bill? for a refusal, the first failing piece", parsed,
+          true)
+      ->callback([&] {
+        parsed.command = [&](std::ostream& out, std::ostream& err) {
+          return RunWho(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out, err);
+        };
+      });
   app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
       ->callback([&] {
         parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };
       });
+  // A command's help shows the options every command takes too.
+  for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
+    const std::string footer = sub->get_footer();
+    sub->footer((footer.empty() ? "" : footer + "\n") + kGlobalOptions);
+  }
   // Set after the commands so that they do not inherit it: what no command
   // takes falls through to here, and is named in the error rather than in
   // CLI11's generic complaint.
@@ -175,6 +199,25 @@ int Usage(std::ostream& err, const std::string& what, bool point_to_help = true)
   return kExitUsage;
 }
 
+// The first word of the command line that is neither an option nor an
+// option's value, when no command has that name.
+std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--db" || arg == "--user" || arg == "--props" || arg == "--trace") {
+      ++i;
+    } else if (arg.rfind('-', 0) != 0) {
+      try {
+        app.get_subcommand(arg);
+        return std::nullopt;
+      } catch (const CLI::OptionNotFound&) {
+        return arg;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
   try {
     CLI::App app{"", "zetmovebill"};
@@ -183,6 +226,8 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     try {
       app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+      // Help for a command that does not exist is no help at all.
+      if (const auto unknown = UnknownCommand(app, argc, argv)) return Usage(err, "unknown command '" + *unknown + "'");
       return app.exit(e, out, err);
     } catch (const CLI::CallForAllHelp& e) {
       return app.exit(e, out, err);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iomanip>
+#include <optional>
 #include <stdexcept>
 
 #include "catalogue/catalogue.hpp"
@@ -9,7 +10,10 @@
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 #include "embedded/database.hpp"
+#include "explain/explain.hpp"
 #include "host/login_context.hpp"
+#include "host/service_factory.hpp"
+#include "host/text.hpp"
 #include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
 
@@ -62,21 +66,68 @@ std::string BillText(int32_t bill) {
   return bill == 0 ? "none" : std::to_string(bill);
 }
 
-// Whether the user's recent bills of the kind's family begin with this bill,
-// as recording it leaves them.
-bool HeadsTheList(Session& session, const GlobalOptions& options, int32_t bill, int32_t trans_type) {
-  try {
-    const embedded::ResultSet first = session.Platform().Db().Query(
-        "SELECT 1 FROM ICClassRecentBills WHERE FUserID=? AND FBigType=? AND FNo=1 AND FBillID=? AND FClassTypeID=?",
-        {Variant::String(FindPropValue(options.PropsString(), "UserID")), Variant::Long(GetBigType(trans_type)),
-         Variant::Long(bill), Variant::Long(trans_type)});
-    return !first.rows.empty();
-  } catch (const std::exception&) {
-    return false;
+// The session's platform as the recording sees it: it notes whether the
+// host's batch (the one write of SaveRecentBills) came back without an
+// error, and holds the messages shown meanwhile, so that a failed recording
+// reads as one line rather than as the method's message and then the line.
+class RecordingWatch : public Platform {
+ public:
+  explicit RecordingWatch(Platform& inner) : inner_(inner) {}
+  ~RecordingWatch() override { ReleaseServiceFactory(this); }
+
+  ObjectRef CreateObject(std::string_view prog_id) override {
+    return std::make_shared<Watched>(*this, inner_.CreateObject(prog_id));
   }
-}
+  int32_t CurrentProcessId() override { return inner_.CurrentProcessId(); }
+  void ShowMessage(std::string_view text) noexcept override {
+    try {
+      held.emplace_back(text);
+    } catch (...) {
+      inner_.ShowMessage(text);
+    }
+  }
+  // Shows the held messages after all.
+  void Release() {
+    for (const std::string& text : held) inner_.ShowMessage(text);
+    held.clear();
+  }
+
+  bool batch_sent = false;
+  std::optional<std::string> batch_error;  // the database's answer when it refused
+  std::vector<std::string> held;
+
+ private:
+  class Watched : public Dispatch {
+   public:
+    Watched(RecordingWatch& watch, ObjectRef inner) : watch_(watch), inner_(std::move(inner)) {}
+    Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+      const bool batch = EqualsIgnoreCase(member, "UpdateBatch");
+      watch_.batch_sent |= batch;
+      try {
+        Variant result = inner_->Invoke(member, kind, args);
+        if (result.IsObject() && result.AsObject())
+          return Variant::Object(std::make_shared<Watched>(watch_, result.AsObject()));
+        return result;
+      } catch (const std::exception& e) {
+        if (batch) watch_.batch_error = e.what();
+        throw;
+      }
+    }
+    bool Supports(std::string_view interface_name) override { return inner_->Supports(interface_name); }
+
+   private:
+    RecordingWatch& watch_;
+    ObjectRef inner_;
+  };
+
+  Platform& inner_;
+};
 
 }  // namespace
+
+void WarnUnknownKind(int32_t trans_type, std::ostream& err) {
+  if (!explain::InCatalogue(trans_type)) err << "zetmovebill: " << explain::NotInCatalogue(trans_type) << '\n';
+}
 
 int32_t DirectionCode(int32_t trans_type, bool next) {
   // The catalogue lowers the caller's code for some kinds before the method
@@ -128,6 +179,7 @@ int RunCall(const GlobalOptions& options, const CallRequest& request, std::ostre
 int RunFirstLast(const GlobalOptions& options, int32_t trans_type, bool last, std::ostream& out, std::ostream& err) {
   Session session(options, err);
   RequireUser(options);
+  WarnUnknownKind(trans_type, err);
   const int32_t bill = session.Component().GetMaxMinInterID(trans_type, last ? 2 : 1);
   if (options.json) {
     out << Dump(CallJson(session, {Variant::Long(bill), {}}, ObjectShape::Unknown)) << '\n';
@@ -141,6 +193,7 @@ int RunStep(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool
             std::ostream& err) {
   Session session(options, err);
   RequireUser(options);
+  WarnUnknownKind(trans_type, err);
   const int32_t found =
       session.Component().GetMoveInterID(Variant::Long(bill), DirectionCode(trans_type, next), trans_type);
   if (options.json) {
@@ -160,6 +213,7 @@ int RunStep(const GlobalOptions& options, int32_t trans_type, int32_t bill, bool
 int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
   Session session(options, err);
   RequireUser(options);
+  WarnUnknownKind(trans_type, err);
   std::string info;
   const bool answer = session.Component().CheckSearchBill(trans_type, bill, info);
   if (options.json) {
@@ -170,7 +224,7 @@ int RunCheck(const GlobalOptions& options, int32_t trans_type, int32_t bill, std
     if (answer) {
       out << "yes, it may be opened\n";
     } else {
-      out << "no" << (info.empty() ? "" : ": " + info) << '\n';
+      out << "no" << (info.empty() ? "" : ": " + explain::WithMeaning(info)) << '\n';
     }
   }
   // A refusal is an answer a script tests with `if`, like the explainer's.
@@ -203,8 +257,7 @@ int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
     for (size_t i = 0; i < counts.size(); ++i) {
       const auto position = static_cast<int32_t>(i + 1);
       const ToDoPosition* entry = FindToDoPosition(position);
-      out << std::setw(3) << position << "  " << std::left << std::setw(36) << (entry ? entry->label : "")
-          << std::right
+      out << std::setw(3) << position << "  " << std::left << std::setw(36) << (entry ? entry->label : "") << std::right
           << std::setw(6) << PlainText(counts[i]) << '\n';
     }
   });
@@ -214,6 +267,7 @@ int RunTodo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
 int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std::ostream& out, std::ostream& err) {
   Session session(options, err);
   RequireUser(options);
+  WarnUnknownKind(trans_type, err);
   // An editor checks a picked bill before it opens it, and shows the check's
   // text when it may not.
   std::string info;
@@ -224,13 +278,19 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
   std::string not_recorded;
   if (may_open) {
     toolbar = session.MakeToolbar();
-    const size_t shown = session.MessageCount();
-    session.Component().SaveRecentBills(bill, trans_type, toolbar.passed);
-    // A message may come from refreshing the menu after the bill was
-    // recorded; the stored list says whether it was.
-    if (session.MessageCount() > shown && !HeadsTheList(session, options, bill, trans_type)) {
+    // A component of its own over the watch: the bill is opened when the
+    // database took the batch, whatever the list shows afterwards.
+    RecordingWatch watch(session.Platform());
+    clsMoveBill recorder(watch);
+    recorder.SaveRecentBills(bill, trans_type, toolbar.passed);
+    if (watch.batch_sent && !watch.batch_error) {
+      watch.Release();
+    } else {
       not_recorded = session.Platform().Db().WriteBlocker();
-      if (not_recorded.empty()) not_recorded = session.Messages().back();
+      if (not_recorded.empty())
+        not_recorded = watch.batch_error    ? *watch.batch_error
+                       : watch.held.empty() ? std::string("the method sent nothing to record")
+                                            : watch.held.back();
     }
   } else if (!info.empty()) {
     session.ShowMessage(info);

@@ -37,6 +37,10 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
 // recent TYPE
 int RunRecent(const GlobalOptions& options, int32_t trans_type, std::ostream& out, std::ostream& err);
 
+// Says on `err`, in one line, that a kind has no catalogue row and how it is
+// read instead: the method itself answers for it without a word.
+void WarnUnknownKind(int32_t trans_type, std::ostream& err);
+
 // The direction code of GetMoveInterID that means previous (or next) for a
 // kind: the kinds whose catalogue row lowers the code take 2 and 3, all others
 // 1 and 2.

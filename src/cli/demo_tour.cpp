@@ -102,7 +102,8 @@ void CheckOneBill(Session& session, std::ostream& out, const std::vector<Person>
     session.SetProps(Props(person));
     std::string info;
     const bool yes = session.Component().CheckSearchBill(kTourKind, bill, info);
-    out << "  " << std::left << std::setw(8) << person.name << std::right << (yes ? "yes" : "no: " + info) << '\n';
+    out << "  " << std::left << std::setw(8) << person.name << std::right
+        << (yes ? "yes" : "no: " + explain::WithMeaning(info)) << '\n';
   }
 }
 
@@ -199,6 +200,15 @@ int RunDemo(const GlobalOptions& options, std::ostream& out, std::ostream& err) 
     const explain::BillExplanation why = explain::ExplainBill(session.Platform(), kTourKind, refused);
     PrintBillExplanation(out, why, false);
     if (!why.Agrees()) out << "  (this disagrees with CheckSearchBill: do not trust it)\n";
+
+    Heading(out, "And who may open bill " + std::to_string(refused) + "? (zetmovebill who " +
+                     std::to_string(kTourKind) + " " + std::to_string(refused) + ")");
+    const std::vector<explain::UserVerdict> users = explain::WhoMayOpen(
+        session.Platform(), [&](const std::string& props) { session.SetProps(props); }, kTourKind, refused);
+    for (const explain::UserVerdict& user : users)
+      out << "  " << std::setw(5) << user.user << "  " << std::left << std::setw(8) << user.name << std::right
+          << (user.may_open ? "yes" : "no   " + user.piece) << (user.agrees ? "" : "  (the explanation disagrees)")
+          << '\n';
   }
 
   out << "\nTry it yourself, for example:\n"

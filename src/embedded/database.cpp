@@ -318,6 +318,7 @@ Database::~Database() {
 
 std::unique_ptr<Database> Database::Open(const std::string& path) {
   std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory, not a database file");
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
   const std::string read_only = ReadOnlyReason(path);

@@ -15,4 +15,17 @@ std::vector<std::string> StatementLog::Since(size_t mark) const {
   return {statements_.begin() + static_cast<std::ptrdiff_t>(mark), statements_.end()};
 }
 
+void StatementLog::ShowMessage(std::string_view text) noexcept {
+  if (!muted_) return ForwardingPlatform::ShowMessage(text);
+  try {
+    held_.emplace_back(text);
+  } catch (...) {  // a message that cannot be kept is only not explained
+  }
+}
+
+std::vector<std::string> StatementLog::HeldSince(size_t mark) const {
+  if (mark >= held_.size()) return {};
+  return {held_.begin() + static_cast<std::ptrdiff_t>(mark), held_.end()};
+}
+
 }  // namespace zet::explain

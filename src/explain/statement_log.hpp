@@ -21,8 +21,18 @@ class StatementLog : public ForwardingPlatform {
 
   void Watch(const std::string& prog_id, std::string_view member, std::span<Argument> args) override;
 
+  // While muted, messages are kept instead of shown: the explainer's own
+  // reads repeat calls whose messages the method shows when it runs.
+  void Mute(bool muted) { muted_ = muted; }
+  void ShowMessage(std::string_view text) noexcept override;
+  size_t HeldCount() const { return held_.size(); }
+  // The messages kept since `mark` (a HeldCount() taken earlier).
+  std::vector<std::string> HeldSince(size_t mark) const;
+
  private:
   std::vector<std::string> statements_;
+  std::vector<std::string> held_;
+  bool muted_ = false;
 };
 
 }  // namespace zet::explain

@@ -9,6 +9,7 @@
 
 #include "host/error.hpp"
 #include "navigation/navigation.hpp"
+#include "pending/pending.hpp"
 #include "support/embedded_host.hpp"
 
 namespace zet::explain {
@@ -117,6 +118,10 @@ const ExplainedCase kCases[] = {
      "INSERT INTO t_User VALUES (5, 'eve', 0, 1); "
      "UPDATE t_Organization SET FRightUserID='15' WHERE FItemID=3",
      5, 80, 8003, true, "customer", Verdict::Pass, "FRightUserID '15'", "", "'15' contains '5' inside another number"},
+    {"NoUserRow", "", 99, 1, 1002, true, "user", Verdict::Info, "has no row in t_User",
+     "shows its lookup's message (\"Either BOF or EOF"},
+    {"UnknownKind", "", 16394, 999, 1002, false, "catalogue", Verdict::Info,
+     "kind 999 is not in the catalogue; read as the default row", ""},
 };
 
 TEST(ExplainBill, NamesThePieceThatDecides) {
@@ -135,9 +140,111 @@ TEST(ExplainBill, NamesThePieceThatDecides) {
     ASSERT_NE(step, why.steps.end()) << "no " << c.piece << " line with " << c.text;
     EXPECT_EQ(step->verdict, c.verdict);
     EXPECT_THAT(step->why, HasSubstr(c.why));
+    // The method's own message box, once: the explainer's reads show none.
+    EXPECT_EQ(host.messages.size(), c.user == 99 ? 1u : 0u);
     ASSERT_EQ(why.hints.size(), c.hint ? 1u : 0u);
     for (const std::string& hint : why.hints) EXPECT_THAT(hint, HasSubstr(c.hint));
   }
+}
+
+// Every demo user at every position: the access reading is CheckToDoAccess's,
+// a failed test leaves GetToDoThingCount's own count at 0, and the count shown
+// is the method's, asked apart.
+TEST(ExplainToDo, AgreesWithGetToDoThingCountForEveryDemoUserAndPosition) {
+  Host host(true);
+  int failing = 0;
+  for (int32_t user : Ids(host, "SELECT FUserID FROM t_User")) {
+    host.As(user);
+    const ObjectRef counts = GetToDoThingCount(host.platform());
+    ASSERT_TRUE(counts);
+    for (int32_t position = 1; position <= 9; ++position) {
+      const ToDoExplanation why = ExplainToDo(host.platform(), position);
+      Argument args[] = {Argument::ByVal(Variant::Long(position))};
+      ASSERT_TRUE(why.Agrees()) << "user " << user << " position " << position;
+      EXPECT_EQ(why.count, CStr(counts->Call("Item", args))) << "user " << user << " position " << position;
+      failing += why.passes ? 0 : 1;
+    }
+  }
+  EXPECT_GT(failing, 20);
+  EXPECT_LT(failing, 80);
+}
+
+// One test of a to-do position: the piece, its verdict, what its line says,
+// and whether every test passes.
+struct ToDoCase {
+  const char* name;
+  const char* setup;
+  int32_t user, position;
+  const char* piece;
+  Verdict verdict;
+  const char* text;
+  bool passes;
+};
+
+// clang-format off
+const ToDoCase kToDoCases[] = {
+    {"NoCashierBit", "", 31, 9, "voucher bit", Verdict::Fail, "FAccessMask 17 = bits 0 and 4; bit 5 (32, the cashier's) required: not set", false},
+    {"CheckerBit", "", 31, 8, "voucher bit", Verdict::Pass, "bit 0 (1, the checker's) required: set", true},
+    {"OnlyAGroupRowOnTheVoucherObject",
+     "UPDATE t_AccessControl SET FUserID=3 WHERE FUserID=28 AND FObjectType=4", 28, 8, "voucher bit", Verdict::Fail,
+     "object (4, 0): no row of the user's own", false},
+    {"AccountRights", "", 28, 9, "accounts", Verdict::Info, "FDataRight 8 = bit 3 (accounts); bit 3 (8) set", true},
+    {"CashBeforePostOff", "UPDATE t_SystemProfile SET FValue='0' WHERE FKey='CashBeforePost'", 28, 9, "cashier",
+     Verdict::Fail, "GL/CashBeforePost = 0", false},
+    {"CashBeforePostMissingForAnAdministrator", "DELETE FROM t_SystemProfile WHERE FKey='CashBeforePost'", 16394, 9,
+     "cashier", Verdict::Fail, "is not set", false},
+    {"GroupPreparers", "", 31, 8, "preparer", Verdict::Info, "right 8 refused, right 16 granted", true},
+    {"ToDoBitOnTheFirstRow", "", 25, 5, "access", Verdict::Pass, "FAccessMask 131073 = bits 0 and 17; bit 17 (131072, the to-do bit) required: set", true},
+    {"ToDoBitMissing", "UPDATE t_AccessControl SET FAccessMask=1 WHERE FUserID=2 AND FObjectType=1090", 25, 4, "access",
+     Verdict::Fail, "FAccessMask 1 = bit 0; bit 17 (131072, the to-do bit) required: not set", false},
+};
+// clang-format on
+
+TEST(ExplainToDo, ShowsEveryTestTheCountDependsOn) {
+  for (const ToDoCase& c : kToDoCases) {
+    SCOPED_TRACE(c.name);
+    Host host(true);
+    if (*c.setup) host.Exec(c.setup);
+    host.As(c.user);
+    const ToDoExplanation why = ExplainToDo(host.platform(), c.position);
+    ASSERT_FALSE(why.failure) << *why.failure;
+    EXPECT_TRUE(why.Agrees());
+    EXPECT_EQ(why.table == "t_Voucher", c.position >= 8);
+    EXPECT_EQ(why.passes, c.passes);
+    const auto step = std::find_if(why.steps.begin(), why.steps.end(), [&](const Step& s) {
+      return s.piece == c.piece && s.text.find(c.text) != std::string::npos;
+    });
+    ASSERT_NE(step, why.steps.end()) << "no " << c.piece << " line with " << c.text;
+    EXPECT_EQ(step->verdict, c.verdict);
+  }
+}
+
+// Each user's answer is CheckSearchBill's, asked apart, and a refusal names
+// the piece that fails.
+TEST(WhoMayOpen, EachAnswerIsCheckSearchBillsForThatUser) {
+  Host host(true);
+  const auto log_on = [&](const std::string& props) { host.platform().SetProps(props); };
+  for (const auto& [type, bill] : {std::pair{1, 1002}, {1, 1003}, {80, 8003}, {1000202, 20201}, {1, 999}}) {
+    const std::vector<UserVerdict> users = WhoMayOpen(host.platform(), log_on, type, bill);
+    ASSERT_EQ(users.size(), Ids(host, "SELECT FUserID FROM t_User").size());
+    for (const UserVerdict& user : users) {
+      host.As(user.user);
+      std::string info;
+      EXPECT_EQ(user.may_open, CheckSearchBill(host.platform(), type, bill, info)) << user.user << " " << bill;
+      EXPECT_TRUE(user.agrees);
+      EXPECT_EQ(user.piece.empty(), user.may_open) << user.user << " " << bill;
+    }
+  }
+}
+
+TEST(Words, BitsAndMeanings) {
+  EXPECT_EQ(BitsOf(131073), "bits 0 and 17");
+  EXPECT_EQ(BitsOf(41), "bits 0, 3 and 5");
+  EXPECT_EQ(BitsOf(0), "no bit");
+  EXPECT_EQ(WithMeaning(kNoRightMessage), std::string(kNoRightMessage) +
+                                              " (the bill holds base data you have no right to; please contact the "
+                                              "system administrator)");
+  EXPECT_EQ(WithMeaning("other"), "other");
 }
 
 }  // namespace
