@@ -307,6 +307,28 @@ std::string LockHolder(const std::string& path) {
   return "";
 }
 
+void VerifyDatabaseFile(const std::string& path) {
+  sqlite3* db = OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+  auto first_value = [&](const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    std::string value;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+      value = text ? text : "";
+    } else {
+      value = sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(raw);
+    return value;
+  };
+  const std::string integrity = first_value("PRAGMA integrity_check(1)");
+  const std::string version = first_value("SELECT FVersion FROM t_ZetSchemaInfo");
+  sqlite3_close(db);
+  if (integrity != "ok") throw DatabaseUnavailable(path + " did not pass the integrity check: " + integrity);
+  if (version != std::to_string(kSchemaVersion)) throw DatabaseUnavailable(path + " lacks its schema version");
+}
+
+
 Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
 
 Database::~Database() {

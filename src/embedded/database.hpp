@@ -41,6 +41,11 @@ class DatabaseUnavailable : public std::runtime_error {
 // database is opened (closing one would drop this process's own locks).
 std::string LockHolder(const std::string& path);
 
+// Raises DatabaseUnavailable unless the file at `path`, read on its own
+// (without any log beside it), passes SQLite's integrity check and holds
+// this schema's version.
+void VerifyDatabaseFile(const std::string& path);
+
 // One SQLite connection, shared by every host object of a platform. Each
 // call holds the connection's lock for its whole run, so that a batch in one
 // thread never interleaves with statements of another. Every failure raises

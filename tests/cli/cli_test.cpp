@@ -4,6 +4,7 @@
 // the file, and output that cannot be written.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,6 +160,10 @@ TEST(Demo, InitTheTourAndAFileSizeLimit) {
   EXPECT_EQ(box.Zet({"--db", "new.db", "init"}).out, "created new.db (schema only)\n");
   EXPECT_EQ(box.Zet({"--db", "new.db", "init", "--demo", "--force"}).out, "created new.db with the demo data\n");
   EXPECT_EQ(box.Zet({"--db", "new.db", "--user", "16394", "first", "1"}).out, "first bill of kind 1: 1001\n");
+  std::filesystem::create_symlink("new.db", box.Path("link.db"));
+  EXPECT_EQ(box.Zet({"--db", "link.db", "init", "--force"}).status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(box.Path("link.db")));
+  EXPECT_EQ(box.Zet({"--db", "new.db", "--user", "16394", "first", "1"}).out, "first bill of kind 1: none\n");
   const RunResult run = box.Zet({"--db", "tour.db", "demo"});
   EXPECT_EQ(run.status, 0) << run.err;
   for (const char* seen : {"made just now", "lily    no: 单据上存在您没有权限的基础资料", "bill 1003: refused",
@@ -198,6 +203,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
       {{"--user", "16", "why-todo", "10"}, 2, "no to-do position 10 (1 to 9)"},
       {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
+      {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
@@ -210,6 +216,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
   };
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
+  ASSERT_EQ(::mkfifo(box.Path("fifo").c_str(), 0600), 0);
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
   std::filesystem::resize_file(box.Path("cut.db"), 20000);  // pages the file's header still counts are gone
   for (const Case& c : cases) {
