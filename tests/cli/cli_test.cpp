@@ -111,8 +111,8 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
   const std::vector<std::tuple<std::vector<std::string>, int, std::vector<std::string>>> runs = {
       {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
       {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, {"1001\n"}},
-      {{"--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:given"}, 1, {"False\nsInfo=given\n"}},
-      {{"--json", "--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:x"}, 1,
+      {{"call", "CheckSearchBill", "1", "1002", "s:given"}, 1, {"False\nsInfo=given\n"}},
+      {{"--json", "call", "CheckSearchBill", "1", "1002", "s:x"}, 1,
        {R"({"result":{"type":"Boolean","value":false},"byref":{"sInfo":{"type":"String","value":"x"}},)"
         R"("messages":["Type mismatch"]})" "\n"}},
       {{"--user", "25", "call", "SaveRecentBills", "8001", "80"}, 0, {"\n"}},
@@ -203,9 +203,13 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--user", "16394", "first", "0x10"}, 2, "bad TYPE '0x10': expected a whole number"},
       {{"--user", "16", "why-todo", "10"}, 2, "no to-do position 10 (1 to 9)"},
       {{"--user", "25 OR 1=1", "first", "1"}, 2, "bad --user '25 OR 1=1': expected a whole number"},
+      // The user id as the component reads it, from the first "UserID=" on.
+      {{"--props", "XUserID=25 or 1=1;UserID=25;", "call", "SaveRecentBills", "1", "1"}, 2, "bad UserID '25 OR 1=1'"},
+      {{"--props", "UserID=2147483648;", "why-todo", "1"}, 2, "bad UserID '2147483648': out of range for Long"},
+      {{"--trace", "fifo", "--user", "16394", "first", "1"}, 2, "trace file 'fifo' for writing: no process reads it"},
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
-      {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in", "", true},
+      {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
       {{"--db", "noise.db", "--user", "1", "todo"}, 2, "noise.db is not an SQLite database"},
