@@ -7,10 +7,13 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +162,11 @@ bool Writable(const std::string& path) {
 // shared-memory files: an existing pair is used, else they are made in the
 // folder.
 std::string ReadOnlyReason(const std::string& path) {
+  // Root passes every permission check, and anyone may be stopped by the
+  // mount: that is no permission a user could be given.
+  struct statvfs mount {};
+  if (::statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) != 0)
+    return path + " is on a read-only file system; writing needs it mounted read-write";
   const std::string uid = std::to_string(::geteuid());
   if (!Writable(path))
     return path + " is read-only for this user (uid " + uid + "); writing needs write permission on it and on " +
@@ -342,20 +350,32 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
-  const std::string read_only = ReadOnlyReason(path);
+  // SQLite follows a link to the file and keeps the log beside the file, so
+  // whether this process may write is a question about that file and its
+  // folder, not the link's.
+  std::string file = path;
+  if (std::filesystem::is_symlink(path, ec)) file = std::filesystem::canonical(path, ec).string();
+  if (ec) file = path;
+  const std::string read_only = ReadOnlyReason(file);
   std::unique_ptr<Database> db;
   if (read_only.empty()) {
     db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READWRITE), path));
-  } else if (std::filesystem::exists(path + "-wal", ec) && std::filesystem::exists(path + "-shm", ec)) {
+  } else if (std::filesystem::exists(file + "-wal", ec) && std::filesystem::exists(file + "-shm", ec)) {
     // A writer has the log open: read through it, creating nothing.
     db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READONLY), path));
+  } else if (std::filesystem::file_size(file + "-wal", ec) > 0 && !ec) {
+    // Writes that were never folded into the file, with no index of the log
+    // to read them by: the file alone would answer from before them, and
+    // this user may not make the index.
+    throw DatabaseUnavailable("cannot read " + path + ": its log " + file +
+                              "-wal holds changes not yet in the file and its -shm file is missing; " + read_only);
   } else {
     // No writer has it open. A read-only connection would make a log and a
     // shared-memory file owned by this user, which the owner could then not
     // write; read the file as it stands instead, holding off a writer's
     // rewrite of it while this connection lives.
-    const int lock = HoldSharedLock(path);
-    db.reset(new Database(OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI), path));
+    const int lock = HoldSharedLock(file);
+    db.reset(new Database(OpenConnection(ImmutableUri(file), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI), path));
     db->shared_lock_fd_ = lock;
   }
   db->read_only_reason_ = read_only;
