@@ -131,13 +131,6 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
     throw DatabaseUnavailable("cannot open " + path + ": " + reason);
   }
   sqlite3_extended_result_codes(db, 1);
-  // Two command-line runs on one file wait for each other instead of failing.
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // A page cache that holds the pages a to-do count or a walk of a large
-  // table touches: SQLite's default of 2 MiB is re-read through the
-  // operating system on every call once the bills number in the millions.
-  // Pages are only taken as they are read, so a small file costs no more.
-  sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
   const int flags_fn = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   if (sqlite3_create_function(db, "charindex", 2, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function(db, "charindex", 3, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK) {
@@ -336,8 +329,34 @@ void VerifyDatabaseFile(const std::string& path) {
   if (version != std::to_string(kSchemaVersion)) throw DatabaseUnavailable(path + " lacks its schema version");
 }
 
+namespace {
 
-Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+// Two command-line runs on one file wait for each other instead of failing,
+// up to kBusyTimeoutMs of waiting in all per operation: opening the file
+// reads its schema more than once, and a wait per read would double the wait
+// that the refusal then names.
+int WaitForLock(void* budget, int attempt) {
+  auto& waited = *static_cast<std::chrono::steady_clock::duration*>(budget);
+  const auto limit = std::chrono::milliseconds(kBusyTimeoutMs);
+  if (waited >= limit) return 0;
+  const auto step = std::min<std::chrono::steady_clock::duration>(
+      std::chrono::milliseconds(attempt < 6 ? 1 << attempt : 50), limit - waited);
+  const auto before = std::chrono::steady_clock::now();
+  sqlite3_sleep(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count()));
+  waited += std::chrono::steady_clock::now() - before;
+  return 1;
+}
+
+}  // namespace
+
+Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
+  sqlite3_busy_handler(db_, WaitForLock, &waited_);
+  // A page cache that holds the pages a to-do count or a walk of a large
+  // table touches: SQLite's default of 2 MiB is re-read through the
+  // operating system on every call once the bills number in the millions.
+  // Pages are only taken as they are read, so a small file costs no more.
+  sqlite3_exec(db_, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+}
 
 Database::~Database() {
   cache_.clear();
@@ -474,6 +493,7 @@ void Database::Fail() const {
 
 void Database::Execute(std::string_view script) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   char* message = nullptr;
   const std::string text(script);
   if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
@@ -629,6 +649,7 @@ void Database::TrimCache() {
 
 ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& params) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   auto found = own_statements_.find(sql);
   if (found == own_statements_.end()) {
@@ -646,6 +667,7 @@ ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& para
 
 ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   const ReadyText ready = PrepareText(tsql, options);
   const std::vector<Prepared>& statements = ready.prepared->statements;
@@ -662,6 +684,7 @@ ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) 
 
 void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   // Everything is translated and prepared first: a text the adapter or
   // SQLite refuses runs nothing at all.

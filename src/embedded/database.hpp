@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -141,6 +142,8 @@ class Database {
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;
   mutable std::mutex mutex_;
+  // Time spent waiting for other connections' locks in the current operation.
+  std::chrono::steady_clock::duration waited_{};
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
   std::map<std::string, std::unique_ptr<PreparedText>, std::less<>> cache_;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -257,7 +258,10 @@ TEST_F(OnDemo, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
   EXPECT_THAT(run.out,
               AllOf(HasSubstr(R"("opened":false)"), HasSubstr("process " + pid + " holds the log's write lock")));
   sqlite3_exec(holder, "COMMIT; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+  const auto start = std::chrono::steady_clock::now();
   run = Zet({"--user", "16394", "first", "1"});
+  // The refusal names the wait it made (opening reads the file twice).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7));
   EXPECT_EQ(run.status, 4);
   EXPECT_EQ(run.err,
             "zetmovebill: demo.db is locked: process " + pid +
