@@ -202,6 +202,27 @@ bool AtFileSizeLimit(const std::string& path) {
   return false;
 }
 
+// SQLite takes a page it could not read for a damaged one; a second look
+// with a fresh connection tells a read that failed from a file that is
+// damaged. Read as the connection that failed read it, creating nothing.
+bool ChecksOut(const std::string& path, const std::string& read_only_reason) {
+  sqlite3* db = nullptr;
+  const std::string name = read_only_reason.empty() ? path : ImmutableUri(path);
+  bool whole = false;
+  if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* check = nullptr;
+    whole = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
+            sqlite3_step(check) == SQLITE_ROW &&
+            std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) == "ok";
+    sqlite3_finalize(check);
+  }
+  sqlite3_close(db);
+  return whole;
+}
+
+constexpr const char* kPassingReadFailure =
+    "a read failed, yet the file checks out whole (a fault of the disk or its link)";
+
 // Raises DatabaseUnavailable with the cause, as one line, when the
 // connection's last failure says that the file cannot be used now.
 void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
@@ -227,6 +248,8 @@ void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string&
         throw DatabaseUnavailable(path + " would grow past the file-size limit of this process (ulimit -f)");
       throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
     case SQLITE_CORRUPT:
+      if (ChecksOut(path, read_only_reason))
+        throw DatabaseUnavailable("I/O error on " + path + ": " + kPassingReadFailure);
       throw DatabaseUnavailable(path + " is damaged: " + message);
     default:
       return;
@@ -488,6 +511,8 @@ std::string Database::WriteBlocker() const {
 }
 
 void Database::Fail() const {
+  if ((sqlite3_errcode(db_) & 0xFF) == SQLITE_CORRUPT && ChecksOut(path_, read_only_reason_))
+    throw AutomationError(err::kDatabaseError, std::string("disk I/O error: ") + kPassingReadFailure);
   throw AutomationError(err::kDatabaseError, sqlite3_errmsg(db_));
 }
 

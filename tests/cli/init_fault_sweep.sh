@@ -28,4 +28,14 @@ for ((n = 1; n <= calls; n += step)); do
   [ -n "$why" ] && wrong=$((wrong + 1)) && echo "call $n: $why"
 done
 echo "init with call N of $calls failing, every $step: $runs runs, $wrong wrong"
-[ "$calls" -gt 100 ] && [ $wrong = 0 ]
+# Each read of a lookup failing in turn, on the healthy file just made: the
+# answer, or a failure that does not call the file damaged.
+reads=$(ZET_FAULT_REPORT=1 LD_PRELOAD=$shim "$exe" --db whole.db --user 16394 first 1 2>&1 >/dev/null | cut -d' ' -f2)
+misread=0
+for ((n = 1; n <= reads; n++)); do
+  out=$(LD_PRELOAD=$shim ZET_FAIL_READ_AT=$n "$exe" --db whole.db --user 16394 first 1 2>&1)
+  [ "$out" = "first bill of kind 1: 1001" ] || ! grep -Eq "damaged|malformed" <<<"$out" ||
+    { misread=$((misread + 1)) && echo "read $n: $out"; }
+done
+echo "a lookup with read N of $reads failing: $misread called the file damaged"
+[ "$calls" -gt 100 ] && [ "$reads" -gt 5 ] && [ $((wrong + misread)) = 0 ]
