@@ -87,6 +87,18 @@ Variant ColumnValue(sqlite3_stmt* statement, int column) {
     case SQLITE_NULL:
       return Variant::Null();
     default: {
+      // An integer column holds integers only, as on the suite's server:
+      // text that another client stored in one (SQLite keeps what will not
+      // convert) fails the read instead of reaching a statement that is
+      // built from the values read, a list of user ids say.
+      const char* declared = sqlite3_column_decltype(statement, column);
+      if (declared != nullptr && FindIgnoreCase(declared, "INT") != std::string_view::npos) {
+        const char* name = sqlite3_column_name(statement, column);
+        throw AutomationError(err::kDatabaseError,
+                              std::string("Conversion failed: the integer column ") + (name ? name : "") +
+                                  " holds text '" +
+                                  reinterpret_cast<const char*>(sqlite3_column_text(statement, column)) + "'");
+      }
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
       const int bytes = sqlite3_column_bytes(statement, column);
       return Variant::String(text ? std::string(text, static_cast<size_t>(bytes)) : std::string());
