@@ -380,8 +380,7 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
     SAFEARRAYBOUND one{1, 0};
     SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &one);
     static_cast<VARIANT*>(array->pvData)[0] = nested;
-    V_VT(&nested) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(&nested) = array;
+    V_VT(&nested) = VT_ARRAY | VT_VARIANT, V_ARRAY(&nested) = array;
   }
   Expect("GetMoveInterID of an array nested 4,000 deep: the neutral result",
          Hex(early->GetMoveInterID(nested, 3, 1000201, &id)) + Hex(id), Hex(S_OK) + Hex(0));
