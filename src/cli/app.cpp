@@ -12,6 +12,7 @@
 #include "cli/commands.hpp"
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
+#include "cli/session.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/who_command.hpp"
 #include "cli/why_command.hpp"
@@ -244,6 +245,7 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
+    VouchForContext(parsed.options);
     return parsed.command(out, err);
   } catch (const UsageError& e) {
     return Usage(err, e.what(), false);

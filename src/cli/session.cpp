@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
 #include "embedded/database.hpp"
 #include "host/login_context.hpp"
@@ -65,6 +66,13 @@ int Session::ExitCode() const {
 void RequireUser(const GlobalOptions& options) {
   if (FindPropValue(options.PropsString(), "UserID").empty())
     throw UsageError("no user is logged in: give one with --user ID (or --props 'UserID=ID;')");
+}
+
+void VouchForContext(const GlobalOptions& options) {
+  const std::string props = options.PropsString();
+  if (props.empty()) return;
+  RequireUser(options);
+  ParseLong(FindPropValue(props, "UserID"), "UserID");
 }
 
 }  // namespace zet::cli

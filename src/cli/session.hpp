@@ -30,6 +30,12 @@ struct GlobalOptions {
 // need one, and without it every statement would fail on its own.
 void RequireUser(const GlobalOptions& options);
 
+// Raises UsageError when the context is not empty and the user id the
+// component reads from it (with the component's own reader) is not a whole
+// number that fits a Long: the component splices that id into its
+// statements, reads and writes alike, as it stands.
+void VouchForContext(const GlobalOptions& options);
+
 // One run against an existing database: the embedded host, the component,
 // the trace and the messages the component shows.
 class Session {

@@ -1,5 +1,9 @@
 #include "cli/trace_writer.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -21,7 +25,16 @@ std::string TraceLine(const embedded::TraceRecord& record) {
 TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error)
     : out_(&standard_error), name_(path == "-" ? "standard error" : "'" + path + "'") {
   if (path == "-") return;
+  // Opening a FIFO for writing waits for a reader, for ever if none comes:
+  // a FIFO that no process reads is refused instead.
+  struct stat file {};
+  int probe = -1;
+  if (::stat(path.c_str(), &file) == 0 && S_ISFIFO(file.st_mode)) {
+    probe = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0) throw UsageError("cannot open the trace file '" + path + "' for writing: no process reads it");
+  }
   file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
+  if (probe >= 0) ::close(probe);
   if (!file_) throw UsageError("cannot open the trace file '" + path + "' for writing");
   out_ = &file_;
 }

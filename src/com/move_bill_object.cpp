@@ -149,6 +149,9 @@ class MoveBillObject final : public I_clsMoveBill, public ISupportErrorInfo {
     return Guarded([&]() -> HRESULT {
       if (result == nullptr) return E_POINTER;
       *result = 0;
+      // A reference that leads nowhere is the caller's error, answered as
+      // Invoke answers it.
+      if (const HRESULT checked = CheckPointers(lBillID); FAILED(checked)) return checked;
       Variant bill;
       try {
         bill = FromVariant(lBillID);

@@ -64,12 +64,26 @@ class ArrayLock {
   SAFEARRAY* array_;
 };
 
+// Arrays of Variants that hold arrays are read one level per call; past this
+// depth, far beyond any array a client means, the value is refused instead of
+// being followed to the end of the thread's stack.
+constexpr int kMaxArrayNesting = 64;
+thread_local int array_nesting = 0;
+
+struct NestingGuard {
+  NestingGuard() { ++array_nesting; }
+  ~NestingGuard() { --array_nesting; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+};
+
 Variant FromSafeArray(SAFEARRAY* array, VARTYPE element_type) {
+  const NestingGuard nesting;
   // The core's arrays are one-dimensional, as every array the host hands over;
   // the array must hold what its VARIANT says it holds.
   VARTYPE stored = VT_EMPTY;
-  if (array == nullptr || SafeArrayGetDim(array) != 1 || !IsReadableElement(element_type) ||
-      FAILED(SafeArrayGetVartype(array, &stored)) || stored != element_type) {
+  if (array_nesting > kMaxArrayNesting || array == nullptr || SafeArrayGetDim(array) != 1 ||
+      !IsReadableElement(element_type) || FAILED(SafeArrayGetVartype(array, &stored)) || stored != element_type) {
     RaiseRuntimeError(err::kTypeMismatch);
   }
   LONG lower = 0;

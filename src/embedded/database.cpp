@@ -7,10 +7,13 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +87,18 @@ Variant ColumnValue(sqlite3_stmt* statement, int column) {
     case SQLITE_NULL:
       return Variant::Null();
     default: {
+      // An integer column holds integers only, as on the suite's server:
+      // text that another client stored in one (SQLite keeps what will not
+      // convert) fails the read instead of reaching a statement that is
+      // built from the values read, a list of user ids say.
+      const char* declared = sqlite3_column_decltype(statement, column);
+      if (declared != nullptr && FindIgnoreCase(declared, "INT") != std::string_view::npos) {
+        const char* name = sqlite3_column_name(statement, column);
+        throw AutomationError(err::kDatabaseError,
+                              std::string("Conversion failed: the integer column ") + (name ? name : "") +
+                                  " holds text '" +
+                                  reinterpret_cast<const char*>(sqlite3_column_text(statement, column)) + "'");
+      }
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
       const int bytes = sqlite3_column_bytes(statement, column);
       return Variant::String(text ? std::string(text, static_cast<size_t>(bytes)) : std::string());
@@ -128,13 +143,6 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
     throw DatabaseUnavailable("cannot open " + path + ": " + reason);
   }
   sqlite3_extended_result_codes(db, 1);
-  // Two command-line runs on one file wait for each other instead of failing.
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  // A page cache that holds the pages a to-do count or a walk of a large
-  // table touches: SQLite's default of 2 MiB is re-read through the
-  // operating system on every call once the bills number in the millions.
-  // Pages are only taken as they are read, so a small file costs no more.
-  sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
   const int flags_fn = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   if (sqlite3_create_function(db, "charindex", 2, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_create_function(db, "charindex", 3, flags_fn, nullptr, CharIndex, nullptr, nullptr) != SQLITE_OK) {
@@ -159,6 +167,11 @@ bool Writable(const std::string& path) {
 // shared-memory files: an existing pair is used, else they are made in the
 // folder.
 std::string ReadOnlyReason(const std::string& path) {
+  // Root passes every permission check, and anyone may be stopped by the
+  // mount: that is no permission a user could be given.
+  struct statvfs mount {};
+  if (::statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) != 0)
+    return path + " is on a read-only file system; writing needs it mounted read-write";
   const std::string uid = std::to_string(::geteuid());
   if (!Writable(path))
     return path + " is read-only for this user (uid " + uid + "); writing needs write permission on it and on " +
@@ -201,6 +214,27 @@ bool AtFileSizeLimit(const std::string& path) {
   return false;
 }
 
+// SQLite takes a page it could not read for a damaged one; a second look
+// with a fresh connection tells a read that failed from a file that is
+// damaged. Read as the connection that failed read it, creating nothing.
+bool ChecksOut(const std::string& path, const std::string& read_only_reason) {
+  sqlite3* db = nullptr;
+  const std::string name = read_only_reason.empty() ? path : ImmutableUri(path);
+  bool whole = false;
+  if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* check = nullptr;
+    whole = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
+            sqlite3_step(check) == SQLITE_ROW &&
+            std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) == "ok";
+    sqlite3_finalize(check);
+  }
+  sqlite3_close(db);
+  return whole;
+}
+
+constexpr const char* kPassingReadFailure =
+    "a read failed, yet the file checks out whole (a fault of the disk or its link)";
+
 // Raises DatabaseUnavailable with the cause, as one line, when the
 // connection's last failure says that the file cannot be used now.
 void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
@@ -226,6 +260,8 @@ void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string&
         throw DatabaseUnavailable(path + " would grow past the file-size limit of this process (ulimit -f)");
       throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
     case SQLITE_CORRUPT:
+      if (ChecksOut(path, read_only_reason))
+        throw DatabaseUnavailable("I/O error on " + path + ": " + kPassingReadFailure);
       throw DatabaseUnavailable(path + " is damaged: " + message);
     default:
       return;
@@ -307,7 +343,55 @@ std::string LockHolder(const std::string& path) {
   return "";
 }
 
-Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+void VerifyDatabaseFile(const std::string& path) {
+  sqlite3* db = OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+  auto first_value = [&](const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    std::string value;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+      value = text ? text : "";
+    } else {
+      value = sqlite3_errmsg(db);
+    }
+    sqlite3_finalize(raw);
+    return value;
+  };
+  const std::string integrity = first_value("PRAGMA integrity_check(1)");
+  const std::string version = first_value("SELECT FVersion FROM t_ZetSchemaInfo");
+  sqlite3_close(db);
+  if (integrity != "ok") throw DatabaseUnavailable(path + " did not pass the integrity check: " + integrity);
+  if (version != std::to_string(kSchemaVersion)) throw DatabaseUnavailable(path + " lacks its schema version");
+}
+
+namespace {
+
+// Two command-line runs on one file wait for each other instead of failing,
+// up to kBusyTimeoutMs of waiting in all per operation: opening the file
+// reads its schema more than once, and a wait per read would double the wait
+// that the refusal then names.
+int WaitForLock(void* budget, int attempt) {
+  auto& waited = *static_cast<std::chrono::steady_clock::duration*>(budget);
+  const auto limit = std::chrono::milliseconds(kBusyTimeoutMs);
+  if (waited >= limit) return 0;
+  const auto step = std::min<std::chrono::steady_clock::duration>(
+      std::chrono::milliseconds(attempt < 6 ? 1 << attempt : 50), limit - waited);
+  const auto before = std::chrono::steady_clock::now();
+  sqlite3_sleep(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count()));
+  waited += std::chrono::steady_clock::now() - before;
+  return 1;
+}
+
+}  // namespace
+
+Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
+  sqlite3_busy_handler(db_, WaitForLock, &waited_);
+  // A page cache that holds the pages a to-do count or a walk of a large
+  // table touches: SQLite's default of 2 MiB is re-read through the
+  // operating system on every call once the bills number in the millions.
+  // Pages are only taken as they are read, so a small file costs no more.
+  sqlite3_exec(db_, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+}
 
 Database::~Database() {
   cache_.clear();
@@ -321,20 +405,32 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory, not a database file");
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
-  const std::string read_only = ReadOnlyReason(path);
+  // SQLite follows a link to the file and keeps the log beside the file, so
+  // whether this process may write is a question about that file and its
+  // folder, not the link's.
+  std::string file = path;
+  if (std::filesystem::is_symlink(path, ec)) file = std::filesystem::canonical(path, ec).string();
+  if (ec) file = path;
+  const std::string read_only = ReadOnlyReason(file);
   std::unique_ptr<Database> db;
   if (read_only.empty()) {
     db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READWRITE), path));
-  } else if (std::filesystem::exists(path + "-wal", ec) && std::filesystem::exists(path + "-shm", ec)) {
+  } else if (std::filesystem::exists(file + "-wal", ec) && std::filesystem::exists(file + "-shm", ec)) {
     // A writer has the log open: read through it, creating nothing.
     db.reset(new Database(OpenConnection(path, path, SQLITE_OPEN_READONLY), path));
+  } else if (std::filesystem::file_size(file + "-wal", ec) > 0 && !ec) {
+    // Writes that were never folded into the file, with no index of the log
+    // to read them by: the file alone would answer from before them, and
+    // this user may not make the index.
+    throw DatabaseUnavailable("cannot read " + path + ": its log " + file +
+                              "-wal holds changes not yet in the file and its -shm file is missing; " + read_only);
   } else {
     // No writer has it open. A read-only connection would make a log and a
     // shared-memory file owned by this user, which the owner could then not
     // write; read the file as it stands instead, holding off a writer's
     // rewrite of it while this connection lives.
-    const int lock = HoldSharedLock(path);
-    db.reset(new Database(OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI), path));
+    const int lock = HoldSharedLock(file);
+    db.reset(new Database(OpenConnection(ImmutableUri(file), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI), path));
     db->shared_lock_fd_ = lock;
   }
   db->read_only_reason_ = read_only;
@@ -428,11 +524,14 @@ std::string Database::WriteBlocker() const {
 }
 
 void Database::Fail() const {
+  if ((sqlite3_errcode(db_) & 0xFF) == SQLITE_CORRUPT && ChecksOut(path_, read_only_reason_))
+    throw AutomationError(err::kDatabaseError, std::string("disk I/O error: ") + kPassingReadFailure);
   throw AutomationError(err::kDatabaseError, sqlite3_errmsg(db_));
 }
 
 void Database::Execute(std::string_view script) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   char* message = nullptr;
   const std::string text(script);
   if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
@@ -588,6 +687,7 @@ void Database::TrimCache() {
 
 ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& params) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   auto found = own_statements_.find(sql);
   if (found == own_statements_.end()) {
@@ -605,6 +705,7 @@ ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& para
 
 ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   const ReadyText ready = PrepareText(tsql, options);
   const std::vector<Prepared>& statements = ready.prepared->statements;
@@ -621,6 +722,7 @@ ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) 
 
 void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
   std::lock_guard lock(mutex_);
+  waited_ = {};
   TrimCache();
   // Everything is translated and prepared first: a text the adapter or
   // SQLite refuses runs nothing at all.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -40,6 +41,11 @@ class DatabaseUnavailable : public std::runtime_error {
 // holds one. Read from the system's lock table, so that no file of the
 // database is opened (closing one would drop this process's own locks).
 std::string LockHolder(const std::string& path);
+
+// Raises DatabaseUnavailable unless the file at `path`, read on its own
+// (without any log beside it), passes SQLite's integrity check and holds
+// this schema's version.
+void VerifyDatabaseFile(const std::string& path);
 
 // One SQLite connection, shared by every host object of a platform. Each
 // call holds the connection's lock for its whole run, so that a batch in one
@@ -136,6 +142,8 @@ class Database {
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;
   mutable std::mutex mutex_;
+  // Time spent waiting for other connections' locks in the current operation.
+  std::chrono::steady_clock::duration waited_{};
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
   std::map<std::string, std::unique_ptr<PreparedText>, std::less<>> cache_;

@@ -1,10 +1,14 @@
 #include "embedded/embedded_host.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "embedded/database.hpp"
 #include "embedded/demo_data.hpp"
@@ -107,6 +111,31 @@ void RemoveDatabaseFiles(const std::string& path) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
 }
 
+// The file `path` names: a link is written through, as any other writer of
+// the file would, and anything but a regular file is refused.
+std::string Target(const std::string& path, bool overwrite) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+      throw std::runtime_error(path + " is a link to nothing");
+    return path;
+  }
+  if (!overwrite) throw std::runtime_error(path + " already exists");
+  if (!std::filesystem::is_regular_file(status)) throw std::runtime_error(path + " is not a regular file");
+  return std::filesystem::canonical(path).string();
+}
+
+void SyncFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    throw DatabaseUnavailable("cannot write " + path + " to the disk: " + std::strerror(error));
+  }
+  ::close(fd);
+}
+
 }  // namespace
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
@@ -114,49 +143,75 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
 }
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today) {
-  std::error_code ec;
-  if (std::filesystem::exists(path, ec) && !overwrite) throw std::runtime_error(path + " already exists");
-  if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory");
-
-  // Built aside and moved into place, so that a failure leaves no half-made
-  // database and an overwrite keeps the old one until the new one is ready.
-  const std::string building = path + ".building-" + std::to_string(::getpid());
+  const std::string target = Target(path, overwrite);
+  // Built aside, complete and checked, then moved into place in one step:
+  // a failure at any point leaves the old file as it was and nothing beside.
+  const std::string building = target + ".building-" + std::to_string(::getpid());
+  // The old file's journal and log go aside with it until the new file is
+  // in place: replayed into the new file they would damage it, and lost
+  // while the old one stays they would take its last commits with them.
+  const std::string aside = building + "-old";
+  std::vector<std::string> moved;
   RemoveDatabaseFiles(building);
   try {
-    {
-      const std::unique_ptr<Database> db = Database::Create(building);
-      try {
-        // One transaction: one write to the disk instead of one per table.
-        db->Execute("BEGIN");
-        db->Execute(SchemaScript());
-        db->Query("INSERT INTO t_ZetSchemaInfo (FVersion, FCreated) VALUES (?, ?)",
-                  {Variant::Long(kSchemaVersion), Variant::String(today)});
-        if (demo) FillDemoData(*db, today);
-        db->Execute("COMMIT");
-      } catch (const AutomationError&) {
-        db->ThrowIfUnavailable();
-        throw;
-      }
+    std::unique_ptr<Database> db;
+    try {
+      db = Database::Create(building);
+      // One transaction: one write to the disk instead of one per table.
+      db->Execute("BEGIN");
+      db->Execute(SchemaScript());
+      db->Query("INSERT INTO t_ZetSchemaInfo (FVersion, FCreated) VALUES (?, ?)",
+                {Variant::Long(kSchemaVersion), Variant::String(today)});
+      if (demo) FillDemoData(*db, today);
+      db->Execute("COMMIT");
+      // Everything into the file itself, so that the file alone is the
+      // database: the log is not moved with it.
+      const ResultSet folded = db->Query("PRAGMA wal_checkpoint(TRUNCATE)");
+      if (folded.rows.empty() || CLng(folded.rows[0][0]) != 0)
+        throw DatabaseUnavailable("cannot create " + path + ": its log could not be folded into it");
+    } catch (const AutomationError& e) {
+      if (db) db->ThrowIfUnavailable();
+      throw DatabaseUnavailable("cannot create " + path + ": " + e.Description());
     }
-    // A journal left beside the old file must not be replayed into the new.
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
-    std::filesystem::rename(building, path);
-  } catch (const DatabaseUnavailable& e) {
+    db.reset();
+    std::error_code ec;
+    if (std::filesystem::file_size(building + "-wal", ec) > 0 && !ec)
+      throw DatabaseUnavailable("cannot create " + path + ": its log could not be folded into it");
+    SyncFile(building);
+    VerifyDatabaseFile(building);
+    for (const char* suffix : {"-shm", "-wal"}) std::filesystem::remove(building + suffix);
+    std::filesystem::remove(target + "-shm");
+    for (const char* suffix : {"-journal", "-wal"}) {
+      if (!std::filesystem::exists(target + suffix)) continue;
+      std::filesystem::rename(target + suffix, aside + suffix);
+      moved.push_back(suffix);
+    }
+    std::filesystem::rename(building, target);
+    moved.clear();
+    for (const char* suffix : {"-journal", "-wal"}) std::filesystem::remove(aside + suffix, ec);
+    // The rename itself reaches the disk with the folder; the new file is in
+    // place either way, so a failure here changes nothing that was said.
+    const int folder = ::open(std::filesystem::path(target).parent_path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (folder >= 0) {
+      ::fsync(folder);
+      ::close(folder);
+    }
+  } catch (...) {
+    std::error_code ec;
+    for (const std::string& suffix : moved) std::filesystem::rename(aside + suffix, target + suffix, ec);
     RemoveDatabaseFiles(building);
-    // The file being built is this one, under another name for a moment.
-    std::string cause = e.what();
-    for (size_t at = cause.find(building); at != std::string::npos; at = cause.find(building, at + path.size()))
-      cause.replace(at, building.size(), path);
-    throw DatabaseUnavailable("cannot create " + path + ": " + cause);
-  } catch (const AutomationError& e) {
-    RemoveDatabaseFiles(building);
-    throw std::runtime_error("cannot create " + path + ": " + e.Description());
-  } catch (const std::filesystem::filesystem_error& e) {
-    RemoveDatabaseFiles(building);
-    throw std::runtime_error("cannot create " + path + ": " + e.code().message());
-  } catch (const std::runtime_error& e) {
-    RemoveDatabaseFiles(building);
-    throw std::runtime_error("cannot create " + path + ": " + e.what());
+    try {
+      throw;
+    } catch (const DatabaseUnavailable& e) {
+      // The file being built is this one, under another name for a moment.
+      std::string cause = e.what();
+      for (size_t at = cause.find(building); at != std::string::npos; at = cause.find(building, at + path.size()))
+        cause.replace(at, building.size(), path);
+      if (cause.rfind("cannot create ", 0) != 0) cause = "cannot create " + path + ": " + cause;
+      throw DatabaseUnavailable(cause);
+    } catch (const std::filesystem::filesystem_error& e) {
+      throw DatabaseUnavailable("cannot create " + path + ": " + e.code().message());
+    }
   }
 }
 

@@ -370,10 +370,20 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
       {"GetToDoThingCount, null result", early->GetToDoThingCount(nullptr)},
       {"GetMaxMinInterID, null result", early->GetMaxMinInterID(1, 1, nullptr)},
       {"GetMoveInterID, null result", early->GetMoveInterID(Long(1), 1, 1, nullptr)},
-      {"LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr)}};
+      {"LoadRecentBills, null result", early->LoadRecentBills(1, nullptr, nullptr)},
+      {"GetMoveInterID, lBillID pointing nowhere", early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1, &id)}};
   for (const auto& [name, hr] : calls) Expect(name, hr, E_POINTER);
-  Expect("GetMoveInterID, lBillID pointing nowhere: the neutral result",
-         Hex(early->GetMoveInterID(Make(VT_BYREF | VT_VARIANT), 3, 1000201, &id)) + Hex(id), Hex(S_OK) + Hex(0));
+  // An array of Variants nested 4,000 deep, each level moved into the next
+  // (never freed: releasing it recurses as deep again).
+  VARIANT nested = Long(1);
+  for (int level = 0; level < 4000; ++level) {
+    SAFEARRAYBOUND one{1, 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &one);
+    static_cast<VARIANT*>(array->pvData)[0] = nested;
+    V_VT(&nested) = VT_ARRAY | VT_VARIANT, V_ARRAY(&nested) = array;
+  }
+  Expect("GetMoveInterID of an array nested 4,000 deep: the neutral result",
+         Hex(early->GetMoveInterID(nested, 3, 1000201, &id)) + Hex(id), Hex(S_OK) + Hex(0));
   Expect("GetToDoThingCount with no result wanted: the list released",
          InvokeRaw(object, kToDo, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed", L"0");
 }

@@ -77,9 +77,12 @@ TEST(UpdateBatch, RunsWholeOrNotAtAll) {
 }
 
 // Every read service runs one statement that changes nothing, and refuses
-// the rest: a write, or a second statement after the first.
+// the rest: a write, a second statement after the first, or text read from an
+// integer column (a user id pasted into a list of ids).
 TEST(ReadServices, RefuseAWriteOrASecondStatement) {
   Host host(true);
+  // SQLite keeps text that another client stores in an integer column.
+  host.Exec("INSERT INTO t_Group (FUserID, FGroupID) VALUES ('0) OR (1=1', 7)");
   const int before = sqlite3_total_changes(host.db().Handle());
   for (const auto& [service, member] : std::vector<std::pair<std::string_view, std::string_view>>{
            {kAppConnectionProgId, "Execute"}, {kClassInfoProgId, "GetData"}, {kBillDataProgId, "ExecuteSQL"}}) {
@@ -93,7 +96,8 @@ TEST(ReadServices, RefuseAWriteOrASecondStatement) {
              {"delete from t_User", "cannot change the database; refused: delete from t_User"},
              {"update t_User set FName='x'", "cannot change the database"},
              {"select 1 from t_User delete from t_User", "refused a text of 2 statements"},
-             {"select 1; select 2", "refused a text of 2 statements"}})
+             {"select 1; select 2", "refused a text of 2 statements"},
+             {"select distinct tt1.FUserID from t_group tt1 where tt1.FGroupID=7", "FUserID holds text '0) OR (1=1'"}})
       EXPECT_THAT(Error([&] { read(sql); }), AllOf(StartsWith(kDbError), HasSubstr(says))) << service;
   }
   EXPECT_EQ(sqlite3_total_changes(host.db().Handle()), before);
