@@ -1,9 +1,9 @@
 #include "cli/app.hpp"
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,25 +50,105 @@ struct Parsed {
   GlobalOptions options;
   bool demo = false;
   bool force = false;
+  bool sql = false;
   CallRequest call;
   // Read with ParseLong, as `call` reads a Long, not by CLI11's own rules.
   std::string trans_type;
   std::string bill;
   std::string position;
-  bool sql = false;
-  std::function<int(std::ostream&, std::ostream&)> command;
+
+  int32_t Type() const { return ParseLong(trans_type, "TYPE"); }
+  int32_t Bill() const { return ParseLong(bill, "BILL"); }
+  int32_t Position() const { return ParseLong(position, "POSITION"); }
 };
 
-CLI::App* AddKind(CLI::App& app, const char* name, const char* description, Parsed& parsed, bool with_bill) {
-  CLI::App* sub = app.add_subcommand(name, description);
-  sub->add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")
-      ->type_name("NUMBER")
-      ->required();
-  if (with_bill) sub->add_option("BILL", parsed.bill, "internal id of the bill")->type_name("NUMBER")->required();
-  return sub;
+// What a command takes after its name.
+enum class Operands { kNone, kKind, kKindAndBill, kPosition, kMethod };
+
+struct FlagEntry {
+  const char* name = nullptr;
+  bool Parsed::*field = nullptr;
+  const char* help = nullptr;
+};
+
+struct CommandEntry {
+  const char* name;
+  const char* help;
+  Operands operands;
+  std::array<FlagEntry, 2> flags;
+  const char* footer;
+  int (*run)(const Parsed&, std::ostream& out, std::ostream& err);
+};
+
+constexpr const char* kWhyFooter =
+    "Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
+    "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.";
+constexpr const char* kWhyToDoFooter =
+    "Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
+    "and the method disagree, 4 the database could not be used.";
+// clang-format off
+const CommandEntry kCommands[] = {
+    {"init", "create the schema (and the demo data) in --db", Operands::kNone,
+     {{{"--demo", &Parsed::demo, "fill in the demo data"}, {"--force", &Parsed::force, "replace an existing file"}}}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream&) { return RunInit(p.options, p.demo, p.force, out); }},
+    {"call", "call one public method of clsMoveBill exactly as the host would", Operands::kMethod, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunCall(p.options, p.call, out, err); }},
+    {"first", "the first bill of a kind the user may see", Operands::kKind, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunFirstLast(p.options, p.Type(), false, out, err); }},
+    {"last", "the last bill of a kind the user may see", Operands::kKind, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunFirstLast(p.options, p.Type(), true, out, err); }},
+    {"prev", "the previous bill of a kind before BILL that the user may see", Operands::kKindAndBill, {}, kDirectionFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunStep(p.options, p.Type(), p.Bill(), false, out, err); }},
+    {"next", "the next bill of a kind after BILL that the user may see", Operands::kKindAndBill, {}, kDirectionFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunStep(p.options, p.Type(), p.Bill(), true, out, err); }},
+    {"check", "may the user open this bill? prints the reason when not", Operands::kKindAndBill, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunCheck(p.options, p.Type(), p.Bill(), out, err); }},
+    {"todo", "the nine to-do counts of the desktop, with what each counts", Operands::kNone, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunTodo(p.options, out, err); }},
+    {"open", "record that the user opened a bill (checked first) and show the refreshed menu", Operands::kKindAndBill, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunOpen(p.options, p.Type(), p.Bill(), out, err); }},
+    {"recent", "the recent-bills menu of the kind's family", Operands::kKind, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunRecent(p.options, p.Type(), out, err); }},
+    {"why", "why the user may or may not open a bill, piece by piece", Operands::kKindAndBill,
+     {{{"--sql", &Parsed::sql, "show the statements sent for each piece"}}}, kWhyFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWhy(p.options, p.Type(), p.Bill(), p.sql, out, err); }},
+    {"why-todo", "every test, the alarm days and the count behind one to-do position", Operands::kPosition,
+     {{{"--sql", &Parsed::sql, "show the statements sent"}}}, kWhyToDoFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWhyToDo(p.options, p.Position(), p.sql, out, err); }},
+    {"who", "every user of t_User: may they open this bill? for a refusal, the first failing piece", Operands::kKindAndBill, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWho(p.options, p.Type(), p.Bill(), out, err); }},
+    {"demo", "create the demo database at --db when there is none and take a short tour", Operands::kNone, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunDemo(p.options, out, err); }},
+};
+// clang-format on
+
+void AddOperands(CLI::App& sub, Operands operands, Parsed& parsed) {
+  switch (operands) {
+    case Operands::kNone:
+      break;
+    case Operands::kKind:
+    case Operands::kKindAndBill:
+      sub.add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")
+          ->type_name("NUMBER")
+          ->required();
+      if (operands == Operands::kKindAndBill)
+        sub.add_option("BILL", parsed.bill, "internal id of the bill")->type_name("NUMBER")->required();
+      break;
+    case Operands::kPosition:
+      sub.add_option("POSITION", parsed.position, "the position, 1 to 9")->type_name("NUMBER")->required();
+      break;
+    case Operands::kMethod:
+      sub.add_option("METHOD", parsed.call.method, "the method's name")->required();
+      sub.add_option("ARG", parsed.call.args, std::string("its arguments: ") + kArgumentSyntax);
+      sub.add_flag("--toolbar", parsed.call.toolbar,
+                   "pass a console toolbar as ABar (LoadRecentBills, SaveRecentBills) and print its visible tools");
+      break;
+  }
 }
 
-void Define(CLI::App& app, Parsed& parsed) {
+// The global options, then one subcommand per row of kCommands; parsing
+// points `chosen` at the row of the command given.
+void Define(CLI::App& app, Parsed& parsed, const CommandEntry*& chosen) {
   app.description(
       "zetmovebill: calls the bill-navigation component clsMoveBill over an embedded SQLite database, as the host "
       "would.");
@@ -89,105 +169,15 @@ void Define(CLI::App& app, Parsed& parsed) {
   for (const char* name : {"--db", "--user", "--props", "--trace"})
     app.get_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
-  CLI::App* init = app.add_subcommand("init", "create the schema (and the demo data) in --db");
-  init->add_flag("--demo", parsed.demo, "fill in the demo data");
-  init->add_flag("--force", parsed.force, "replace an existing file");
-  init->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream&) {
-      return RunInit(parsed.options, parsed.demo, parsed.force, out);
-    };
-  });
-
-  CLI::App* call = app.add_subcommand("call", "call one public method of clsMoveBill exactly as the host would");
-  call->add_option("METHOD", parsed.call.method, "the method's name")->required();
-  call->add_option("ARG", parsed.call.args, std::string("its arguments: ") + kArgumentSyntax);
-  call->add_flag("--toolbar", parsed.call.toolbar,
-                 "pass a console toolbar as ABar (LoadRecentBills, SaveRecentBills) and print its visible tools");
-  call->footer(CallFooter());
-  call->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunCall(parsed.options, parsed.call, out, err);
-    };
-  });
-
-  for (const bool last : {false, true}) {
-    CLI::App* sub = AddKind(
-        app, last ? "last" : "first",
-        last ? "the last bill of a kind the user may see" : "the first bill of a kind the user may see", parsed, false);
-    sub->callback([&parsed, last] {
-      parsed.command = [&parsed, last](std::ostream& out, std::ostream& err) {
-        return RunFirstLast(parsed.options, ParseLong(parsed.trans_type, "TYPE"), last, out, err);
-      };
-    });
-  }
-  for (const bool next : {false, true}) {
-    CLI::App* sub = AddKind(app, next ? "next" : "prev",
-                            next ? "the next bill of a kind after BILL that the user may see"
-                                 : "the previous bill of a kind before BILL that the user may see",
-                            parsed, true);
-    sub->footer(kDirectionFooter);
-    sub->callback([&parsed, next] {
-      parsed.command = [&parsed, next](std::ostream& out, std::ostream& err) {
-        return RunStep(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), next, out,
-                       err);
-      };
-    });
-  }
-  AddKind(app, "check", "may the user open this bill? prints the reason when not", parsed, true)->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunCheck(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out, err);
-    };
-  });
-  app.add_subcommand("todo", "the nine to-do counts of the desktop, with what each counts")->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) { return RunTodo(parsed.options, out, err); };
-  });
-  AddKind(app, "open", "record that the user opened a bill (checked first) and show the refreshed menu", parsed, true)
-      ->callback([&] {
-        parsed.command = [&](std::ostream& out, std::ostream& err) {
-          return RunOpen(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out,
-                         err);
-        };
-      });
-  AddKind(app, "recent", "the recent-bills menu of the kind's family", parsed, false)->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunRecent(parsed.options, ParseLong(parsed.trans_type, "TYPE"), out, err);
-    };
-  });
-  CLI::App* why = AddKind(app, "why", "why the user may or may not open a bill, piece by piece", parsed, true);
-  why->add_flag("--sql", parsed.sql, "show the statements sent for each piece");
-  why->footer("Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
-              "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.");
-  why->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunWhy(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), parsed.sql, out, err);
-    };
-  });
-  CLI::App* why_todo =
-      app.add_subcommand("why-todo", "every test, the alarm days and the count behind one to-do position");
-  why_todo->footer("Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
-                   "and the method disagree, 4 the database could not be used.");
-  why_todo->add_option("POSITION", parsed.position, "the position, 1 to 9")->type_name("NUMBER")->required();
-  why_todo->add_flag("--sql", parsed.sql, "show the statements sent");
-  why_todo->callback([&] {
-    parsed.command = [&](std::ostream& out, std::ostream& err) {
-      return RunWhyToDo(parsed.options, ParseLong(parsed.position, "POSITION"), parsed.sql, out, err);
-    };
-  });
-  AddKind(app, "who", "every user of t_User: may they open this bill? for a refusal, the first failing piece", parsed,
-          true)
-      ->callback([&] {
-        parsed.command = [&](std::ostream& out, std::ostream& err) {
-          return RunWho(parsed.options, ParseLong(parsed.trans_type, "TYPE"), ParseLong(parsed.bill, "BILL"), out, err);
-        };
-      });
-  app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
-      ->callback([&] {
-        parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };
-      });
-  // A command's help shows the options every command takes too.
-  for (CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; })) {
-    const std::string footer = sub->get_footer();
+  for (const CommandEntry& entry : kCommands) {
+    CLI::App* sub = app.add_subcommand(entry.name, entry.help);
+    AddOperands(*sub, entry.operands, parsed);
+    for (const FlagEntry& flag : entry.flags)
+      if (flag.name) sub->add_flag(flag.name, parsed.*flag.field, flag.help);
+    // A command's help shows the options every command takes too.
+    std::string footer = entry.operands == Operands::kMethod ? CallFooter() : entry.footer ? entry.footer : "";
     sub->footer((footer.empty() ? "" : footer + "\n") + kGlobalOptions);
+    sub->callback([&chosen, &entry] { chosen = &entry; });
   }
   // Set after the commands so that they do not inherit it: what no command
   // takes falls through to here, and is named in the error rather than in
@@ -223,7 +213,8 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
   try {
     CLI::App app{"", "zetmovebill"};
     Parsed parsed;
-    Define(app, parsed);
+    const CommandEntry* command = nullptr;
+    Define(app, parsed, command);
     try {
       app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -238,15 +229,15 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     const std::vector<std::string> strays = app.remaining();
     if (!strays.empty()) {
       const std::string& first = strays.front();
-      if (parsed.command || first.rfind('-', 0) == 0) return Usage(err, "unexpected argument '" + first + "'");
+      if (command || first.rfind('-', 0) == 0) return Usage(err, "unexpected argument '" + first + "'");
       return Usage(err, "unknown command '" + first + "'");
     }
-    if (!parsed.command) return Usage(err, "no command given");
+    if (!command) return Usage(err, "no command given");
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
     VouchForContext(parsed.options);
-    return parsed.command(out, err);
+    return command->run(parsed, out, err);
   } catch (const UsageError& e) {
     return Usage(err, e.what(), false);
   } catch (const embedded::DatabaseUnavailable& e) {
