@@ -52,8 +52,10 @@ class Database {
   // schema marker, DatabaseUnavailable when it cannot be used now. Never
   // creates a file. A file this process may not write (or whose folder it may
   // not write while no writer has the log open) is opened read-only, in a way
-  // that creates no file beside it.
-  static std::unique_ptr<Database> Open(const std::string& path);
+  // that creates no file beside it. With `any_version`, a file of another
+  // schema version is opened too, and its schema is left exactly as it is
+  // (for verify).
+  static std::unique_ptr<Database> Open(const std::string& path, bool any_version = false);
   // A new database file in write-ahead-log mode, set here once for the file's
   // life; the caller has made sure that none is there. DatabaseUnavailable
   // when it cannot be made.
@@ -96,8 +98,8 @@ class Database {
   void ThrowIfUnavailable() const;
 
  private:
-  // Makes again each index of the schema that this file lacks or holds in
-  // another form; run when a file is opened for writing.
+  // Makes again each index, view and trigger of the schema that this file
+  // lacks or holds in another form; run when a file is opened for writing.
   void RefreshIndexes();
   Database(sqlite3* db, std::string path);
   [[noreturn]] void Fail() const;
