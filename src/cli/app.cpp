@@ -12,6 +12,7 @@
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
+#include "cli/verify_command.hpp"
 #include "cli/why_command.hpp"
 #include "embedded/database.hpp"
 
@@ -49,6 +50,7 @@ struct Parsed {
   std::string bill;
   std::string position;
   bool sql = false;
+  bool repair = false;
   std::function<int(std::ostream&, std::ostream&)> command;
 };
 
@@ -164,6 +166,13 @@ void Define(CLI::App& app, Parsed& parsed) {
       ->callback([&] {
         parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };
       });
+  CLI::App* verify = app.add_subcommand(
+      "verify", "recompute every derived row and compare the schema with what init makes; each drift as one line");
+  verify->add_flag("--repair", parsed.repair, "rebuild what drifted and upgrade an older file, in one transaction");
+  verify->footer("Exit status: 0 no drift (left), 1 drift, 4 the database could not be used.");
+  verify->callback([&] {
+    parsed.command = [&](std::ostream& out, std::ostream&) { return RunVerify(parsed.options, parsed.repair, out); };
+  });
   // Set after the commands so that they do not inherit it: what no command
   // takes falls through to here, and is named in the error rather than in
   // CLI11's generic complaint.
