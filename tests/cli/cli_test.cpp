@@ -71,17 +71,23 @@ std::string Typed(const std::string& text) {
 
 TEST(ArgumentSyntax, EachFormGivesItsSubtype) {
   for (const auto& [text, want] : std::vector<std::pair<std::string, std::string>>{
-           {"907", R"({"type":"Long","value":907} 907)"}, {"-5", R"({"type":"Long","value":-5} -5)"},
-           {"i:7", R"({"type":"Integer","value":7} 7)"}, {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
-           {"s:a b", R"({"type":"String","value":"a b"} a b)"}, {"s:", R"({"type":"String","value":""} )"},
-           {"true", R"({"type":"Boolean","value":true} True)"}, {"false", R"({"type":"Boolean","value":false} False)"},
-           {"empty", R"({"type":"Empty","value":null} )"}, {"null", R"({"type":"Null","value":null} Null)"},
+           {"907", R"({"type":"Long","value":907} 907)"},
+           {"-5", R"({"type":"Long","value":-5} -5)"},
+           {"i:7", R"({"type":"Integer","value":7} 7)"},
+           {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
+           {"s:a b", R"({"type":"String","value":"a b"} a b)"},
+           {"s:", R"({"type":"String","value":""} )"},
+           {"true", R"({"type":"Boolean","value":true} True)"},
+           {"false", R"({"type":"Boolean","value":false} False)"},
+           {"empty", R"({"type":"Empty","value":null} )"},
+           {"null", R"({"type":"Null","value":null} Null)"},
            {"-2147483648", R"({"type":"Long","value":-2147483648} -2147483648)"},
            {"2147483648", "bad argument '2147483648': out of range for Long (-2147483648 to 2147483647)"},
            {"i:32768", "bad argument 'i:32768': out of range for Integer (-32768 to 32767)"},
            {"12abc", "bad argument '12abc': expected " + std::string(kArgumentSyntax)},
            {"True", "bad argument 'True': expected " + std::string(kArgumentSyntax)},
-           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"}, {"d:", "bad argument 'd:': expected a number after d:"},
+           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"},
+           {"d:", "bad argument 'd:': expected a number after d:"},
            {"-", "bad argument '-': expected a whole number"}})
     EXPECT_EQ(Typed(text), want) << text;
 }
@@ -111,11 +117,14 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
       {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
       {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, {"1001\n"}},
       {{"--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:given"}, 1, {"False\nsInfo=given\n"}},
-      {{"--json", "--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:x"}, 1,
+      {{"--json", "--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:x"},
+       1,
        {R"({"result":{"type":"Boolean","value":false},"byref":{"sInfo":{"type":"String","value":"x"}},)"
-        R"("messages":["Type mismatch"]})" "\n"}},
+        R"("messages":["Type mismatch"]})"
+        "\n"}},
       {{"--user", "25", "call", "SaveRecentBills", "8001", "80"}, 0, {"\n"}},
-      {{"--user", "25", "--json", "call", "LoadRecentBills", "81", "--toolbar"}, 0,
+      {{"--user", "25", "--json", "call", "LoadRecentBills", "81", "--toolbar"},
+       0,
        {R"({"type":"Long","value":8001})",
         R"("toolbar":[{"place":1,"caption":"Sales invoice-SI-8001","text":"80|8001"}])"}},
       {{"--user", "16394", "first", "1"}, 0, {"first bill of kind 1: 1001\n"}},
@@ -123,23 +132,29 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
       {{"--user", "16394", "prev", "1000201", "20102"}, 0, {"previous bill of kind 1000201 before 20102: 20101\n"}},
       {{"--user", "16394", "next", "1", "1005"}, 0, {"next bill of kind 1 after 1005: none, stays on 1005\n"}},
       {{"--user", "16394", "check", "1", "1002"}, 0, {"bill 1002 of kind 1: yes, it may be opened\n"}},
-      {{"--user", "27", "open", "1", "1001"}, 0,
+      {{"--user", "27", "open", "1", "1001"},
+       0,
        {"opened bill 1001 of kind 1\nrecent bills of family 2 (kind 1):\n   1  Stock bill 1-STK-1001  [1|1001]\n"}},
       {{"--user", "27", "open", "1", "1003"}, 1, {}},
       {{"--user", "27", "recent", "1000201"}, 0, {"recent bills of family 1 (kind 1000201):\n   (no recent bills)\n"}},
       {{"next", "--help"}, 0, {"Usage: zetmovebill next", "1000205, 1000206 and 1007000 get 2 and 3"}},
-      {{"--user", "16394", "todo"}, 0,
+      {{"--user", "16394", "todo"},
+       0,
        {"\n  1  reserved (always 0)                      0\n", "\n  9  vouchers awaiting cashier sign-off       4\n"}},
-      {{"--user", "16394", "--json", "call", "GetToDoThingCount"}, 0,
+      {{"--user", "16394", "--json", "call", "GetToDoThingCount"},
+       0,
        {R"({"result":{"type":"Object","value":[{"type":"Integer","value":0},{"type":"Double","value":3.0},)",
-        R"({"type":"Long","value":4}]},"byref":{},"messages":[]})" "\n"}},
+        R"({"type":"Long","value":4}]},"byref":{},"messages":[]})"
+        "\n"}},
       {{"--user", "16", "check", "1", "1002"}, 1, {"bill 1002 of kind 1: no"}},
-      {{"--user", "16", "why", "1", "1002", "--sql"}, 1,
+      {{"--user", "16", "why", "1", "1002", "--sql"},
+       1,
        {"\n  ✗ fail  preparer    v1.FBillerID is 17, the user is 16\n",
         "\n  |  SELECT top 1 1 From ICStockBill v1 where 1=1  and FTranType=1 and v1.FBillerID=16 and"}},
       {{"--user", "16394", "why", "1", "1002"}, 0, {"verdict: may be opened\n"}},
       {{"--user", "29", "why", "1", "1005"}, 0, {"✓ pass  customer    t1 (v1.FCustID = 0): no such row"}},
-      {{"--user", "27", "--json", "why", "1", "1003"}, 1,
+      {{"--user", "27", "--json", "why", "1", "1003"},
+       1,
        {R"("piece":"stock line",)", R"("may_open":false,"check_search_bill":{"result":false,"sInfo":"单据上)",
         R"("agrees":true,)"}},
       {{"--user", "25", "why-todo", "2"}, 1, {"✗ fail  access      object (1088, 2): no row\n"}},
@@ -281,6 +296,61 @@ TEST_F(OnDemo, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
   run = box.Zet({"--db", "ro/new.db", "init"}, "mkdir ro && chmod 755 ro && " + As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_THAT(run.err, HasSubstr("cannot create ro/new.db: its folder ro is not writable by this user (uid 65534)"));
+}
+
+// verify in steps on one file: clean; drift planted by another client, each
+// found as one line and repaired in one run; an older file refused by the
+// other commands with the way forward, and upgraded; a damaged file.
+TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
+  const auto plain = [&](const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(box.Path("demo.db").c_str(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  };
+  const std::vector<std::string> verify = {"verify"}, repair = {"verify", "--repair"};
+  struct Step {
+    const char* write;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> lines;  // what the run prints, in parts
+  };
+  const Step steps[] = {
+      {"", verify, 0, {"no drift"}},
+      {"DROP TRIGGER tr_ICSale_Reregister; UPDATE ICSale SET FBillNo='X' WHERE FInterID=8001;"
+       "UPDATE t_ZetBillRPMoney SET FRPAmountFor=0 WHERE FInterID=8002;"
+       "CREATE INDEX ix_Mine ON t_User (FName); DROP TRIGGER tr_ICSale_FInvoiceAmountFor_MoneyChange;"
+       "UPDATE ICSale SET FInvoiceAmountFor=0.30000000000000004 "
+       "WHERE FInterID=8001",
+       verify,
+       1,
+       {"trigger tr_ICSale_Reregister: kept none, computed as init makes it\n",
+        "index ix_Mine: kept made by another, computed none\n",
+        "register ICSale 8001: kept no 'SI-8001' type 80, "
+        "computed no 'X' type 80\n",
+        "\nsettled sum bill 8002 of type 80: kept 0.0000, computed 100.0000\n",
+        "\namount ICSale.FInvoiceAmountFor of row 8001: kept "
+        "0.30000000000000004, computed 0.3000\n"}},
+      {"", repair, 0, {"repaired 6 of 6\n"}},
+      {"", verify, 0, {"no drift"}},
+      {"DROP TABLE t_ZetBillRegister; DROP TABLE t_ZetSettlementBill; UPDATE t_ZetSchemaInfo SET FVersion=1",
+       {"--user", "16394", "todo"},
+       2,
+       {"has schema version 1, this build reads version 3; 'zetmovebill verify "
+        "--repair' upgrades it in place"}},
+      {"", repair, 0, {"table t_ZetBillRegister: kept none", "schema version of the file: kept 1, computed 3\n"}},
+      {"", {"--user", "16394", "recent", "1"}, 0, {"Sales invoice-X  [80|8001]"}},
+  };
+  for (const Step& step : steps) {
+    if (*step.write) plain(step.write);
+    const RunResult run = Zet(step.args);
+    EXPECT_EQ(run.status, step.status) << step.write << run.err;
+    for (const std::string& line : step.lines) EXPECT_THAT(run.out + run.err, HasSubstr(line)) << step.write;
+  }
+  std::filesystem::resize_file(box.Path("demo.db"), 20000);
+  const RunResult run = Zet(verify);
+  EXPECT_EQ(run.status, 4);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 }  // namespace
