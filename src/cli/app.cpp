@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -208,7 +209,16 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
-    return parsed.command(out, err);
+    // Held back until the command ends: answers read from a file that proved
+    // damaged meanwhile are not shown as if they were true.
+    std::ostringstream answer;
+    const int status = parsed.command(answer, err);
+    if (const std::string damage = TakeDamage(); !damage.empty()) {
+      err << "zetmovebill: " << OneLine(damage) << '\n';
+      return kExitDatabase;
+    }
+    out << answer.str();
+    return status;
   } catch (const UsageError& e) {
     return Usage(err, e.what(), false);
   } catch (const embedded::DatabaseUnavailable& e) {

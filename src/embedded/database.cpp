@@ -418,6 +418,14 @@ std::string Database::WriteBlocker() const {
 }
 
 void Database::Fail() const {
+  const int rc = sqlite3_extended_errcode(db_) & 0xFF;
+  if (damage_.empty() && (rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || rc == SQLITE_IOERR)) {
+    try {
+      ThrowIfUnavailable();
+    } catch (const DatabaseUnavailable& e) {
+      damage_ = e.what();
+    }
+  }
   throw AutomationError(err::kDatabaseError, sqlite3_errmsg(db_));
 }
 

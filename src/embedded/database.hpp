@@ -96,6 +96,11 @@ class Database {
   // Raises DatabaseUnavailable, naming the cause as Open does, when this
   // connection's last failure says that the file cannot be used now.
   void ThrowIfUnavailable() const;
+  // Why the file turned out unusable during a statement (a damaged page, an
+  // I/O error), as ThrowIfUnavailable names it; "" when no statement met
+  // such a failure. The component reports a failed statement as a message
+  // and goes on, so a caller asks here whether its answers can be trusted.
+  const std::string& Damage() const { return damage_; }
 
  private:
   // Makes again each index, view and trigger of the schema that this file
@@ -134,6 +139,7 @@ class Database {
   std::string path_;
   // Why this process may not write the file; "" when it may.
   std::string read_only_reason_;
+  mutable std::string damage_;
   // A read lock held while the file is read without SQLite's locking (see
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;
