@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
+#include <array>
 #include <random>
 
 #include "embedded/schema.hpp"
@@ -31,78 +32,71 @@ struct PlainClient {
   }
 };
 
-// Few ids, so that writes collide; bill numbers that differ only in case;
-// amounts with more decimals than money keeps, one above 1e11.
-constexpr const char* kNumbers[] = {"'A'", "'a'", "'B'"};
-constexpr const char* kAmounts[] = {"0.1", "0.7", "100", "0.30000000000000004", "1.23456", "455094848186.119"};
-constexpr const char* kIdColumns[] = {"", "rowid", "oid", "_rowid_"};  // "" for the table's own name of it
+// The writes of a plain client, by template: @T a table, @I its id column and
+// @K that or another name of the rowid, @N its number, @F its kind, @D its due
+// date where a due list reads one, @C an amount column; @1 and @2 ids, few so
+// that writes collide; @B a bill number, some differing only in case; @M an
+// amount with more decimals than money keeps, one above 1e11.
+constexpr const char* kBillWrites[] = {
+    "INSERT OR REPLACE INTO @T (@I, @N) VALUES (@1, @B); UPDATE @T SET @I = @I@F@D WHERE @I = @1",
+    "INSERT INTO @T (@I, @N) VALUES (@1, @B); UPDATE @T SET @I = @I@F@D WHERE @I = @1",
+    "UPDATE OR REPLACE @T SET @K = @1 WHERE @I = @2",
+    "UPDATE @T SET @K = @1 WHERE @I = @2",
+    "UPDATE @T SET @N = @B@F WHERE @I = @1",
+    "DELETE FROM @T WHERE @I = @1",
+    "REPLACE INTO @T (@I) VALUES (@1)"};
+constexpr const char* kMoneyWrites[] = {"INSERT INTO @T (@C) VALUES (@M)", "UPDATE @T SET @C = @M WHERE rowid = @1"};
+constexpr const char* kSettlementWrites[] = {
+    "INSERT OR REPLACE INTO t_RP_Settlement (FID, FInterID, FTranType, FAmountFor) VALUES (@1, @2, @S, @M)",
+    "INSERT INTO t_RP_Settlement (FID, FInterID, FTranType, FAmountFor) VALUES (@1, @2, @S, @M)",
+    "UPDATE OR REPLACE t_RP_Settlement SET @K = @1 WHERE FID = @2",
+    "UPDATE t_RP_Settlement SET @K = @1 WHERE FID = @2",
+    "UPDATE t_RP_Settlement SET FInterID = @2, FTranType = @S WHERE FID = @1",
+    "DELETE FROM t_RP_Settlement WHERE FID = @1",
+    "REPLACE INTO t_RP_Settlement (FID, FInterID) VALUES (@1, @2)"};
 
-// The transaction types of a table that holds several.
-std::vector<std::string> TypesOf(const BillTable& t) {
-  if (t.table == "ICStockBill") return {"1", "2"};
-  if (t.table == "ICPurchase") return {"75", "76"};
-  if (t.table == "ICSale") return {"80", "86"};
-  return {};
-}
-
-// One random write of a plain client: a row of a bill table (with the due
-// date of today where a due list reads one), its id, number or kind changed,
-// it deleted; an amount; a settlement.
 std::string RandomWrite(std::mt19937& random) {
-  const auto pick = [&](auto& list) { return list[random() % std::size(list)]; };
-  const std::string id = std::to_string(random() % 4 + 1), other = std::to_string(random() % 4 + 1);
+  const auto pick = [&](const auto& list) { return std::string(list[random() % std::size(list)]); };
   const std::span<const BillTable> bills = BillTables();
   const std::span<const MoneyColumn> money = MoneyColumns();
-  const size_t choice = random() % (bills.size() * 5 + money.size() * 2 + 5);
-  if (choice < bills.size() * 5) {
-    const BillTable& t = bills[choice / 5];
-    const std::string table(t.table), key(t.id), no(t.number);
-    const std::vector<std::string> types = TypesOf(t);
-    const std::string kind = types.empty() ? "" : ", FTranType = " + types[random() % 2];
-    const std::string today = std::string("'") + kToday + "', FStatus = 1";
-    const std::string due = t.table == "ICSale" || t.table == "ICPurchase" ? ", FPayDate = " + today
-                            : t.table.ends_with("OtherBill")               ? ", FLimitDate = " + today
-                                                                           : "";
-    const std::string named = pick(kIdColumns), id_column = named.empty() ? key : named;
-    switch (choice % 5) {
-      case 0:  // written whole, with and without REPLACE
-        return std::string(random() % 2 ? "INSERT OR REPLACE" : "INSERT") + " INTO " + table + " (" + key + ", " + no +
-               ") VALUES (" + id + ", " + pick(kNumbers) + "); UPDATE " + table + " SET " + key + " = " + key + kind +
-               due + " WHERE " + key + " = " + id;
-      case 1:
-        return std::string(random() % 2 ? "UPDATE OR REPLACE " : "UPDATE ") + table + " SET " + id_column + " = " + id +
-               " WHERE " + key + " = " + other;
-      case 2:
-        return "UPDATE " + table + " SET " + no + " = " + pick(kNumbers) + kind + " WHERE " + key + " = " + id;
-      case 3:
-        return "DELETE FROM " + table + " WHERE " + key + " = " + id;
-      default:
-        return "REPLACE INTO " + table + " (" + key + ") VALUES (" + id + ")";
-    }
+  const size_t bill_writes = bills.size() * std::size(kBillWrites), money_writes = money.size() * 2;
+  const size_t choice = random() % (bill_writes + money_writes + std::size(kSettlementWrites));
+  std::string sql, id = "FID", table, number, kind, due, column;
+  if (choice < bill_writes) {
+    const BillTable& t = bills[choice / std::size(kBillWrites)];
+    sql = kBillWrites[choice % std::size(kBillWrites)];
+    id = t.id, table = t.table, number = t.number;
+    // Each table's own types: one id of one type in two tables would list
+    // the bill twice, in no set order.
+    const auto types = t.table == "ICSale"       ? std::array{"80", "86"}
+                       : t.table == "ICPurchase" ? std::array{"75", "76"}
+                                                 : std::array{"1", "2"};
+    if (t.kind == "FTranType") kind = ", FTranType = " + pick(types);
+    if (t.table == "ICSale" || t.table == "ICPurchase") due = ", FPayDate = '" + std::string(kToday) + "', FStatus = 1";
+    if (t.table.ends_with("OtherBill")) due = ", FLimitDate = '" + std::string(kToday) + "', FStatus = 1";
+  } else if (choice < bill_writes + money_writes) {
+    const MoneyColumn& c = money[(choice - bill_writes) / 2];
+    sql = kMoneyWrites[choice % 2], table = c.table, column = c.column;
+  } else {
+    sql = kSettlementWrites[choice - bill_writes - money_writes];
   }
-  if (const size_t m = choice - bills.size() * 5; m < money.size() * 2) {
-    const MoneyColumn& c = money[m / 2];
-    const std::string table(c.table), column(c.column);
-    if (m % 2) return "INSERT INTO " + table + " (" + column + ") VALUES (" + pick(kAmounts) + ")";
-    return "UPDATE " + table + " SET " + column + " = " + pick(kAmounts) + " WHERE rowid = " + id;
-  }
-  const std::string bill = std::to_string(random() % 3 + 1), type = random() % 2 ? "80" : "1000205";
-  const std::string named = pick(kIdColumns), id_column = named.empty() ? "FID" : named;
-  switch (choice % 5) {
-    case 0:
-      return std::string(random() % 2 ? "INSERT OR REPLACE" : "INSERT") +
-             " INTO t_RP_Settlement (FID, FInterID, FTranType, FAmountFor) VALUES (" + id + ", " + bill + ", " + type +
-             ", " + pick(kAmounts) + ")";
-    case 1:
-      return std::string(random() % 2 ? "UPDATE OR REPLACE" : "UPDATE") + " t_RP_Settlement SET " + id_column + " = " +
-             id + " WHERE FID = " + other;
-    case 2:
-      return "UPDATE t_RP_Settlement SET FInterID = " + bill + ", FTranType = " + type + " WHERE FID = " + id;
-    case 3:
-      return "DELETE FROM t_RP_Settlement WHERE FID = " + id;
-    default:
-      return "REPLACE INTO t_RP_Settlement (FID, FInterID, FTranType) VALUES (" + id + ", " + bill + ", " + type + ")";
-  }
+  const std::string key = pick(std::array{id, std::string("rowid"), std::string("oid"), std::string("_rowid_")});
+  for (const auto& [mark, value] : std::initializer_list<std::pair<const char*, std::string>>{
+           {"@T", table},
+           {"@I", id},
+           {"@K", key},
+           {"@N", number},
+           {"@F", kind},
+           {"@D", due},
+           {"@C", column},
+           {"@1", std::to_string(random() % 4 + 1)},
+           {"@2", std::to_string(random() % 4 + 1)},
+           {"@B", pick(std::array{"'A'", "'a'", "'B'"})},
+           {"@S", pick(std::array{"80", "1000205"})},
+           {"@M", pick(std::array{"0.1", "0.7", "100", "0.30000000000000004", "1.23456", "455094848186.119"})}})
+    for (size_t at = sql.find(mark); at != std::string::npos; at = sql.find(mark, at + value.size()))
+      sql.replace(at, 2, value);
+  return sql;
 }
 
 // Writes `steps` random writes and returns the first drift verify finds
