@@ -58,11 +58,10 @@ constexpr Settled kCases[] = {
 TEST(Money, AmountsThatAddUpToTheBillLeaveNothingDue) {
   for (const Settled& c : kCases) {
     Host host;
-    host.Exec(
-        "INSERT INTO t_Group VALUES (1, 1); INSERT INTO t_SystemProfile VALUES ('IC', 'APAlarmDateCount', '5'),"
-        " ('IC', 'ARAlarmDateCount', '5'); INSERT INTO " +
-        std::string(c.bill) + " VALUES (1, '" + kToday + "', 1, " + c.amount + "); WITH a(t, v) AS (VALUES " +
-        c.settlements + ") INSERT INTO t_RP_Settlement (FInterID, FTranType, FAmountFor) SELECT 1, t, v FROM a");
+    host.Exec("INSERT INTO t_Group VALUES (1, 1); INSERT INTO t_SystemProfile VALUES ('IC', 'APAlarmDateCount', '5'),"
+              " ('IC', 'ARAlarmDateCount', '5'); INSERT INTO " + std::string(c.bill) + " VALUES (1, '" + kToday +
+              "', 1, " + c.amount + "); WITH a(t, v) AS (VALUES " + c.settlements +
+              ") INSERT INTO t_RP_Settlement (FInterID, FTranType, FAmountFor) SELECT 1, t, v FROM a");
     host.As(1);
     const ObjectRef list = clsMoveBill(host.platform()).GetToDoThingCount();
     ASSERT_TRUE(list) << host.messages.front();
