@@ -1,6 +1,7 @@
 #include "cli/session.hpp"
 
 #include <stdexcept>
+#include <utility>
 
 #include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
@@ -39,7 +40,16 @@ Session::Session(const GlobalOptions& options, std::ostream& err)
   platform_->SetMessageSink([this](std::string_view text) { ShowMessage(text); });
 }
 
+namespace {
+std::string g_damage;
+}  // namespace
+
+std::string TakeDamage() {
+  return std::exchange(g_damage, {});
+}
+
 Session::~Session() {
+  if (platform_ && !platform_->Db().Damage().empty()) g_damage = platform_->Db().Damage();
   // The thread's creation service is an object of this platform; it must not
   // outlive it.
   ReleaseServiceFactory(platform_.get());
@@ -54,6 +64,9 @@ Session::Toolbar Session::MakeToolbar() {
 
 void Session::ShowMessage(std::string_view text) {
   messages_.emplace_back(text);
+  // Once the file proved damaged, the command ends with that one line
+  // instead of a message for every statement that failed on it.
+  if (!platform_->Db().Damage().empty()) return;
   err_ << "message: " << text << '\n';
   err_.flush();
 }

@@ -26,6 +26,10 @@ struct GlobalOptions {
   std::string PropsString() const;
 };
 
+// Why the database of the last session that ended proved unusable during
+// its calls ("" when it did not), and forgets it.
+std::string TakeDamage();
+
 // Raises UsageError when the context names no user: the friendly commands
 // need one, and without it every statement would fail on its own.
 void RequireUser(const GlobalOptions& options);

@@ -400,7 +400,7 @@ Database::~Database() {
   if (shared_lock_fd_ >= 0) ::close(shared_lock_fd_);
 }
 
-std::unique_ptr<Database> Database::Open(const std::string& path) {
+std::unique_ptr<Database> Database::Open(const std::string& path, bool any_version) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory, not a database file");
   if (!std::filesystem::is_regular_file(path, ec))
@@ -446,47 +446,38 @@ std::unique_ptr<Database> Database::Open(const std::string& path) {
   // Done with it: a statement left open would hold the schema against the
   // index refresh below.
   sqlite3_reset(raw);
-  if (version != kSchemaVersion) {
+  if (version != kSchemaVersion && !any_version) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
-                             std::to_string(kSchemaVersion));
+                             std::to_string(kSchemaVersion) +
+                             (version < kSchemaVersion ? "; 'zetmovebill verify --repair' upgrades it in place" : ""));
   }
   // Not a journal setting: how often a commit waits for the disk, which is
   // each connection's own choice. In write-ahead-log mode a commit is then
   // one append to the log, and recording a recent bill stays quick.
   if (read_only.empty()) {
     db->Execute("PRAGMA synchronous=NORMAL");
-    db->RefreshIndexes();
+    if (!any_version) db->RefreshIndexes();
   }
   return db;
 }
 
 void Database::RefreshIndexes() {
-  // A file made by an earlier build of this schema version may hold an index
-  // in an older form (the answers are the same, only slower): each index of
-  // the schema that is missing or written otherwise is made again, all in one
-  // transaction. When that cannot be done now (another writer holds the
-  // file), the file is used as it is and the next open tries again.
+  // A file made by an earlier build of this schema version may hold an index,
+  // view or trigger in an older form: each one that is missing or written
+  // otherwise than the schema now makes it is made again, all in one
+  // transaction. Tables and their rows are left to `verify --repair`. When
+  // this cannot be done now (another writer holds the file), the file is used
+  // as it is and the next open tries again.
   try {
     std::map<std::string, std::string> stored;
-    for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL").rows)
+    for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL").rows)
       stored[CStr(row[0])] = CStr(row[1]);
-    // The schema's indexes, name and statement, read out of its script once.
-    static const std::vector<std::pair<std::string, std::string>> kIndexes = [] {
-      std::vector<std::pair<std::string, std::string>> indexes;
-      const std::string_view schema = SchemaScript();
-      constexpr std::string_view kCreate = "CREATE INDEX ";
-      for (size_t at = schema.find(kCreate); at != std::string_view::npos; at = schema.find(kCreate, at + 1)) {
-        std::string statement(schema.substr(at, schema.find(';', at) - at));
-        std::string name = statement.substr(kCreate.size(), statement.find(' ', kCreate.size()) - kCreate.size());
-        indexes.emplace_back(std::move(name), std::move(statement));
-      }
-      return indexes;
-    }();
     std::string script;
-    for (const auto& [name, statement] : kIndexes) {
-      const auto found = stored.find(name);
-      if (found == stored.end() || found->second != statement)
-        script += "DROP INDEX IF EXISTS " + name + ";\n" + statement + ";\n";
+    for (const SchemaObject& object : SchemaObjects()) {
+      if (object.type == "table") continue;
+      const auto found = stored.find(object.name);
+      if (found != stored.end() && found->second == object.sql) continue;
+      script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
     if (!script.empty()) Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
   } catch (const AutomationError&) {
@@ -524,7 +515,17 @@ std::string Database::WriteBlocker() const {
 }
 
 void Database::Fail() const {
-  if ((sqlite3_errcode(db_) & 0xFF) == SQLITE_CORRUPT && ChecksOut(path_, read_only_reason_))
+  const int rc = sqlite3_extended_errcode(db_) & 0xFF;
+  if (damage_.empty() && (rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || rc == SQLITE_IOERR)) {
+    try {
+      ThrowIfUnavailable();
+    } catch (const DatabaseUnavailable& e) {
+      damage_ = e.what();
+    }
+  }
+  // A page that failed to read is reported as malformed; when the file checks
+  // out whole (the classification above looked again), say what it was.
+  if (rc == SQLITE_CORRUPT && damage_.rfind("I/O error", 0) == 0)
     throw AutomationError(err::kDatabaseError, std::string("disk I/O error: ") + kPassingReadFailure);
   throw AutomationError(err::kDatabaseError, sqlite3_errmsg(db_));
 }

@@ -58,8 +58,10 @@ class Database {
   // schema marker, DatabaseUnavailable when it cannot be used now. Never
   // creates a file. A file this process may not write (or whose folder it may
   // not write while no writer has the log open) is opened read-only, in a way
-  // that creates no file beside it.
-  static std::unique_ptr<Database> Open(const std::string& path);
+  // that creates no file beside it. With `any_version`, a file of another
+  // schema version is opened too, and its schema is left exactly as it is
+  // (for verify).
+  static std::unique_ptr<Database> Open(const std::string& path, bool any_version = false);
   // A new database file in write-ahead-log mode, set here once for the file's
   // life; the caller has made sure that none is there. DatabaseUnavailable
   // when it cannot be made.
@@ -100,10 +102,15 @@ class Database {
   // Raises DatabaseUnavailable, naming the cause as Open does, when this
   // connection's last failure says that the file cannot be used now.
   void ThrowIfUnavailable() const;
+  // Why the file turned out unusable during a statement (a damaged page, an
+  // I/O error), as ThrowIfUnavailable names it; "" when no statement met
+  // such a failure. The component reports a failed statement as a message
+  // and goes on, so a caller asks here whether its answers can be trusted.
+  const std::string& Damage() const { return damage_; }
 
  private:
-  // Makes again each index of the schema that this file lacks or holds in
-  // another form; run when a file is opened for writing.
+  // Makes again each index, view and trigger of the schema that this file
+  // lacks or holds in another form; run when a file is opened for writing.
   void RefreshIndexes();
   Database(sqlite3* db, std::string path);
   [[noreturn]] void Fail() const;
@@ -138,6 +145,7 @@ class Database {
   std::string path_;
   // Why this process may not write the file; "" when it may.
   std::string read_only_reason_;
+  mutable std::string damage_;
   // A read lock held while the file is read without SQLite's locking (see
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;

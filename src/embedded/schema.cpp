@@ -1,5 +1,9 @@
 #include "embedded/schema.hpp"
 
+#include <sqlite3.h>
+
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace zet::embedded {
@@ -370,7 +374,7 @@ CREATE TABLE t_RP_Settlement (
 CREATE INDEX ix_RP_Settlement_Bill ON t_RP_Settlement (FInterID, FTranType);
 
 -- What is settled per bill, kept current by the triggers below: the sum
--- of a bill's settlement rows, rounded to four decimals, and no row for a
+-- of a bill's settlement rows, exact to four decimals, and no row for a
 -- bill without any. A due list then reads one row per bill instead of
 -- summing every settlement first.
 CREATE TABLE t_ZetBillRPMoney (
@@ -379,6 +383,14 @@ CREATE TABLE t_ZetBillRPMoney (
   FRPAmountFor REAL,
   PRIMARY KEY (FInterID, FTranType)
 ) WITHOUT ROWID;
+
+-- The bill of each settlement row, by id, kept by the same triggers: what
+-- they read to find the bill of a row that a REPLACE conflict displaced.
+CREATE TABLE t_ZetSettlementBill (
+  FID INTEGER PRIMARY KEY,
+  FInterID INTEGER NOT NULL,
+  FTranType INTEGER NOT NULL
+);
 
 CREATE VIEW vw_BillRPMoney AS
   SELECT FInterID, FTranType, FRPAmountFor FROM t_ZetBillRPMoney;
@@ -445,11 +457,6 @@ INSERT INTO t_ZetBillKind (FTranType, FName) VALUES
   (1000205, 'Other receivable'), (1000206, 'Other payable'), (1007000, 'Change order');
 )sql";
 
-struct BillTable {
-  std::string_view table, id, number, kind;  // kind: a column, or the code
-  std::string_view preparer;
-};
-
 // The sixteen bill tables in the order of their FSource.
 constexpr BillTable kBillTables[] = {
     {"ICStockBill", "FInterID", "FBillNo", "FTranType", "FBillerID"},
@@ -470,17 +477,11 @@ constexpr BillTable kBillTables[] = {
     {"ICChange", "FID", "FBillNo", "1007000", "FBillerID"},
 };
 
-struct MoneyColumn {
-  std::string_view table, column;
-};
-
 constexpr MoneyColumn kMoneyColumns[] = {
-    {"ICPurchase", "FPurchaseAmountFor"}, {"ICSale", "FInvoiceAmountFor"},
-    {"ICApportionFee", "FAmount"},        {"t_VoucherEntry", "FAmount"},
-    {"t_RP_RBill", "FAmountFor"},         {"t_RP_PBill", "FAmountFor"},
-    {"t_RP_ROtherBill", "FAmountFor"},    {"t_RP_ROtherBillEntry", "FAmountFor"},
-    {"t_RP_POtherBill", "FAmountFor"},    {"t_RP_POtherBillEntry", "FAmountFor"},
-    {"t_RP_Settlement", "FAmountFor"},
+    {"ICPurchase", "FPurchaseAmountFor"},   {"ICSale", "FInvoiceAmountFor"},        {"ICApportionFee", "FAmount"},
+    {"t_VoucherEntry", "FAmount"},          {"t_RP_RBill", "FAmountFor"},           {"t_RP_PBill", "FAmountFor"},
+    {"t_RP_ROtherBill", "FAmountFor"},      {"t_RP_ROtherBillEntry", "FAmountFor"}, {"t_RP_POtherBill", "FAmountFor"},
+    {"t_RP_POtherBillEntry", "FAmountFor"}, {"t_RP_Settlement", "FAmountFor"},
 };
 
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
@@ -495,13 +496,19 @@ std::string BuildScript() {
   for (const BillTable& t : kBillTables) {
     ++source;
     const bool kind_column = t.kind == "FTranType";
+    // The register's key is the bill table's own, so a row that a REPLACE
+    // conflict displaces is overwritten by the new row's entry. The update
+    // trigger names no columns: "UPDATE ... SET rowid=" changes the id
+    // without naming it, and a column list would not fire. Bill numbers are
+    // compared exactly, so that a change of case reaches the register.
     std::string pattern = R"sql(
 CREATE INDEX ix_@T_Preparer ON @T (@K@P, @I);
 CREATE TRIGGER tr_@T_Register AFTER INSERT ON @T BEGIN
   INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
   VALUES (@S, NEW.@I, NEW.@N, @V);
 END;
-CREATE TRIGGER tr_@T_Reregister AFTER UPDATE OF @I, @N@U ON @T BEGIN
+CREATE TRIGGER tr_@T_Reregister AFTER UPDATE ON @T
+WHEN OLD.@I IS NOT NEW.@I OR OLD.@N IS NOT NEW.@N COLLATE BINARY@U BEGIN
   DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
   INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
   VALUES (@S, NEW.@I, NEW.@N, @V);
@@ -511,7 +518,7 @@ CREATE TRIGGER tr_@T_Unregister AFTER DELETE ON @T BEGIN
 END;
 )sql";
     pattern = Replace(pattern, "@K", kind_column ? "FTranType, " : "");
-    pattern = Replace(pattern, "@U", kind_column ? ", FTranType" : "");
+    pattern = Replace(pattern, "@U", kind_column ? " OR OLD.FTranType IS NOT NEW.FTranType" : "");
     pattern = Replace(pattern, "@V", kind_column ? "NEW.FTranType" : t.kind);
     pattern = Replace(pattern, "@T", t.table);
     pattern = Replace(pattern, "@I", t.id);
@@ -521,20 +528,29 @@ END;
     script += pattern;
   }
   for (const MoneyColumn& m : kMoneyColumns) {
-    // A binary fraction is rounded to the decimal amount it stands for, so
-    // that 0.7 + 0.1 and 0.8 are the same number once stored.
+    // A binary fraction is kept as the decimal amount it stands for, so that
+    // 0.7 + 0.1 and 0.8 are the same number once stored. The rounding goes
+    // through whole ten-thousandths: round(x, 4) works through 16 significant
+    // digits and drops the fourth decimal above about 1e11. Beyond 2^39 a
+    // double no longer tells every ten-thousandth apart, so such an amount is
+    // refused rather than kept wrong.
     std::string pattern = R"sql(
 CREATE TRIGGER tr_@T_@C_Money AFTER INSERT ON @T
-WHEN typeof(NEW.@C) = 'real' AND NEW.@C <> round(NEW.@C, 4) BEGIN
-  UPDATE @T SET @C = round(NEW.@C, 4) WHERE rowid = NEW.rowid;
+WHEN typeof(NEW.@C) = 'real' AND (abs(NEW.@C) >= @L OR NEW.@C <> round(NEW.@C * 10000) / 10000) BEGIN
+  SELECT RAISE(ABORT, '@T.@C: an amount must lie between -@L and @L to be kept to four decimals')
+  WHERE abs(NEW.@C) >= @L;
+  UPDATE @T SET @C = round(NEW.@C * 10000) / 10000 WHERE rowid = NEW.rowid;
 END;
 CREATE TRIGGER tr_@T_@C_MoneyChange AFTER UPDATE OF @C ON @T
-WHEN typeof(NEW.@C) = 'real' AND NEW.@C <> round(NEW.@C, 4) BEGIN
-  UPDATE @T SET @C = round(NEW.@C, 4) WHERE rowid = NEW.rowid;
+WHEN typeof(NEW.@C) = 'real' AND (abs(NEW.@C) >= @L OR NEW.@C <> round(NEW.@C * 10000) / 10000) BEGIN
+  SELECT RAISE(ABORT, '@T.@C: an amount must lie between -@L and @L to be kept to four decimals')
+  WHERE abs(NEW.@C) >= @L;
+  UPDATE @T SET @C = round(NEW.@C * 10000) / 10000 WHERE rowid = NEW.rowid;
 END;
 )sql";
     pattern = Replace(pattern, "@T", m.table);
     pattern = Replace(pattern, "@C", m.column);
+    pattern = Replace(pattern, "@L", kMoneyLimit);
     script += pattern;
   }
   // The due lists compare these dates with today: an index on the day each
@@ -562,27 +578,72 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
   (FCashierID, FPosted, FNumber, FDate, FPreparerID, FCheckerID);
 )sql";
   // The settled sums: a bill's row is summed again from its own settlement
-  // rows whenever one of them comes, changes or goes.
-  auto resum = [](const std::string& row) {
-    return "  DELETE FROM t_ZetBillRPMoney WHERE FInterID = " + row + ".FInterID AND FTranType = " + row +
-           ".FTranType;\n"
+  // rows whenever one of them comes, changes or goes. A REPLACE conflict
+  // removes the displaced row without its delete trigger (unless the writer
+  // turned recursive triggers on), so the bill that row belonged to is found
+  // through t_ZetSettlementBill, which remembers the bill of every
+  // settlement id: the displaced row always had the id of the row written.
+  const auto resum = [](const std::string& id, const std::string& type) {
+    return "  DELETE FROM t_ZetBillRPMoney WHERE FInterID = " + id + " AND FTranType = " + type +
+           ";\n"
            "  INSERT INTO t_ZetBillRPMoney (FInterID, FTranType, FRPAmountFor)\n"
-           "  SELECT FInterID, FTranType, round(SUM(FAmountFor), 4) FROM t_RP_Settlement\n"
-           "  WHERE FInterID = " + row + ".FInterID AND FTranType = " + row +
-           ".FTranType GROUP BY FInterID, FTranType;\n";
+           "  SELECT FInterID, FTranType, " +
+           std::string(kSettledSum) + " FROM t_RP_Settlement\n  WHERE FInterID = " + id + " AND FTranType = " + type +
+           " GROUP BY FInterID, FTranType;\n";
   };
-  script += "CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN\n" + resum("NEW") + "END;\n";
-  script += "CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN\n" + resum("OLD") +
-            resum("NEW") + "END;\n";
-  script += "CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN\n" + resum("OLD") + "END;\n";
+  const auto row = [&](const std::string& name) { return resum(name + ".FInterID", name + ".FTranType"); };
+  const std::string displaced = resum("(SELECT FInterID FROM t_ZetSettlementBill WHERE FID = NEW.FID)",
+                                      "(SELECT FTranType FROM t_ZetSettlementBill WHERE FID = NEW.FID)");
+  const std::string remember =
+      "  INSERT OR REPLACE INTO t_ZetSettlementBill (FID, FInterID, FTranType) VALUES (NEW.FID, NEW.FInterID, "
+      "NEW.FTranType);\n";
+  const std::string forget = "  DELETE FROM t_ZetSettlementBill WHERE FID = OLD.FID;\n";
+  script += "CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN\n" + displaced + remember +
+            row("NEW") + "END;\n";
+  script += "CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN\n" + displaced + forget +
+            remember + row("OLD") + row("NEW") + "END;\n";
+  script +=
+      "CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN\n" + forget + row("OLD") + "END;\n";
   return script;
 }
 
 }  // namespace
 
+std::span<const BillTable> BillTables() {
+  return kBillTables;
+}
+
+std::span<const MoneyColumn> MoneyColumns() {
+  return kMoneyColumns;
+}
+
 std::string_view SchemaScript() {
   static const std::string script = BuildScript();
   return script;
+}
+
+const std::vector<SchemaObject>& SchemaObjects() {
+  static const std::vector<SchemaObject> objects = [] {
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+    const std::string script(SchemaScript());
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_exec(raw, script.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(raw,
+                           "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid",
+                           -1, &statement, nullptr) != SQLITE_OK)
+      throw std::logic_error(std::string("the schema does not build: ") + sqlite3_errmsg(raw));
+    std::vector<SchemaObject> found;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      SchemaObject& object = found.emplace_back();
+      for (auto [column, field] : {std::pair{0, &object.type}, {1, &object.name}, {2, &object.table}, {3, &object.sql}})
+        *field = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    }
+    sqlite3_finalize(statement);
+    return found;
+  }();
+  return objects;
 }
 
 }  // namespace zet::embedded

@@ -1,17 +1,53 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace zet::embedded {
 
-// The version recorded in t_ZetSchemaInfo; Open refuses any other.
-inline constexpr int32_t kSchemaVersion = 2;
+// The version recorded in t_ZetSchemaInfo; Open refuses any other, and
+// `verify --repair` brings an older file to it.
+inline constexpr int32_t kSchemaVersion = 3;
 
 // Every table and view the component's statements name, in SQLite's dialect.
 // Each column has a default, so a row can be inserted with the columns that
 // matter to a test or a demonstration; text compares case-insensitively, as
-// on the suite's server.
+// on the suite's server. Triggers and indexes use built-in SQL only, so that
+// any SQLite client may write the file.
 std::string_view SchemaScript();
+
+// One object of the schema as SQLite records it in sqlite_master.
+struct SchemaObject {
+  std::string type, name, table, sql;
+};
+// Every table, view, index and trigger SchemaScript makes, read from a
+// database in memory that ran it, in the order they were made.
+const std::vector<SchemaObject>& SchemaObjects();
+
+// A table of bills, registered in t_ZetBillRegister under its place in
+// BillTables() counted from 1 (FSource). `kind` is the column that holds the
+// transaction type, or the one code every bill of the table has.
+struct BillTable {
+  std::string_view table, id, number, kind;
+  std::string_view preparer;
+};
+std::span<const BillTable> BillTables();
+
+// The columns that hold money, kept to four decimals.
+struct MoneyColumn {
+  std::string_view table, column;
+};
+std::span<const MoneyColumn> MoneyColumns();
+
+// An amount's magnitude must stay below 2^39: up to there a double holds
+// every amount of four decimals as a number of its own.
+inline constexpr std::string_view kMoneyLimit = "549755813888";
+
+// What a bill's settlement rows add up to, exact to four decimals: each
+// amount counted in whole ten-thousandths.
+inline constexpr std::string_view kSettledSum = "SUM(CAST(round(FAmountFor * 10000) AS INTEGER)) / 10000.0";
 
 }  // namespace zet::embedded

@@ -262,10 +262,10 @@ class Rewriter {
   // this form seeks S per candidate row instead. Three-valued like NOT IN:
   // unknown when X is NULL and S has rows, or when X matches nothing and S
   // holds a NULL; true for an empty S. Only for the simple shape: X a
-  // qualified column whose qualifier S never names, S one or more plain
-  // SELECTs of the same single expression joined by UNION [ALL], with no
-  // grouping, ordering, row limit or aggregate. nullopt leaves the text as
-  // it is.
+  // qualified column whose qualifier S never names (nor any quoted name in
+  // S), S one or more plain SELECTs of the same column, plain or qualified
+  // and with no alias, joined by UNION [ALL], with no grouping, ordering,
+  // row limit or aggregate. nullopt leaves the text as it is.
   std::optional<std::string> NotInAsExists(size_t i, size_t begin, size_t end, size_t& last) {
     const size_t dot = NextSignificant(tokens_, i + 1, end);
     const size_t column = dot < end ? NextSignificant(tokens_, dot + 1, end) : end;
@@ -290,15 +290,16 @@ class Rewriter {
       if (k < close && IsSymbol(tokens_[k], "(")) {
         const size_t inner = MatchingParen(tokens_, k, close);
         for (size_t n = k; n < inner; ++n) {
-          if (IsWord(tokens_[n], AsciiUpper(tokens_[i].text))) return std::nullopt;
+          if (MayName(tokens_[n], tokens_[i].text)) return std::nullopt;
         }
         k = inner;
         continue;
       }
+      if (k < close && MayName(tokens_[k], tokens_[i].text)) return std::nullopt;
       if (k < close && tokens_[k].kind == TokenKind::Word) {
         const std::string word = AsciiUpper(tokens_[k].text);
-        if (word == AsciiUpper(tokens_[i].text) || word == "EXCEPT" || word == "INTERSECT" || word == "GROUP" ||
-            word == "HAVING" || word == "ORDER" || word == "TOP" || word == "LIMIT" || word == "WINDOW")
+        if (word == "EXCEPT" || word == "INTERSECT" || word == "GROUP" || word == "HAVING" || word == "ORDER" ||
+            word == "TOP" || word == "LIMIT" || word == "WINDOW")
           return std::nullopt;
         if (word != "UNION") continue;
       } else if (k < close) {
@@ -319,6 +320,15 @@ class Rewriter {
         b.list_end = IsSymbol(t, "(") ? MatchingParen(tokens_, b.list_end, k) + 1 : b.list_end + 1;
       }
       if (b.list_end >= k || b.list_end == b.list_begin) return std::nullopt;
+      // The column stands in a comparison as it was written: a plain or
+      // qualified name, with no alias after it.
+      std::vector<const Token*> column_ref;
+      for (size_t n = b.list_begin; n < b.list_end; ++n)
+        if (IsSignificant(tokens_[n])) column_ref.push_back(&tokens_[n]);
+      const bool plain = column_ref.size() == 1 && column_ref[0]->kind == TokenKind::Word;
+      const bool qualified = column_ref.size() == 3 && column_ref[0]->kind == TokenKind::Word &&
+                             IsSymbol(*column_ref[1], ".") && column_ref[2]->kind == TokenKind::Word;
+      if (!plain && !qualified) return std::nullopt;
       for (size_t n = b.list_end; n < k; ++n) {
         if (IsSymbol(tokens_[n], "(")) n = MatchingParen(tokens_, n, k);
         if (IsWord(tokens_[n], "WHERE")) {
@@ -357,6 +367,14 @@ class Rewriter {
     return "(CASE WHEN " + x + " IS NULL THEN (CASE WHEN EXISTS (" + Rewrite(open + 1, close) +
            ") THEN NULL ELSE 1 END) WHEN " + any(x + " = ") + " THEN 0 WHEN " + any("") +
            " THEN NULL ELSE 1 END)";
+  }
+
+  // Whether `t` may name the outer column's qualifier inside the sub-select
+  // (where it would then mean the sub-select's own table): the same word, or
+  // any quoted name, which is not worth reading closer.
+  static bool MayName(const Token& t, std::string_view qualifier) {
+    return t.kind == TokenKind::QuotedName ||
+           (t.kind == TokenKind::Word && AsciiUpper(t.text) == AsciiUpper(qualifier));
   }
 
   // "datediff(day, a, b) <= N" for a number N as "julianday(date(b)) <=

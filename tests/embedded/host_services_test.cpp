@@ -134,9 +134,9 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
                                              props, props, "ZetMClass.ClassInfo.GetData UserID=25; select 1"}));
 }
 
-// A file of an older build keeps its data; its indexes are brought to the
-// schema's form when it is next opened for writing, and a current file's
-// schema is not touched at all.
+// A file of an older build keeps its data; its indexes and triggers are
+// brought to the schema's form when it is next opened for writing, and a
+// current file's schema is not touched at all.
 TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   TempDir dir;
   CreateDatabase(dir.Path(), false, false, kToday);
@@ -144,9 +144,12 @@ TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   const int32_t current = schema_version();
   EXPECT_EQ(schema_version(), current);
   Database::Open(dir.Path())->Execute(
-      "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)))");
-  const auto rows = Database::Open(dir.Path())->Query("SELECT sql FROM sqlite_master WHERE name = 'ix_ICSale_PayDay'");
+      "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));"
+      "DROP TRIGGER tr_Settlement_Drop");
+  const auto rows = Database::Open(dir.Path())->Query(
+      "SELECT sql FROM sqlite_master WHERE name IN ('ix_ICSale_PayDay', 'tr_Settlement_Drop') ORDER BY type");
   EXPECT_THAT(CStr(rows.rows.at(0).at(0)), HasSubstr("FInvoiceAmountFor"));
+  EXPECT_THAT(CStr(rows.rows.at(1).at(0)), HasSubstr("AFTER DELETE ON t_RP_Settlement"));
 }
 
 }  // namespace

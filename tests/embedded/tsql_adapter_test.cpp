@@ -92,6 +92,12 @@ constexpr Differential kCases[] = {
     // No row goal: a count over the rows the outer conditions leave.
     {"SELECT count(*) FROM o WHERE o.id > 1 AND o.k NOT IN (SELECT e.s FROM e WHERE e.id <> 2)",
      "SELECT count(*) FROM o WHERE o.id > 1 AND o.k NOT IN (SELECT e.s FROM e WHERE e.id <> 2)", "EXISTS"},
+    // Left as written: an inner table named as the outer qualifier in quotes,
+    // a column with an alias.
+    {"SELECT TOP 50 o.rowid, (o.k NOT IN (SELECT [o].s FROM e [o] WHERE [o].id <> 2)) FROM o ORDER BY o.rowid",
+     "SELECT o.rowid, (o.k NOT IN (SELECT e.s FROM e WHERE e.id <> 2)) FROM o ORDER BY o.rowid LIMIT 50", "NOT IN"},
+    {"SELECT count(*) FROM o WHERE o.k NOT IN (SELECT t3.s AS id FROM e t3)",
+     "SELECT count(*) FROM o WHERE o.k NOT IN (SELECT t3.s AS id FROM e t3)", "NOT IN"},
     {"SELECT TOP 50 o.rowid, (datediff(day, getdate(), o.d) <= 3), (datediff(day, o.e, o.d) <= -1) FROM o "
      "ORDER BY o.rowid",
      "SELECT o.rowid, (CAST(julianday(date(o.d)) - julianday(date('2026-06-01')) AS INTEGER) <= 3), "

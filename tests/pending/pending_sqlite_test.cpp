@@ -2,6 +2,8 @@
 // are worked out by hand from the demo data: due dates around the day, settled and hooked invoices, orders
 // cancelled and received, vouchers checked, signed and posted, each user's access rows. Then what money
 // settles, on bills inserted here.
+#include <gmock/gmock.h>
+
 #include "support/embedded_host.hpp"
 #include "support/method_case.hpp"
 
@@ -47,6 +49,10 @@ constexpr Settled kCases[] = {
     {6, "t_RP_ROtherBill (FBillID, FLimitDate, FStatus, FAmountFor)", "(1000205, 0.70), (1000205, 0.10)", 0},
     {6, "t_RP_ROtherBill (FBillID, FLimitDate, FStatus, FAmountFor)", "(1000205, 0.35), (1000205, 0.35)", 1},
     {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)", "(80, 0.80)", 0, "0.80004"},
+    // Above 1e11 the fourth decimal still counts: .7970 of .7971 is settled.
+    {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)",
+     "(80, 455094848186.119), (80, 0.64), (80, -3.5823), (80, 307.6203)", 1, "455094848490.7971"},
+    {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)", "(80, 170000000000)", 1, "170000000000.0001"},
 };
 
 TEST(Money, AmountsThatAddUpToTheBillLeaveNothingDue) {
@@ -62,6 +68,21 @@ TEST(Money, AmountsThatAddUpToTheBillLeaveNothingDue) {
     Argument position[] = {Argument::ByVal(Variant::Long(c.position))};
     EXPECT_EQ(CDbl(list->Call("Item", position)), c.due) << c.bill << c.settlements;
   }
+}
+
+// An amount a double cannot keep to four decimals is refused, whoever writes
+// it; one just below the limit is kept.
+TEST(Money, AnAmountBeyondTheLimitIsRefused) {
+  Host host;
+  host.Exec("INSERT INTO t_RP_Settlement (FID, FAmountFor) VALUES (1, 549755813887.9999)");
+  for (const char* sql : {"INSERT INTO t_RP_Settlement (FAmountFor) VALUES (-549755813888)",
+                          "UPDATE t_RP_Settlement SET FAmountFor = FAmountFor + 0.0001"})
+    EXPECT_THAT(zet::testing::Error([&] { host.Exec(sql); }),
+                ::testing::HasSubstr("t_RP_Settlement.FAmountFor: an amount must lie between -549755813888 and "
+                                     "549755813888 to be kept to four decimals"))
+        << sql;
+  EXPECT_EQ(CStr(host.db().Query("SELECT printf('%.4f', FRPAmountFor) FROM t_ZetBillRPMoney").rows.at(0).at(0)),
+            "549755813887.9999");
 }
 
 }  // namespace

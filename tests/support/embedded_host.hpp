@@ -49,6 +49,7 @@ class Host {
 
   EmbeddedPlatform& platform() { return *platform_; }
   Database& db() { return platform_->Db(); }
+  std::string path() const { return dir_.Path(); }
 
   // Statements in SQLite's own dialect, to set a test's data up.
   void Exec(const std::string& sql) { db().Execute(sql); }

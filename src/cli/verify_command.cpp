@@ -1,0 +1,54 @@
+#include "cli/verify_command.hpp"
+
+#include <stdexcept>
+
+#include "cli/usage_error.hpp"
+#include "cli/value_json.hpp"
+#include "embedded/database.hpp"
+#include "embedded/verify.hpp"
+
+namespace zet::cli {
+
+namespace {
+
+Json DriftJson(const std::vector<embedded::Drift>& drift) {
+  Json list = Json::array();
+  for (const embedded::Drift& d : drift)
+    list.push_back({{"what", d.what}, {"key", d.key}, {"kept", d.kept}, {"computed", d.computed}});
+  return list;
+}
+
+}  // namespace
+
+int RunVerify(const GlobalOptions& options, bool repair, std::ostream& out) {
+  std::unique_ptr<embedded::Database> db;
+  try {
+    // Any schema version: an older file is what --repair upgrades.
+    db = embedded::Database::Open(options.db, true);
+  } catch (const embedded::DatabaseUnavailable&) {
+    throw;
+  } catch (const std::runtime_error& e) {
+    throw UsageError(e.what());
+  }
+  const std::vector<embedded::Drift> found = embedded::FindDrift(*db);
+  std::vector<embedded::Drift> left = found;
+  if (repair && !found.empty()) {
+    embedded::RepairDrift(*db, found);
+    left = embedded::FindDrift(*db);
+  }
+  if (options.json) {
+    Json json{{"drift", DriftJson(found)}};
+    if (repair) json["left"] = DriftJson(left);
+    out << Dump(json) << '\n';
+  } else {
+    for (const embedded::Drift& d : found) out << d.Line() << '\n';
+    if (repair && !found.empty()) {
+      out << "repaired " << found.size() - left.size() << " of " << found.size() << '\n';
+      for (const embedded::Drift& d : left) out << "left: " << d.Line() << '\n';
+    }
+    if (found.empty()) out << "no drift\n";
+  }
+  return left.empty() ? kExitOk : kExitMessage;
+}
+
+}  // namespace zet::cli

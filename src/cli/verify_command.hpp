@@ -1,0 +1,13 @@
+#pragma once
+
+#include <ostream>
+
+#include "cli/session.hpp"
+
+namespace zet::cli {
+
+// zetmovebill verify [--repair]: each drift of --db as one line; 0 when
+// there is none (left), 1 when there is, 4 when the file cannot be read.
+int RunVerify(const GlobalOptions& options, bool repair, std::ostream& out);
+
+}  // namespace zet::cli
