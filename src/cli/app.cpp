@@ -52,6 +52,11 @@ struct Parsed {
   std::function<int(std::ostream&, std::ostream&)> command;
 };
 
+// The commands that make or check the embedded file itself.
+void RequireFile(const GlobalOptions& options, const char* command) {
+  if (options.odbc) throw UsageError(std::string(command) + " works on a database file (--db) only, not over --odbc");
+}
+
 CLI::App* AddKind(CLI::App& app, const char* name, const char* description, Parsed& parsed, bool with_bill) {
   CLI::App* sub = app.add_subcommand(name, description);
   sub->add_option("TYPE", parsed.trans_type, "transaction type of the bill kind (1, 21, 71, 1000201, ...)")->required();
@@ -65,8 +70,14 @@ void Define(CLI::App& app, Parsed& parsed) {
       "would.");
   app.footer(kFooter);
   app.fallthrough();
-  app.add_option("--db", parsed.options.db, "database file (default zetmovebill.db in the current directory)")
-      ->type_name("FILE");
+  CLI::Option* db =
+      app.add_option("--db", parsed.options.db, "database file (default zetmovebill.db in the current directory)")
+          ->type_name("FILE");
+  app.add_option("--odbc", parsed.options.odbc,
+                 "run on the database of this ODBC connection string (DSN=name will do) instead of a file; the "
+                 "password, if any, comes from ZETMOVEBILL_ODBC_PASSWORD")
+      ->type_name("CONNECTION")
+      ->excludes(db);
   app.add_option("--user", parsed.options.user, "log on as this user: the property string becomes UserID=ID;")
       ->type_name("ID");
   app.add_option("--props", parsed.options.props, "the whole context property string (wins over --user)")
@@ -77,7 +88,7 @@ void Define(CLI::App& app, Parsed& parsed) {
   app.add_flag("--json", parsed.options.json, "machine output: one JSON object on standard output");
   // A script may add an option to a command line that has it already: the
   // last one given counts.
-  for (const char* name : {"--db", "--user", "--props", "--trace"})
+  for (const char* name : {"--db", "--odbc", "--user", "--props", "--trace"})
     app.get_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   CLI::App* init = app.add_subcommand("init", "create the schema (and the demo data) in --db");
@@ -85,6 +96,7 @@ void Define(CLI::App& app, Parsed& parsed) {
   init->add_flag("--force", parsed.force, "replace an existing file");
   init->callback([&] {
     parsed.command = [&](std::ostream& out, std::ostream&) {
+      RequireFile(parsed.options, "init");
       return RunInit(parsed.options, parsed.demo, parsed.force, out);
     };
   });
@@ -162,7 +174,10 @@ void Define(CLI::App& app, Parsed& parsed) {
   });
   app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
       ->callback([&] {
-        parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };
+        parsed.command = [&](std::ostream& out, std::ostream& err) {
+          RequireFile(parsed.options, "demo");
+          return RunDemo(parsed.options, out, err);
+        };
       });
   // Set after the commands so that they do not inherit it: what no command
   // takes falls through to here, and is named in the error rather than in

@@ -9,6 +9,7 @@
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
 #include "embedded/database.hpp"
+#include "embedded/host_objects.hpp"
 #include "host/login_context.hpp"
 #include "pending/todo_positions.hpp"
 #include "recent/recent.hpp"
@@ -66,7 +67,7 @@ std::string BillText(int32_t bill) {
 // as recording it leaves them.
 bool HeadsTheList(Session& session, const GlobalOptions& options, int32_t bill, int32_t trans_type) {
   try {
-    const embedded::ResultSet first = session.Platform().Db().Query(
+    const embedded::ResultSet first = session.Platform().Conn().Lookup(
         "SELECT 1 FROM ICClassRecentBills WHERE FUserID=? AND FBigType=? AND FNo=1 AND FBillID=? AND FClassTypeID=?",
         {Variant::String(FindPropValue(options.PropsString(), "UserID")), Variant::Long(GetBigType(trans_type)),
          Variant::Long(bill), Variant::Long(trans_type)});
@@ -229,7 +230,7 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
     // A message may come from refreshing the menu after the bill was
     // recorded; the stored list says whether it was.
     if (session.MessageCount() > shown && !HeadsTheList(session, options, bill, trans_type)) {
-      not_recorded = session.Platform().Db().WriteBlocker();
+      not_recorded = session.Platform().Conn().WriteBlocker();
       if (not_recorded.empty()) not_recorded = session.Messages().back();
     }
   } else if (!info.empty()) {

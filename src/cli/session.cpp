@@ -1,17 +1,27 @@
 #include "cli/session.hpp"
 
+#include <cstdlib>
 #include <stdexcept>
 
 #include "cli/usage_error.hpp"
 #include "embedded/database.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
+#include "odbc/odbc_connection.hpp"
 
 namespace zet::cli {
 
 namespace {
 
 std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& options) {
+  if (options.odbc) {
+    if (odbc::CarriesPassword(*options.odbc))
+      throw UsageError(std::string("the connection string names a password: give it in ") + odbc::kPasswordVariable +
+                       " or in the DSN instead");
+    const char* password = std::getenv(odbc::kPasswordVariable);
+    return embedded::EmbeddedPlatform::Over(odbc::Connect(*options.odbc, password ? password : ""),
+                                            options.PropsString());
+  }
   try {
     return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
   } catch (const embedded::DatabaseUnavailable&) {

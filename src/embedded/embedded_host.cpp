@@ -34,6 +34,13 @@ std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Open(const std::string& path
   return std::unique_ptr<EmbeddedPlatform>(new EmbeddedPlatform(std::move(impl)));
 }
 
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Over(std::unique_ptr<Connection> connection, std::string props) {
+  auto impl = std::make_unique<Impl>();
+  impl->state = std::make_shared<HostState>(std::move(connection));
+  impl->state->SetProps(std::move(props));
+  return std::unique_ptr<EmbeddedPlatform>(new EmbeddedPlatform(std::move(impl)));
+}
+
 ObjectRef EmbeddedPlatform::CreateObject(std::string_view prog_id) {
   return impl_->state->CreateObject(prog_id);
 }
@@ -89,6 +96,10 @@ ObjectRef EmbeddedPlatform::Traced(ObjectRef object, std::string name) {
 
 Database& EmbeddedPlatform::Db() {
   return impl_->state->Db();
+}
+
+Connection& EmbeddedPlatform::Conn() {
+  return impl_->state->Conn();
 }
 
 namespace {
