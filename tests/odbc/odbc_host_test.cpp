@@ -19,7 +19,7 @@ class Twin : public ::testing::Test {
   Twin() {
     embedded::CreateDatabase(dir_.Path(), false, false, embedded::testing::kToday);
     file = embedded::Database::Open(dir_.Path());
-    odbc = Connect("DRIVER={SQLite3};Database=" + dir_.Path(), "");
+    odbc = Connect("DRIVER={SQLite3};Timeout=2000;Database=" + dir_.Path(), "");
   }
   embedded::testing::TempDir dir_;
 
