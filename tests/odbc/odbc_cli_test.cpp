@@ -16,7 +16,7 @@ namespace zet::odbc::testing {
 namespace {
 
 struct Outcome {
-  int status = -1;
+  int status;
   std::string out, err;
 };
 
