@@ -369,25 +369,7 @@ class TracedObject : public Dispatch {
   bool follow_;
 };
 
-class SqliteFile : public Connection {
- public:
-  explicit SqliteFile(Database& db) : db_(db) {}
-  ResultSet RunQuery(std::string_view tsql, const TSqlOptions& options) override { return db_.RunQuery(tsql, options); }
-  void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) override {
-    db_.RunBatch(tsql_texts, options);
-  }
-  ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override { return db_.Query(sql, params); }
-  std::string WriteBlocker() const override { return db_.WriteBlocker(); }
-
- private:
-  Database& db_;
-};
-
 }  // namespace
-
-std::unique_ptr<Connection> SqliteConnection(Database& db) {
-  return std::make_unique<SqliteFile>(db);
-}
 
 Database& HostState::Db() {
   if (!db_) throw std::logic_error("the host runs over ODBC, not over an embedded file");

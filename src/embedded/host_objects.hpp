@@ -30,17 +30,15 @@ class Connection {
   virtual std::string WriteBlocker() const { return ""; }
 };
 
-// The embedded file as such a connection.
-std::unique_ptr<Connection> SqliteConnection(Database& db);
-
 // What every object of one embedded platform shares: the database, the
 // published property string, the pinned day and the sinks. Host objects hold
 // it by shared pointer, so one that outlives its platform (the per-thread
 // creation service of another thread) stays valid.
 class HostState : public std::enable_shared_from_this<HostState> {
  public:
-  explicit HostState(std::unique_ptr<Database> db) : db_(std::move(db)), connection_(SqliteConnection(*db_)) {}
-  explicit HostState(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {}
+  // `db`: the embedded file `connection` runs over, if it is one.
+  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr)
+      : db_(db), connection_(std::move(connection)) {}
 
   // The embedded file; std::logic_error over any other connection.
   Database& Db();
@@ -61,7 +59,7 @@ class HostState : public std::enable_shared_from_this<HostState> {
   ObjectRef CreateObject(std::string_view prog_id);
 
  private:
-  std::unique_ptr<Database> db_;
+  Database* db_;
   std::unique_ptr<Connection> connection_;
   mutable std::mutex mutex_;
   std::string props_;
