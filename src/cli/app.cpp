@@ -13,7 +13,7 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/why_command.hpp"
-#include "embedded/database.hpp"
+#include "embedded/result_set.hpp"
 
 namespace zet::cli {
 

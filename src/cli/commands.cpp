@@ -8,7 +8,6 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
-#include "embedded/database.hpp"
 #include "embedded/host_objects.hpp"
 #include "host/login_context.hpp"
 #include "pending/todo_positions.hpp"

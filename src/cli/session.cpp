@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "cli/usage_error.hpp"
-#include "embedded/database.hpp"
+#include "embedded/result_set.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
 #include "odbc/odbc_connection.hpp"

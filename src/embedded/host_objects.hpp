@@ -1,13 +1,14 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "embedded/database.hpp"
 #include "embedded/embedded_host.hpp"
+#include "embedded/host_lock.hpp"
+#include "embedded/result_set.hpp"
+#include "embedded/tsql_adapter.hpp"
 #include "host/dispatch.hpp"
 
 namespace zet::embedded {
@@ -61,7 +62,7 @@ class HostState : public std::enable_shared_from_this<HostState> {
  private:
   Database* db_;
   std::unique_ptr<Connection> connection_;
-  mutable std::mutex mutex_;
+  mutable HostLock mutex_;
   std::string props_;
   TSqlOptions options_;
   TraceSink trace_;

@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "embedded/database.hpp"
+#include "embedded/host_lock.hpp"
+#include "embedded/result_set.hpp"
 #include "embedded/tsql_adapter.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
@@ -368,7 +369,7 @@ class OdbcConnection : public embedded::Connection {
   bool connected_ = false;
   bool sqlite_ = false;
   std::string secret_;
-  std::mutex mutex_;
+  embedded::HostLock mutex_;
 };
 
 }  // namespace
