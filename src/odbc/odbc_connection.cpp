@@ -94,7 +94,7 @@ constexpr std::array<std::string_view, 36> kNotInARead = {
     "RECONFIGURE", "BULK",   "OPENROWSET", "OPENQUERY", "OPENDATASOURCE", "ATTACH",  "DETACH",   "PRAGMA",   "VACUUM"};
 
 // The arguments of the call whose "(" is at tokens[open]: each as its text,
-// and the index of the closing ")"; nullopt when it never closes.
+// and the index of the closing ")"; false when it never closes.
 bool SplitArguments(const std::vector<Token>& tokens, size_t open, std::vector<std::string>& args, size_t& close) {
   int depth = 0;
   std::string current;
