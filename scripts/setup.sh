@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest
   libcli11-dev nlohmann-json3-dev
+  unixodbc unixodbc-dev libsqliteodbc tdsodbc
   clang libclang-rt-14-dev g++-multilib qemu-user file
   clang-format
 )

@@ -54,6 +54,9 @@ command -v x86_64-w64-mingw32-g++-win32 >/dev/null || missing+=(g++-mingw-w64-x8
 { command -v widl && command -v winedump; } >/dev/null || missing+=(wine64-tools)
 command -v wine >/dev/null || missing+=(wine)
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
+# zetmovebill.exe reaches SQLite's ODBC driver through Wine's odbc32 and unixODBC.
+[ -f /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so ] || missing+=(libsqliteodbc)
+command -v odbcinst >/dev/null || missing+=(unixodbc)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing ${missing[*]}"
   sudo=""
@@ -182,5 +185,47 @@ for round in 1 2; do
   wine_run regsvr32 /u /s "$(winpath "$dll64")" && pass "regsvr32 /u, time $round" || fail "regsvr32 /u, time $round"
 done
 wine_run regsvr32 /u /s "$(winpath "$tests/ZetTestHost.dll")" || true
+
+# ---- zetmovebill.exe over ODBC ----
+# The demo database made by the Linux tool, with a stock named in several
+# scripts; twins of it answer through the Windows tool under Wine, with
+# SQLite's ODBC driver, as through the Linux tool on the file.
+phase "zetmovebill.exe over ODBC"
+exe="$root/build-win64/src/cli/zetmovebill.exe"
+imports="$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')"
+check "zetmovebill.exe imports only system DLLs" "$imports" "KERNEL32.DLL MSVCRT.DLL ODBC32.DLL "
+linux="$root/build/src/cli/zetmovebill"
+odbc_dir="$root/build-win64/tests/odbc"
+rm -rf "$odbc_dir" && mkdir -p "$odbc_dir"
+if [ ! -x "$linux" ]; then
+  fail "zetmovebill.exe: the Linux build ($linux) makes the demo database; build the default preset first"
+elif "$linux" --db "$odbc_dir/file.db" init --demo >/dev/null &&
+  sqlite3 "$odbc_dir/file.db" "UPDATE t_Stock SET FName='Zollager Köln 保税仓 😀' WHERE FItemID=3" &&
+  cp "$odbc_dir/file.db" "$odbc_dir/odbc.db"; then
+  odbc="DRIVER={SQLite3};Database=$odbc_dir/odbc.db"
+  while read -r user args; do
+    want="$("$linux" --db "$odbc_dir/file.db" --user "$user" $args 2>&1; echo "status $?")"
+    got="$(wine_run "$exe" --odbc "$odbc" --user "$user" $args 2>&1 | tr -d '\r'; echo "status ${PIPESTATUS[0]}")"
+    check "zetmovebill.exe --user $user $args" "$got" "$want"
+  done <<'TABLE'
+16394 --json todo
+16 --json next 1 1000
+27 why 1 1003
+17 check 1 1002
+25 recent 1
+16 open 1 1002
+30 --json call GetFirstInterID 21
+TABLE
+  check "zetmovebill.exe: the twins hold the same rows" "$(sqlite3 "$odbc_dir/odbc.db" .dump)" \
+    "$(sqlite3 "$odbc_dir/file.db" .dump)"
+  got="$(wine_run "$exe" --odbc "$odbc" init 2>&1 | tr -d '\r'; echo "status ${PIPESTATUS[0]}")"
+  check "zetmovebill.exe init over ODBC" "$got" "zetmovebill: init works on a database file (--db) only, not over --odbc
+status 2"
+  got="$(wine_run "$exe" --odbc "DSN=zet-no-such-dsn" todo 2>&1 | tr -d '\r'; echo "status ${PIPESTATUS[0]}")"
+  check "zetmovebill.exe, a DSN that is not there" "${got%%: [[]*}|${got##*$'\n'}" \
+    "zetmovebill: cannot connect through ODBC: SQLSTATE IM002|status 4"
+else
+  fail "zetmovebill.exe: the demo database could not be made in $odbc_dir"
+fi
 
 finish

@@ -18,7 +18,7 @@
 #include "cli/verify_command.hpp"
 #include "cli/who_command.hpp"
 #include "cli/why_command.hpp"
-#include "embedded/database.hpp"
+#include "embedded/result_set.hpp"
 
 namespace zet::cli {
 
@@ -30,8 +30,8 @@ constexpr const char* kFooter =
     "Run 'zetmovebill COMMAND --help' for the arguments of a command.";
 
 constexpr const char* kGlobalOptions =
-    "Global options, before or after the command: --db FILE (default zetmovebill.db), --user ID (a whole number),\n"
-    "--props TEXT (the whole context property string), --trace FILE, --json.";
+    "Global options, before or after the command: --db FILE (default zetmovebill.db) or --odbc CONNECTION, --user ID\n"
+    "(a whole number), --props TEXT (the whole context property string), --trace FILE, --json.";
 
 constexpr const char* kDirectionFooter =
     "Direction code sent to GetMoveInterID: 1 for prev and 2 for next, plus one for a kind whose catalogue row\n"
@@ -65,6 +65,11 @@ struct Parsed {
   int32_t Position() const { return ParseLong(position, "POSITION"); }
 };
 
+// The commands that make or check the embedded file itself.
+void RequireFile(const GlobalOptions& options, const char* command) {
+  if (options.odbc) throw UsageError(std::string(command) + " works on a database file (--db) only, not over --odbc");
+}
+
 // What a command takes after its name.
 enum class Operands { kNone, kKind, kKindAndBill, kPosition, kMethod };
 
@@ -94,7 +99,7 @@ constexpr const char* kWhyToDoFooter =
 const CommandEntry kCommands[] = {
     {"init", "create the schema (and the demo data) in --db", Operands::kNone,
      {{{"--demo", &Parsed::demo, "fill in the demo data"}, {"--force", &Parsed::force, "replace an existing file"}}}, nullptr,
-     [](const Parsed& p, std::ostream& out, std::ostream&) { return RunInit(p.options, p.demo, p.force, out); }},
+     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "init"); return RunInit(p.options, p.demo, p.force, out); }},
     {"call", "call one public method of clsMoveBill exactly as the host would", Operands::kMethod, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunCall(p.options, p.call, out, err); }},
     {"first", "the first bill of a kind the user may see", Operands::kKind, {}, nullptr,
@@ -122,10 +127,10 @@ const CommandEntry kCommands[] = {
     {"who", "every user of t_User: may they open this bill? for a refusal, the first failing piece", Operands::kKindAndBill, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWho(p.options, p.Type(), p.Bill(), out, err); }},
     {"demo", "create the demo database at --db when there is none and take a short tour", Operands::kNone, {}, nullptr,
-     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunDemo(p.options, out, err); }},
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { RequireFile(p.options, "demo"); return RunDemo(p.options, out, err); }},
     {"verify", "recompute every derived row and compare the schema with what init makes; each drift as one line", Operands::kNone,
      {{{"--repair", &Parsed::repair, "rebuild what drifted and upgrade an older file, in one transaction"}}}, kVerifyFooter,
-     [](const Parsed& p, std::ostream& out, std::ostream&) { return RunVerify(p.options, p.repair, out); }},
+     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "verify"); return RunVerify(p.options, p.repair, out); }},
 };
 // clang-format on
 
@@ -161,8 +166,14 @@ void Define(CLI::App& app, Parsed& parsed, const CommandEntry*& chosen) {
       "would.");
   app.footer(kFooter);
   app.fallthrough();
-  app.add_option("--db", parsed.options.db, "database file (default zetmovebill.db in the current directory)")
-      ->type_name("FILE");
+  CLI::Option* db =
+      app.add_option("--db", parsed.options.db, "database file (default zetmovebill.db in the current directory)")
+          ->type_name("FILE");
+  app.add_option("--odbc", parsed.options.odbc,
+                 "run on the database of this ODBC connection string (DSN=name will do) instead of a file; the "
+                 "password, if any, comes from ZETMOVEBILL_ODBC_PASSWORD")
+      ->type_name("CONNECTION")
+      ->excludes(db);
   app.add_option("--user", parsed.options.user, "log on as this user: the property string becomes UserID=ID;")
       ->type_name("ID");
   app.add_option("--props", parsed.options.props, "the whole context property string (wins over --user)")
@@ -173,7 +184,7 @@ void Define(CLI::App& app, Parsed& parsed, const CommandEntry*& chosen) {
   app.add_flag("--json", parsed.options.json, "machine output: one JSON object on standard output");
   // A script may add an option to a command line that has it already: the
   // last one given counts.
-  for (const char* name : {"--db", "--user", "--props", "--trace"})
+  for (const char* name : {"--db", "--odbc", "--user", "--props", "--trace"})
     app.get_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   for (const CommandEntry& entry : kCommands) {
@@ -202,7 +213,7 @@ int Usage(std::ostream& err, const std::string& what, bool point_to_help = true)
 std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--db" || arg == "--user" || arg == "--props" || arg == "--trace") {
+    if (arg == "--db" || arg == "--odbc" || arg == "--user" || arg == "--props" || arg == "--trace") {
       ++i;
     } else if (arg.rfind('-', 0) != 0) {
       try {

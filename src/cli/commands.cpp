@@ -9,7 +9,7 @@
 #include "cli/method_table.hpp"
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
-#include "embedded/database.hpp"
+#include "embedded/host_objects.hpp"
 #include "explain/explain.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
@@ -286,7 +286,7 @@ int RunOpen(const GlobalOptions& options, int32_t trans_type, int32_t bill, std:
     if (watch.batch_sent && !watch.batch_error) {
       watch.Release();
     } else {
-      not_recorded = session.Platform().Db().WriteBlocker();
+      not_recorded = session.Platform().Conn().WriteBlocker();
       if (not_recorded.empty())
         not_recorded = watch.batch_error    ? *watch.batch_error
                        : watch.held.empty() ? std::string("the method sent nothing to record")

@@ -9,7 +9,9 @@ int main(int argc, char** argv) {
   // reporting one.
   // Past the file-size limit a write fails with an error the tool reports,
   // instead of the signal ending the process with a half-written file.
+#ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   try {
     return zet::cli::Run(argc, argv, std::cout, std::cerr);
   } catch (...) {

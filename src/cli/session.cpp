@@ -1,19 +1,29 @@
 #include "cli/session.hpp"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
 #include "cli/argument_syntax.hpp"
 #include "cli/usage_error.hpp"
-#include "embedded/database.hpp"
+#include "embedded/result_set.hpp"
 #include "host/login_context.hpp"
 #include "host/service_factory.hpp"
+#include "odbc/odbc_connection.hpp"
 
 namespace zet::cli {
 
 namespace {
 
 std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& options) {
+  if (options.odbc) {
+    if (odbc::CarriesPassword(*options.odbc))
+      throw UsageError(std::string("the connection string names a password: give it in ") + odbc::kPasswordVariable +
+                       " or in the DSN instead");
+    const char* password = std::getenv(odbc::kPasswordVariable);
+    return embedded::EmbeddedPlatform::Over(odbc::Connect(*options.odbc, password ? password : ""),
+                                            options.PropsString());
+  }
   try {
     return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
   } catch (const embedded::DatabaseUnavailable&) {
@@ -49,7 +59,7 @@ std::string TakeDamage() {
 }
 
 Session::~Session() {
-  if (platform_ && !platform_->Db().Damage().empty()) g_damage = platform_->Db().Damage();
+  if (platform_ && !platform_->Conn().Damage().empty()) g_damage = platform_->Conn().Damage();
   // The thread's creation service is an object of this platform; it must not
   // outlive it.
   ReleaseServiceFactory(platform_.get());
@@ -66,7 +76,7 @@ void Session::ShowMessage(std::string_view text) {
   messages_.emplace_back(text);
   // Once the file proved damaged, the command ends with that one line
   // instead of a message for every statement that failed on it.
-  if (!platform_->Db().Damage().empty()) return;
+  if (!platform_->Conn().Damage().empty()) return;
   err_ << "message: " << text << '\n';
   err_.flush();
 }

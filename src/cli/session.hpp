@@ -16,6 +16,8 @@ namespace zet::cli {
 // The options every command takes.
 struct GlobalOptions {
   std::string db = "zetmovebill.db";
+  // An ODBC connection string: the commands run on that database instead.
+  std::optional<std::string> odbc;
   std::optional<std::string> user;
   std::optional<std::string> props;
   std::optional<std::string> trace;
@@ -44,9 +46,11 @@ void VouchForContext(const GlobalOptions& options);
 // the trace and the messages the component shows.
 class Session {
  public:
-  // Opens --db (never creating it) and the trace. Raises UsageError with the
-  // host's one-line reason when the file is missing or no database of this
-  // schema, or when the trace file cannot be opened.
+  // Opens --db (never creating it), or connects to --odbc, and the trace.
+  // Raises UsageError with the host's one-line reason when the file is
+  // missing or no database of this schema, when the connection string holds
+  // a password, or when the trace file cannot be opened;
+  // DatabaseUnavailable when the database cannot be reached.
   Session(const GlobalOptions& options, std::ostream& err);
   ~Session();
   Session(const Session&) = delete;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "embedded/result_set.hpp"
 #include "embedded/tsql_adapter.hpp"
 #include "host/variant.hpp"
 
@@ -18,22 +19,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace zet::embedded {
-
-// The rows of one statement, read to the end: column names and values
-// (INTEGER as Long, or Double beyond 32 bits; REAL as Double; TEXT as String;
-// NULL as Null).
-struct ResultSet {
-  std::vector<std::string> columns;
-  std::vector<std::vector<Variant>> rows;
-};
-
-// The database file is there but cannot be used now: locked past the busy
-// timeout, not writable, an I/O error, the file-size limit, damage. The text
-// is one line naming the cause.
-class DatabaseUnavailable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // The connection that holds a lock on the database at `path` (or on its
 // write-ahead log) and what kind of lock it is, as one phrase ("process 42

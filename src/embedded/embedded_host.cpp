@@ -1,8 +1,5 @@
 #include "embedded/embedded_host.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -10,14 +7,51 @@
 #include <stdexcept>
 #include <vector>
 
-#include "embedded/database.hpp"
-#include "embedded/demo_data.hpp"
 #include "embedded/host_objects.hpp"
-#include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "host/service_factory.hpp"
 
+// ZET_ODBC_ONLY: a build without SQLite (the Windows tool), whose only
+// connection is ODBC.
+#ifdef ZET_ODBC_ONLY
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "embedded/database.hpp"
+#include "embedded/demo_data.hpp"
+#include "embedded/schema.hpp"
+#endif
+
 namespace zet::embedded {
+
+#ifndef ZET_ODBC_ONLY
+namespace {
+
+// The embedded file as the connection the host objects run over.
+class SqliteFile : public Connection {
+ public:
+  explicit SqliteFile(std::unique_ptr<Database> db) : db_(std::move(db)) {}
+  Database& Db() { return *db_; }
+  ResultSet RunQuery(std::string_view tsql, const TSqlOptions& options) override {
+    return db_->RunQuery(tsql, options);
+  }
+  void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) override {
+    db_->RunBatch(tsql_texts, options);
+  }
+  ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override {
+    return db_->Query(sql, params);
+  }
+  std::string WriteBlocker() const override { return db_->WriteBlocker(); }
+  std::string Damage() const override { return db_->Damage(); }
+
+ private:
+  std::unique_ptr<Database> db_;
+};
+
+}  // namespace
+#endif
 
 struct EmbeddedPlatform::Impl {
   std::shared_ptr<HostState> state;
@@ -31,9 +65,20 @@ EmbeddedPlatform::~EmbeddedPlatform() {
   ReleaseServiceFactory(this);
 }
 
+#ifndef ZET_ODBC_ONLY
 std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Open(const std::string& path, std::string props) {
   auto impl = std::make_unique<Impl>();
-  impl->state = std::make_shared<HostState>(Database::Open(path));
+  auto file = std::make_unique<SqliteFile>(Database::Open(path));
+  Database& db = file->Db();
+  impl->state = std::make_shared<HostState>(std::move(file), &db);
+  impl->state->SetProps(std::move(props));
+  return std::unique_ptr<EmbeddedPlatform>(new EmbeddedPlatform(std::move(impl)));
+}
+#endif
+
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Over(std::unique_ptr<Connection> connection, std::string props) {
+  auto impl = std::make_unique<Impl>();
+  impl->state = std::make_shared<HostState>(std::move(connection));
   impl->state->SetProps(std::move(props));
   return std::unique_ptr<EmbeddedPlatform>(new EmbeddedPlatform(std::move(impl)));
 }
@@ -45,7 +90,11 @@ ObjectRef EmbeddedPlatform::CreateObject(std::string_view prog_id) {
 int32_t EmbeddedPlatform::CurrentProcessId() {
   // Asked on every property read; a system call each time is a measurable
   // share of a method call.
+#ifdef ZET_ODBC_ONLY
+  static const auto pid = static_cast<int32_t>(GetCurrentProcessId());
+#else
   static const auto pid = static_cast<int32_t>(::getpid());
+#endif
   return pid;
 }
 
@@ -95,6 +144,23 @@ Database& EmbeddedPlatform::Db() {
   return impl_->state->Db();
 }
 
+Connection& EmbeddedPlatform::Conn() {
+  return impl_->state->Conn();
+}
+
+#ifdef ZET_ODBC_ONLY
+std::unique_ptr<EmbeddedPlatform> EmbeddedPlatform::Open(const std::string&, std::string) {
+  throw std::runtime_error("this build has no database file: reach a database with --odbc CONNECTION");
+}
+
+void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
+  CreateDatabase(path, demo, overwrite, "");
+}
+
+void CreateDatabase(const std::string&, bool, bool, const std::string&) {
+  throw std::runtime_error("this build has no database file: reach a database with --odbc CONNECTION");
+}
+#else
 namespace {
 
 std::string LocalDay() {
@@ -214,5 +280,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
     }
   }
 }
+
+#endif
 
 }  // namespace zet::embedded

@@ -11,6 +11,7 @@
 
 namespace zet::embedded {
 
+class Connection;
 class Database;
 
 // One late-bound call the component made on a host service object or on a
@@ -35,6 +36,9 @@ class EmbeddedPlatform : public Platform {
   // a one-line reason when the file is missing or is not such a database, and
   // DatabaseUnavailable (embedded/database.hpp) when it cannot be used now.
   static std::unique_ptr<EmbeddedPlatform> Open(const std::string& path, std::string props);
+  // The same services over another connection (embedded/host_objects.hpp):
+  // one reached through ODBC. Db() is then unavailable.
+  static std::unique_ptr<EmbeddedPlatform> Over(std::unique_ptr<Connection> connection, std::string props);
   ~EmbeddedPlatform() override;
 
   ObjectRef CreateObject(std::string_view prog_id) override;
@@ -59,6 +63,8 @@ class EmbeddedPlatform : public Platform {
   // The database itself (embedded/database.hpp): statements in SQLite's own
   // dialect for set-up, and the rows of a query.
   Database& Db();
+  // The connection every service runs over.
+  Connection& Conn();
 
  private:
   struct Impl;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 
 #include "host/error.hpp"
 #include "host/gateway.hpp"
@@ -177,7 +178,7 @@ class Service : public HostObject {
  protected:
   // The read services run reads only; UpdateBatch is the one way to write.
   Variant Query(const Variant& sql) {
-    return Variant::Object(MakeRecordset(state_->Db().RunQuery(CStr(sql), state_->Options())));
+    return Variant::Object(MakeRecordset(state_->Conn().RunQuery(CStr(sql), state_->Options())));
   }
   [[noreturn]] static void Unknown() { RaiseRuntimeError(err::kMemberNotFound); }
 
@@ -214,7 +215,7 @@ class ClassUpdate : public Service {
     if (!batch.IsArray()) RaiseRuntimeError(err::kTypeMismatch);
     std::vector<std::string> texts;
     for (const Variant& item : batch.AsArray().items) texts.push_back(CStr(item));
-    state_->Db().RunBatch(texts, state_->Options());
+    state_->Conn().RunBatch(texts, state_->Options());
     return {};
   }
 };
@@ -242,8 +243,8 @@ class SysInfo : public Service {
     if (!EqualsIgnoreCase(member, "GetSysValue")) Unknown();
     ExpectArgs(args, 3, 4);
     const ResultSet rows =
-        state_->Db().Query("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
-                           {Variant::String(CStr(args[1].Value())), Variant::String(CStr(args[2].Value()))});
+        state_->Conn().Lookup("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
+                              {Variant::String(CStr(args[1].Value())), Variant::String(CStr(args[2].Value()))});
     if (rows.rows.empty()) return Variant::String(args.size() == 4 ? CStr(args[3].Value()) : "0");
     const Variant& value = rows.rows.front().front();
     return Variant::String(value.IsNull() ? std::string() : CStr(value));
@@ -267,12 +268,11 @@ class SecurityInfo : public Service {
 
     const std::optional<int32_t> user = ParseUserId(user_text);
     if (!user) Deny("no user is logged in", right, object_type, object_id, object_name);
-    Database& db = state_->Db();
-    if (!db.Query("SELECT 1 FROM t_Group WHERE FUserID=? AND FGroupID=1 LIMIT 1", {Variant::Long(*user)})
-             .rows.empty()) {
+    Connection& db = state_->Conn();
+    if (!db.Lookup("SELECT 1 FROM t_Group WHERE FUserID=? AND FGroupID=1", {Variant::Long(*user)}).rows.empty()) {
       return Variant::Boolean(true);
     }
-    const ResultSet masks = db.Query(
+    const ResultSet masks = db.Lookup(
         "SELECT FAccessMask FROM t_AccessControl WHERE FObjectType=? AND FObjectID=? "
         "AND (FUserID=? OR FUserID IN (SELECT FGroupID FROM t_Group WHERE FUserID=?))",
         {Variant::Long(object_type), Variant::Long(object_id), Variant::Long(*user), Variant::Long(*user)});
@@ -368,6 +368,11 @@ class TracedObject : public Dispatch {
 };
 
 }  // namespace
+
+Database& HostState::Db() {
+  if (!db_) throw std::logic_error("the host runs over ODBC, not over an embedded file");
+  return *db_;
+}
 
 std::string HostState::Props() const {
   std::lock_guard lock(mutex_);

@@ -1,15 +1,38 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "embedded/database.hpp"
 #include "embedded/embedded_host.hpp"
+#include "embedded/host_lock.hpp"
+#include "embedded/result_set.hpp"
+#include "embedded/tsql_adapter.hpp"
 #include "host/dispatch.hpp"
 
 namespace zet::embedded {
+
+// The database the host objects run over: the embedded SQLite file, or one
+// reached through ODBC. Every failure of a statement raises AutomationError,
+// with the text the suite shows for it.
+class Connection {
+ public:
+  virtual ~Connection() = default;
+  // A read in the component's dialect: exactly one statement that cannot
+  // change the database, refused before anything runs otherwise.
+  virtual ResultSet RunQuery(std::string_view tsql, const TSqlOptions& options) = 0;
+  // Every statement of every text, in one transaction: all of them or none.
+  virtual void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) = 0;
+  // The host's own lookups: one plain SELECT that both dialects read alike,
+  // its "?" placeholders bound to `params` in order.
+  virtual ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) = 0;
+  // Why a write cannot succeed now, as one line; "" when that is not known.
+  virtual std::string WriteBlocker() const { return ""; }
+  // What a statement found wrong with the database itself (a damaged page,
+  // an I/O error), as one line; "" while nothing was.
+  virtual std::string Damage() const { return ""; }
+};
 
 // What every object of one embedded platform shares: the database, the
 // published property string, the pinned day and the sinks. Host objects hold
@@ -17,9 +40,13 @@ namespace zet::embedded {
 // creation service of another thread) stays valid.
 class HostState : public std::enable_shared_from_this<HostState> {
  public:
-  explicit HostState(std::unique_ptr<Database> db) : db_(std::move(db)) {}
+  // `db`: the embedded file `connection` runs over, if it is one.
+  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr)
+      : db_(db), connection_(std::move(connection)) {}
 
-  Database& Db() { return *db_; }
+  // The embedded file; std::logic_error over any other connection.
+  Database& Db();
+  Connection& Conn() { return *connection_; }
 
   std::string Props() const;
   void SetProps(std::string props);
@@ -36,8 +63,9 @@ class HostState : public std::enable_shared_from_this<HostState> {
   ObjectRef CreateObject(std::string_view prog_id);
 
  private:
-  std::unique_ptr<Database> db_;
-  mutable std::mutex mutex_;
+  Database* db_;
+  std::unique_ptr<Connection> connection_;
+  mutable HostLock mutex_;
   std::string props_;
   TSqlOptions options_;
   TraceSink trace_;

@@ -1,0 +1,449 @@
+#include "odbc/odbc_connection.hpp"
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "embedded/host_lock.hpp"
+#include "embedded/result_set.hpp"
+#include "embedded/tsql_adapter.hpp"
+#include "host/error.hpp"
+#include "host/text.hpp"
+#include "odbc/odbc_values.hpp"
+
+namespace zet::odbc {
+
+namespace {
+
+using embedded::ResultSet;
+using embedded::Token;
+using embedded::TokenKind;
+using embedded::TSqlOptions;
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR holds UTF-16");
+
+SQLWCHAR* Wide(std::u16string& text) {
+  return reinterpret_cast<SQLWCHAR*>(text.data());
+}
+
+// An ODBC handle, freed with its owner.
+class Handle {
+ public:
+  Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+  }
+  ~Handle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  SQLHANDLE get() const { return handle_; }
+  SQLSMALLINT type() const { return type_; }
+
+ private:
+  SQLSMALLINT type_;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// The driver's first diagnostic on a handle: its SQLSTATE and its text.
+struct Diagnostic {
+  std::string state;
+  std::string text;
+};
+
+Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
+  Diagnostic diagnostic;
+  if (handle == SQL_NULL_HANDLE) return {"HY001", "the driver manager could not allocate a handle"};
+  std::u16string state(6, u'\0');
+  std::u16string text(1024, u'\0');
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  const SQLRETURN rc =
+      SQLGetDiagRecW(type, handle, 1, Wide(state), &native, Wide(text), static_cast<SQLSMALLINT>(text.size()), &length);
+  if (!SQL_SUCCEEDED(rc)) return {"HY000", "the driver gave no reason"};
+  state.resize(5);
+  text.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1));
+  return {Utf16ToUtf8(state), Utf16ToUtf8(text)};
+}
+
+// The text with every occurrence of the password blotted out: a driver may
+// quote the connection string back in its message.
+std::string Hide(std::string text, const std::string& secret) {
+  if (secret.empty()) return text;
+  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+    text.replace(at, secret.size(), "***");
+  return text;
+}
+
+bool IsWord(const Token& token, std::string_view word) {
+  return token.kind == TokenKind::Word && EqualsIgnoreCase(token.text, word);
+}
+
+bool Significant(const Token& token) {
+  return token.kind != TokenKind::Space && token.kind != TokenKind::Comment;
+}
+
+// Words that begin or make a statement other than a plain SELECT; none has a
+// place in a read.
+constexpr std::array<std::string_view, 36> kNotInARead = {
+    "INSERT",      "UPDATE", "DELETE",     "MERGE",     "DROP",           "CREATE",  "ALTER",    "TRUNCATE", "EXEC",
+    "EXECUTE",     "INTO",   "GRANT",      "REVOKE",    "DENY",           "DECLARE", "SET",      "BEGIN",    "COMMIT",
+    "ROLLBACK",    "SAVE",   "USE",        "DBCC",      "BACKUP",         "RESTORE", "SHUTDOWN", "KILL",     "WAITFOR",
+    "RECONFIGURE", "BULK",   "OPENROWSET", "OPENQUERY", "OPENDATASOURCE", "ATTACH",  "DETACH",   "PRAGMA",   "VACUUM"};
+
+// The arguments of the call whose "(" is at tokens[open]: each as its text,
+// and the index of the closing ")"; false when it never closes.
+bool SplitArguments(const std::vector<Token>& tokens, size_t open, std::vector<std::string>& args, size_t& close) {
+  int depth = 0;
+  std::string current;
+  for (size_t i = open; i < tokens.size(); ++i) {
+    const Token& token = tokens[i];
+    if (token.kind == TokenKind::Symbol && token.text == "(") {
+      if (depth++ == 0) continue;
+    } else if (token.kind == TokenKind::Symbol && token.text == ")") {
+      if (--depth == 0) {
+        args.push_back(current);
+        close = i;
+        return true;
+      }
+    } else if (depth == 1 && token.kind == TokenKind::Symbol && token.text == ",") {
+      args.push_back(current);
+      current.clear();
+      continue;
+    }
+    current += token.text;
+  }
+  return false;
+}
+
+std::string CharIndexExpression(const std::vector<std::string>& args) {
+  const std::string needle = "(" + RewriteCharIndex(args[0]) + ")";
+  const std::string haystack = "(" + RewriteCharIndex(args[1]) + ")";
+  // SQLite's lower() folds ASCII letters only, as the embedded function does.
+  const std::string found_in = "lower(" + haystack + ")";
+  const std::string sought = "lower(" + needle + ")";
+  std::string text =
+      "(CASE WHEN " + needle + " IS NULL OR " + haystack + " IS NULL THEN NULL WHEN length(" + needle + ")=0 THEN 0 ";
+  if (args.size() == 2) return text + "ELSE instr(" + found_in + "," + sought + ") END)";
+  // A start before the first character (or NULL) searches from the first.
+  const std::string start = "max(coalesce((" + RewriteCharIndex(args[2]) + "),1),1)";
+  const std::string hit = "instr(substr(" + found_in + "," + start + ")," + sought + ")";
+  return text + "WHEN " + hit + "=0 THEN 0 ELSE " + hit + "+" + start + "-1 END)";
+}
+
+class OdbcConnection : public embedded::Connection {
+ public:
+  OdbcConnection(std::string_view connection, const std::string& password) : secret_(password) {
+    if (env_.get() == SQL_NULL_HANDLE) Unreachable(env_);
+    SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    dbc_ = std::make_unique<Handle>(SQL_HANDLE_DBC, env_.get());
+    if (dbc_->get() == SQL_NULL_HANDLE) Unreachable(env_);
+    std::string full(connection);
+    if (!password.empty()) {
+      if (!full.empty() && full.back() != ';') full += ';';
+      std::string escaped;
+      for (const char c : password) escaped += c == '}' ? std::string("}}") : std::string(1, c);
+      full += "PWD={" + escaped + "}";
+    }
+    std::u16string wide = Utf8ToUtf16(full);
+    std::u16string out(1024, u'\0');
+    SQLSMALLINT out_length = 0;
+    const SQLRETURN rc =
+        SQLDriverConnectW(dbc_->get(), nullptr, Wide(wide), static_cast<SQLSMALLINT>(wide.size()), Wide(out),
+                          static_cast<SQLSMALLINT>(out.size()), &out_length, SQL_DRIVER_NOPROMPT);
+    std::fill(wide.begin(), wide.end(), u'\0');
+    std::fill(out.begin(), out.end(), u'\0');
+    if (!SQL_SUCCEEDED(rc)) Unreachable(*dbc_);
+    connected_ = true;
+
+    std::u16string name(256, u'\0');
+    SQLSMALLINT name_length = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_->get(), SQL_DBMS_NAME, name.data(),
+                                  static_cast<SQLSMALLINT>(name.size() * sizeof(char16_t)), &name_length))) {
+      name.resize(static_cast<size_t>(name_length) / sizeof(char16_t));
+      sqlite_ = FindIgnoreCase(Utf16ToUtf8(name), "SQLite") != std::string::npos;
+    }
+  }
+
+  ~OdbcConnection() override {
+    if (connected_) SQLDisconnect(dbc_->get());
+    dbc_.reset();
+  }
+
+  ResultSet RunQuery(std::string_view tsql, const TSqlOptions& options) override {
+    std::lock_guard lock(mutex_);
+    RequireOneRead(tsql);
+    // The adapter splits a text where the check above does: one statement.
+    return Execute(ForDatabase(tsql, options).front(), {}, false);
+  }
+
+  void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) override {
+    std::lock_guard lock(mutex_);
+    // Every text is translated first: one the adapter refuses runs nothing.
+    std::vector<std::string> statements;
+    for (const std::string& text : tsql_texts) {
+      for (std::string& statement : ForDatabase(text, options)) statements.push_back(std::move(statement));
+    }
+    if (statements.empty()) throw AutomationError(err::kDatabaseError, "there is no statement to run");
+    SetAutocommit(false);
+    try {
+      for (const std::string& statement : statements) Execute(statement, {}, true);
+    } catch (...) {
+      SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+      SetAutocommit(true);
+      throw;
+    }
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_COMMIT))) {
+      const AutomationError error = Failure(*dbc_);
+      SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+      SetAutocommit(true);
+      throw error;
+    }
+    SetAutocommit(true);
+  }
+
+  ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override {
+    std::lock_guard lock(mutex_);
+    return Execute(std::string(sql), params, false);
+  }
+
+ private:
+  [[noreturn]] void Unreachable(const Handle& handle) const {
+    const Diagnostic why = Diagnose(handle.type(), handle.get());
+    throw embedded::DatabaseUnavailable(
+        Hide("cannot connect through ODBC: SQLSTATE " + why.state + ": " + why.text, secret_));
+  }
+
+  AutomationError Failure(const Handle& handle) const {
+    return AutomationError(err::kDatabaseError, Hide(Diagnose(handle.type(), handle.get()).text, secret_));
+  }
+
+  void SetAutocommit(bool on) {
+    const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc_->get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0)))
+      throw Failure(*dbc_);
+  }
+
+  // The statements to send for one of the component's texts: SQLite's
+  // through the adapter, one by one; a server that speaks T-SQL gets the
+  // text as written.
+  std::vector<std::string> ForDatabase(std::string_view tsql, const TSqlOptions& options) const {
+    if (!sqlite_) {
+      if (embedded::SplitBatch(tsql).empty()) return {};
+      return {std::string(tsql)};
+    }
+    std::vector<std::string> statements = embedded::TranslateBatch(tsql, options);
+    for (std::string& statement : statements) statement = RewriteCharIndex(statement);
+    return statements;
+  }
+
+  ResultSet Execute(const std::string& sql, const std::vector<Variant>& params, bool all_results) {
+    Handle statement(SQL_HANDLE_STMT, dbc_->get());
+    if (statement.get() == SQL_NULL_HANDLE) throw Failure(*dbc_);
+    std::u16string text = Utf8ToUtf16(sql);
+    SQLRETURN rc = SQL_SUCCESS;
+    // Kept until the statement has run: the driver reads the values then.
+    std::vector<std::u16string> strings(params.size());
+    std::vector<int32_t> longs(params.size());
+    std::vector<double> doubles(params.size());
+    std::vector<SQLLEN> indicators(params.size());
+    if (params.empty()) {
+      rc = SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
+    } else {
+      rc = SQLPrepareW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
+      for (size_t i = 0; SQL_SUCCEEDED(rc) && i < params.size(); ++i) {
+        const Variant& value = params[i];
+        const auto number = static_cast<SQLUSMALLINT>(i + 1);
+        if (value.IsNull()) {
+          indicators[i] = SQL_NULL_DATA;
+          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0,
+                                &indicators[i]);
+        } else if (value.Type() == VarType::Long || value.Type() == VarType::Integer ||
+                   value.Type() == VarType::Boolean) {
+          longs[i] = CLng(value);
+          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &longs[i], 0,
+                                nullptr);
+        } else if (value.Type() == VarType::Double) {
+          doubles[i] = CDbl(value);
+          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &doubles[i],
+                                0, nullptr);
+        } else {
+          strings[i] = Utf8ToUtf16(CStr(value));
+          indicators[i] = static_cast<SQLLEN>(strings[i].size() * sizeof(char16_t));
+          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                                std::max<SQLULEN>(strings[i].size(), 1), 0, Wide(strings[i]), indicators[i],
+                                &indicators[i]);
+        }
+      }
+      if (SQL_SUCCEEDED(rc)) rc = SQLExecute(statement.get());
+    }
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Failure(statement);
+    ResultSet result = ReadRows(statement);
+    // A T-SQL batch reports each of its statements in turn; an error in a
+    // later one shows only when the driver is asked for it.
+    while (all_results) {
+      rc = SQLMoreResults(statement.get());
+      if (rc == SQL_NO_DATA) break;
+      if (!SQL_SUCCEEDED(rc)) throw Failure(statement);
+    }
+    return result;
+  }
+
+  ResultSet ReadRows(const Handle& statement) const {
+    ResultSet result;
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &count))) throw Failure(statement);
+    std::vector<Fetched> columns(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
+    for (SQLUSMALLINT c = 1; c <= columns.size(); ++c) {
+      std::u16string name(256, u'\0');
+      SQLSMALLINT name_length = 0;
+      SQLSMALLINT type = 0;
+      SQLULEN size = 0;
+      SQLSMALLINT scale = 0;
+      SQLSMALLINT nullable = 0;
+      if (!SQL_SUCCEEDED(SQLDescribeColW(statement.get(), c, Wide(name), static_cast<SQLSMALLINT>(name.size()),
+                                         &name_length, &type, &size, &scale, &nullable)))
+        throw Failure(statement);
+      name.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(name_length, 0)), name.size() - 1));
+      result.columns.push_back(Utf16ToUtf8(name));
+      columns[c - 1].sql_type = type;
+      columns[c - 1].scale = scale;
+    }
+    if (columns.empty()) return result;
+    for (;;) {
+      const SQLRETURN rc = SQLFetch(statement.get());
+      if (rc == SQL_NO_DATA) break;
+      if (!SQL_SUCCEEDED(rc)) throw Failure(statement);
+      std::vector<Variant> row;
+      row.reserve(columns.size());
+      for (SQLUSMALLINT c = 1; c <= columns.size(); ++c) {
+        Fetched& value = columns[c - 1];
+        Read(statement, c, value);
+        row.push_back(ToVariant(value));
+      }
+      result.rows.push_back(std::move(row));
+    }
+    return result;
+  }
+
+  void Read(const Handle& statement, SQLUSMALLINT column, Fetched& value) const {
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQL_SUCCESS;
+    switch (FetchKindOf(value.sql_type)) {
+      case FetchKind::Integer:
+        rc = SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value.integer, 0, &indicator);
+        break;
+      case FetchKind::Real:
+        rc = SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value.real, 0, &indicator);
+        break;
+      case FetchKind::Stamp:
+        rc = SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &value.stamp, sizeof value.stamp, &indicator);
+        break;
+      case FetchKind::Text: {
+        // Read in pieces: a driver tells the whole length late or never.
+        value.text.clear();
+        std::u16string piece(2048, u'\0');
+        for (;;) {
+          rc = SQLGetData(statement.get(), column, SQL_C_WCHAR, Wide(piece),
+                          static_cast<SQLLEN>(piece.size() * sizeof(char16_t)), &indicator);
+          if (rc == SQL_NO_DATA) break;
+          if (!SQL_SUCCEEDED(rc) || indicator == SQL_NULL_DATA) break;
+          const size_t room = piece.size() - 1;
+          const size_t got =
+              indicator == SQL_NO_TOTAL ? room : std::min(room, static_cast<size_t>(indicator) / sizeof(char16_t));
+          value.text.append(piece, 0, got);
+          if (rc == SQL_SUCCESS) break;
+        }
+        if (rc == SQL_NO_DATA) rc = SQL_SUCCESS;
+        break;
+      }
+    }
+    if (!SQL_SUCCEEDED(rc)) throw Failure(statement);
+    value.null = indicator == SQL_NULL_DATA;
+  }
+
+  Handle env_{SQL_HANDLE_ENV, SQL_NULL_HANDLE};
+  std::unique_ptr<Handle> dbc_;
+  bool connected_ = false;
+  bool sqlite_ = false;
+  std::string secret_;
+  embedded::HostLock mutex_;
+};
+
+}  // namespace
+
+bool CarriesPassword(std::string_view connection) {
+  size_t at = 0;
+  while (at < connection.size()) {
+    const size_t equals = connection.find('=', at);
+    if (equals == std::string_view::npos) break;
+    std::string_view key = connection.substr(at, equals - at);
+    while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.remove_prefix(1);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.remove_suffix(1);
+    if (EqualsIgnoreCase(key, "PWD") || EqualsIgnoreCase(key, "PASSWORD")) return true;
+    // The value runs to the next ";", or past a braced part that may hold one.
+    size_t end = equals + 1;
+    while (end < connection.size() && connection[end] == ' ') ++end;
+    if (end < connection.size() && connection[end] == '{') {
+      for (++end; end < connection.size(); ++end) {
+        if (connection[end] != '}') continue;
+        if (end + 1 < connection.size() && connection[end + 1] == '}') {
+          ++end;
+          continue;
+        }
+        break;
+      }
+    }
+    const size_t semicolon = connection.find(';', end);
+    if (semicolon == std::string_view::npos) break;
+    at = semicolon + 1;
+  }
+  return false;
+}
+
+std::unique_ptr<embedded::Connection> Connect(std::string_view connection, const std::string& password) {
+  return std::make_unique<OdbcConnection>(connection, password);
+}
+
+void RequireOneRead(std::string_view tsql) {
+  const std::vector<std::string> statements = embedded::SplitBatch(tsql);
+  if (statements.size() != 1) {
+    throw AutomationError(err::kDatabaseError, "A read runs one statement; refused a text of " +
+                                                   std::to_string(statements.size()) +
+                                                   " statements: " + std::string(tsql));
+  }
+  const std::vector<Token> tokens = embedded::Tokenize(statements.front());
+  const auto first = std::find_if(tokens.begin(), tokens.end(), Significant);
+  bool reads = first != tokens.end() && IsWord(*first, "SELECT");
+  for (const Token& token : tokens) {
+    if (token.kind == TokenKind::Symbol && token.text == ";") reads = false;
+    for (const std::string_view word : kNotInARead) {
+      if (IsWord(token, word)) reads = false;
+    }
+  }
+  if (!reads)
+    throw AutomationError(err::kDatabaseError, "A read cannot change the database; refused: " + std::string(tsql));
+}
+
+std::string RewriteCharIndex(std::string_view statement) {
+  const std::vector<Token> tokens = embedded::Tokenize(statement);
+  std::string out;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    size_t open = i + 1;
+    while (open < tokens.size() && !Significant(tokens[open])) ++open;
+    std::vector<std::string> args;
+    size_t close = 0;
+    if (IsWord(tokens[i], "CharIndex") && open < tokens.size() && tokens[open].text == "(" &&
+        SplitArguments(tokens, open, args, close) && (args.size() == 2 || args.size() == 3)) {
+      out += CharIndexExpression(args);
+      i = close;
+      continue;
+    }
+    out += tokens[i].text;
+  }
+  return out;
+}
+
+}  // namespace zet::odbc
