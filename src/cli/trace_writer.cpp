@@ -1,8 +1,10 @@
 #include "cli/trace_writer.hpp"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -27,14 +29,18 @@ TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error)
   if (path == "-") return;
   // Opening a FIFO for writing waits for a reader, for ever if none comes:
   // a FIFO that no process reads is refused instead.
+  [[maybe_unused]] int probe = -1;
+#ifndef _WIN32
   struct stat file {};
-  int probe = -1;
   if (::stat(path.c_str(), &file) == 0 && S_ISFIFO(file.st_mode)) {
     probe = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (probe < 0) throw UsageError("cannot open the trace file '" + path + "' for writing: no process reads it");
   }
+#endif
   file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
+#ifndef _WIN32
   if (probe >= 0) ::close(probe);
+#endif
   if (!file_) throw UsageError("cannot open the trace file '" + path + "' for writing");
   out_ = &file_;
 }
