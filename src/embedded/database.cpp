@@ -310,6 +310,7 @@ std::string LockHolder(const std::string& path) {
 Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
 
 Database::~Database() {
+  exact_.clear();
   cache_.clear();
   for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
   sqlite3_close_v2(db_);
@@ -478,6 +479,9 @@ struct ResetGuard {
 // More shapes than any session of the component makes; past it the cache
 // starts over rather than grow with texts that are never repeated.
 constexpr size_t kCacheLimit = 512;
+// Texts differ by their values too: a user stepping through bills sends a
+// new one each time, so these are many more, and cheap to forget.
+constexpr size_t kExactLimit = 4096;
 
 }  // namespace
 
@@ -551,14 +555,26 @@ std::unique_ptr<Database::PreparedText> Database::PrepareStatements(const std::v
 }
 
 Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptions& options) {
+  // A text sent before is found as it stands: taking it apart into shape
+  // and values would cost more than running its statement.
+  std::string exact_key = options.today;
+  exact_key += '\n';
+  exact_key += tsql;
+  ReadyText ready;
+  if (auto found = exact_.find(exact_key); found != exact_.end()) {
+    ready.prepared = found->second.prepared;
+    ready.values = found->second.values;
+    return ready;
+  }
   ParameterizedText shaped = Parameterize(tsql);
   std::string key = options.today;
   key += '\n';
   key += shaped.shape;
-  ReadyText ready;
   if (auto found = cache_.find(key); found != cache_.end()) {
     ready.prepared = found->second.get();
     ready.values = std::move(shaped.values);
+    if (exact_.size() >= kExactLimit) exact_.clear();
+    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
     return ready;
   }
   // Translating the shape raises what translating the text would: the
@@ -569,6 +585,8 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
     ready.prepared = prepared.get();
     ready.values = std::move(shaped.values);
     cache_.emplace(std::move(key), std::move(prepared));
+    if (exact_.size() >= kExactLimit) exact_.clear();
+    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
     return ready;
   }
   ready.uncached = PrepareStatements(TranslateBatch(tsql, options), failed);
@@ -578,7 +596,10 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
 }
 
 void Database::TrimCache() {
-  if (cache_.size() >= kCacheLimit) cache_.clear();
+  if (cache_.size() >= kCacheLimit) {
+    exact_.clear();
+    cache_.clear();
+  }
   if (own_statements_.size() >= kCacheLimit) {
     for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
     own_statements_.clear();
