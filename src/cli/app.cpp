@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/argument_syntax.hpp"
+#include "cli/batch_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
@@ -160,6 +162,14 @@ void Define(CLI::App& app, Parsed& parsed) {
       return RunWhyToDo(parsed.options, ParseLong(parsed.position, "POSITION"), parsed.sql, out, err);
     };
   });
+  app.add_subcommand("batch",
+                     "one call per line of standard input (a JSON object: method, args, toolbar, user or props), "
+                     "one JSON line out each, as call --json prints it; one connection for all")
+      ->callback([&] {
+        parsed.command = [&](std::ostream& out, std::ostream& err) {
+          return RunBatch(parsed.options, std::cin, out, err);
+        };
+      });
   app.add_subcommand("demo", "create the demo database at --db when there is none and take a short tour")
       ->callback([&] {
         parsed.command = [&](std::ostream& out, std::ostream& err) { return RunDemo(parsed.options, out, err); };

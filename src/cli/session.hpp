@@ -61,6 +61,8 @@ class Session {
   void ShowMessage(std::string_view text);
   const std::vector<std::string>& Messages() const { return messages_; }
   size_t MessageCount() const { return messages_.size(); }
+  // Forgets the messages shown so far: a batch reports each call's own.
+  void ClearMessages() { messages_.clear(); }
   // 1 when any message was shown, else 0. Raises OutputError when a trace
   // line could not be written.
   int ExitCode() const;
