@@ -17,14 +17,16 @@
 // written in) prepared once and stepped to the end on the same connection,
 // and the ratio of the two; the same statements prepared, stepped and
 // finalized each time ("bare") and that ratio; the SQLite virtual-machine
-// steps of the whole call; SQLite's memory high-water mark over the calls
-// (its page cache included). CPU time and steps do not depend on how loaded
-// the machine is; wall time does, and is shown only for the batch.
+// steps of the whole call; the most memory SQLite took during the calls
+// beyond what the connection already held ("peak MB"). CPU time and steps
+// hardly depend on how loaded the machine is; wall time does, and is shown
+// only for the batch.
 //
 // Then, per size: one B-tree seek (the baseline of the administrator's next
-// bill), a run of the command line for the administrator's next bill (CPU of
-// the whole process, user and system, against the same call in this
-// process) and 30 thousand such calls through one `zetmovebill batch`.
+// bill); whole runs of the command line for three calls (CPU of the process,
+// user and system, against the same call made in this process; "peak MB" is
+// the run's largest resident set); and 30 thousand of the administrator's
+// next bills through one `zetmovebill batch`.
 //
 // Usage: host_bench [--only TEXT]... [SIZE ...]   (default 10000 100000 1000000)
 //   --only: the rows whose name contains TEXT (any of them, when repeated)
@@ -33,7 +35,6 @@
 // script stay as they are (STAMP is taken from both); delete them to rebuild.
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -384,33 +385,109 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
   return cases;
 }
 
-// CPU seconds (user and system) of one run of the command line, waited for;
-// its largest resident set in MB into `rss_mb` when given.
-double ChildCpu(const std::vector<std::string>& args, const std::string& input, double* rss_mb = nullptr) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot run %s\n", argv[0]);
-    std::abort();
+// Runs of the command line go through a small process forked at start: a
+// child's resident-set peak counts the memory of the process it was forked
+// from, and this one comes to hold the databases' pages. Requests are the
+// arguments, each preceded by its length; the answer is CPU seconds (user
+// and system), the peak in MB and the exit status.
+class Spawner {
+ public:
+  Spawner() {
+    int request[2], answer[2];
+    if (pipe(request) != 0 || pipe(answer) != 0) std::abort();
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(request[1]);
+      close(answer[0]);
+      Serve(request[0], answer[1]);
+      _exit(0);
+    }
+    close(request[0]);
+    close(answer[1]);
+    to_ = request[1];
+    from_ = answer[0];
   }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s ended with status %d\n", argv[0], status);
-    std::abort();
+  ~Spawner() {
+    close(to_);
+    close(from_);
+    waitpid(pid_, nullptr, 0);
   }
-  if (rss_mb) *rss_mb = std::max(*rss_mb, static_cast<double>(usage.ru_maxrss) / 1024);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+
+  // One run of `args` with standard input from `input` ("" for none).
+  double Run(const std::vector<std::string>& args, const std::string& input, double* rss_mb = nullptr) {
+    std::vector<std::string> all = args;
+    all.push_back(input.empty() ? "/dev/null" : input);
+    uint32_t count = static_cast<uint32_t>(all.size());
+    Write(to_, &count, sizeof count);
+    for (const std::string& a : all) {
+      const uint32_t size = static_cast<uint32_t>(a.size());
+      Write(to_, &size, sizeof size);
+      Write(to_, a.data(), size);
+    }
+    double figures[3];
+    Read(from_, figures, sizeof figures);
+    if (figures[2] != 0) {
+      std::fprintf(stderr, "%s ended with status %g\n", args[0].c_str(), figures[2]);
+      std::abort();
+    }
+    if (rss_mb) *rss_mb = std::max(*rss_mb, figures[1]);
+    return figures[0];
+  }
+
+ private:
+  static void Write(int fd, const void* data, size_t size) {
+    if (write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  }
+  static bool Read(int fd, void* data, size_t size) {
+    auto* at = static_cast<char*>(data);
+    while (size > 0) {
+      const ssize_t got = read(fd, at, size);
+      if (got <= 0) return false;
+      at += got;
+      size -= static_cast<size_t>(got);
+    }
+    return true;
+  }
+  static void Serve(int in, int out) {
+    for (uint32_t count = 0; Read(in, &count, sizeof count);) {
+      std::vector<std::string> all(count);
+      for (std::string& a : all) {
+        uint32_t size = 0;
+        Read(in, &size, sizeof size);
+        a.resize(size);
+        Read(in, a.data(), size);
+      }
+      const std::string input = all.back();
+      all.pop_back();
+      std::vector<char*> argv;
+      for (std::string& a : all) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      const pid_t child = fork();
+      if (child == 0) {
+        const int stdin_fd = open(input.c_str(), O_RDONLY);
+        const int null_fd = open("/dev/null", O_WRONLY);
+        dup2(stdin_fd, 0);
+        dup2(null_fd, 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+      }
+      int status = 0;
+      rusage usage{};
+      wait4(child, &status, 0, &usage);
+      auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+      };
+      const double figures[3] = {seconds(usage.ru_utime) + seconds(usage.ru_stime),
+                                 static_cast<double>(usage.ru_maxrss) / 1024,
+                                 WIFEXITED(status) ? WEXITSTATUS(status) : -1.0};
+      Write(out, figures, sizeof figures);
+    }
+  }
+
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+};
 
 bool Wanted(const std::string& name, const std::vector<std::string>& only) {
   if (only.empty()) return true;
@@ -428,6 +505,8 @@ void PrintRow(const std::string& name, int64_t bills, double whole, double prepa
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Forked while this process is still small.
+  Spawner spawner;
   std::vector<int64_t> sizes;
   std::vector<std::string> only;
   for (int i = 1; i < argc; ++i) {
@@ -508,14 +587,7 @@ int main(int argc, char** argv) {
       args.insert(args.end(), run.args.begin(), run.args.end());
       std::vector<double> cpu;
       double rss_mb = 0;
-      for (int i = 0; i < run.runs; ++i) cpu.push_back(ChildCpu(args, ""));
-      // A child's resident-set peak may count the memory of the process it
-      // was started from, up to its exec, and this one holds the databases'
-      // pages: the peak is taken of a run started through a shell instead,
-      // which bounds the tool's own from above.
-      std::vector<std::string> from_shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\""};
-      from_shell.insert(from_shell.end(), args.begin(), args.end());
-      ChildCpu(from_shell, "", &rss_mb);
+      for (int i = 0; i < run.runs; ++i) cpu.push_back(spawner.Run(args, "", &rss_mb));
       platform->SetProps("UserID=" + std::to_string(run.user) + ";");
       zet::clsMoveBill bill(*platform);
       const double in_process = Median(Times([&] { run.call(bill); }));
@@ -532,7 +604,7 @@ int main(int argc, char** argv) {
         std::fclose(file);
       }
       const auto wall = std::chrono::steady_clock::now();
-      const double cpu = ChildCpu({tool, "--db", path, "--user", "1", "batch"}, input);
+      const double cpu = spawner.Run({tool, "--db", path, "--user", "1", "batch"}, input);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
       std::remove(input.c_str());
       std::printf("%-48s %9lld %11s per call CPU, %.0f calls/s CPU, %.0f calls/s wall\n", "batch, admin next",
