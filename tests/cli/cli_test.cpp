@@ -310,6 +310,8 @@ TEST_F(OnDemo, AReaderInASharedFolderLeavesNothingThatBlocksTheOwner) {
   run = Zet({"--user", "16394", "open", "1", "1001"}, As(65533));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("opened bill 1001 of kind 1"));
+  // Through the log and shared-memory files the owner's runs leave behind.
+  EXPECT_EQ(Zet({"--user", "16394", "first", "1"}, As(65534)).out, "first bill of kind 1: 1001\n");
   run = box.Zet({"--db", "ro/new.db", "init"}, "mkdir ro && chmod 755 ro && " + As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_THAT(run.err, HasSubstr("cannot create ro/new.db: its folder ro is not writable by this user (uid 65534)"));
