@@ -5,8 +5,9 @@
 // show no full scan of a table that grows with the bills. Scans inside a
 // sub-select that runs at most once per statement are not listed.
 //
-// Usage: statement_plans DATABASE TRACE [DAY]
-//   TRACE: the JSON lines of zetmovebill --trace; DAY pins getdate().
+// Usage: statement_plans [--all] DATABASE TRACE [DAY]
+//   TRACE: the JSON lines of zetmovebill --trace; DAY pins getdate();
+//   --all: every statement with its plan, not only those with a full scan.
 
 #include <sqlite3.h>
 
@@ -21,6 +22,11 @@
 #include "embedded/tsql_adapter.hpp"
 
 int main(int argc, char** argv) {
+  const bool all_plans = argc > 1 && std::string(argv[1]) == "--all";
+  if (all_plans) {
+    --argc;
+    ++argv;
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: statement_plans DATABASE TRACE [DAY]\n");
     return 2;
@@ -72,10 +78,9 @@ int main(int argc, char** argv) {
         if (!once) scans += " [" + detail + "]";
       }
       sqlite3_finalize(plan);
-      if (!scans.empty()) {
-        ++scanning;
-        std::printf("SCAN%s\n  %s\n%s", scans.c_str(), sql.c_str(), all.c_str());
-      }
+      if (!scans.empty()) ++scanning;
+      if (!scans.empty() || all_plans)
+        std::printf("%s%s\n  %s\n%s", scans.empty() ? "PLAN" : "SCAN", scans.c_str(), sql.c_str(), all.c_str());
     }
   }
   std::printf("%zu texts, %d statements with a full scan\n", texts.size(), scanning);

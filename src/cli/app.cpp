@@ -4,12 +4,14 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/argument_syntax.hpp"
+#include "cli/batch_command.hpp"
 #include "cli/commands.hpp"
 #include "cli/demo_tour.hpp"
 #include "cli/method_table.hpp"
@@ -86,6 +88,9 @@ struct CommandEntry {
   std::array<FlagEntry, 2> flags;
   const char* footer;
   int (*run)(const Parsed&, std::ostream& out, std::ostream& err);
+  // Answers go out as they are made, rather than held until the command ends
+  // (a script may wait for each before it writes the next request).
+  bool streams = false;
 };
 
 constexpr const char* kWhyFooter =
@@ -126,6 +131,9 @@ const CommandEntry kCommands[] = {
      [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWhyToDo(p.options, p.Position(), p.sql, out, err); }},
     {"who", "every user of t_User: may they open this bill? for a refusal, the first failing piece", Operands::kKindAndBill, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunWho(p.options, p.Type(), p.Bill(), out, err); }},
+    {"batch", "one call per line of standard input (a JSON object: method, args, toolbar, user or props), one JSON line "
+     "out each, as call --json prints it; one connection for all", Operands::kNone, {}, nullptr,
+     [](const Parsed& p, std::ostream& out, std::ostream& err) { return RunBatch(p.options, std::cin, out, err); }, true},
     {"demo", "create the demo database at --db when there is none and take a short tour", Operands::kNone, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { RequireFile(p.options, "demo"); return RunDemo(p.options, out, err); }},
     {"verify", "recompute every derived row and compare the schema with what init makes; each drift as one line", Operands::kNone,
@@ -254,9 +262,10 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
-    VouchForContext(parsed.options);
+    VouchForContext(parsed.options.PropsString());
     // Held back until the command ends: answers read from a file that proved
     // damaged meanwhile are not shown as if they were true.
+    if (command->streams) return command->run(parsed, out, err);
     std::ostringstream answer;
     const int status = command->run(parsed, answer, err);
     if (const std::string damage = TakeDamage(); !damage.empty()) {

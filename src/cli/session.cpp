@@ -91,11 +91,11 @@ void RequireUser(const GlobalOptions& options) {
     throw UsageError("no user is logged in: give one with --user ID (or --props 'UserID=ID;')");
 }
 
-void VouchForContext(const GlobalOptions& options) {
-  const std::string props = options.PropsString();
+void VouchForContext(const std::string& props) {
   if (props.empty()) return;
-  RequireUser(options);
-  ParseLong(FindPropValue(props, "UserID"), "UserID");
+  const std::string user = FindPropValue(props, "UserID");
+  if (user.empty()) throw UsageError("no user is logged in: give one with --user ID (or --props 'UserID=ID;')");
+  ParseLong(user, "UserID");
 }
 
 }  // namespace zet::cli

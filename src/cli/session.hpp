@@ -40,7 +40,7 @@ void RequireUser(const GlobalOptions& options);
 // component reads from it (with the component's own reader) is not a whole
 // number that fits a Long: the component splices that id into its
 // statements, reads and writes alike, as it stands.
-void VouchForContext(const GlobalOptions& options);
+void VouchForContext(const std::string& props);
 
 // One run against an existing database: the embedded host, the component,
 // the trace and the messages the component shows.
@@ -75,6 +75,8 @@ class Session {
   void ShowMessage(std::string_view text);
   const std::vector<std::string>& Messages() const { return messages_; }
   size_t MessageCount() const { return messages_.size(); }
+  // Forgets the messages shown so far: a batch reports each call's own.
+  void ClearMessages() { messages_.clear(); }
   // 1 when any message was shown, else 0. Raises OutputError when a trace
   // line could not be written.
   int ExitCode() const;

@@ -394,6 +394,7 @@ Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 }
 
 Database::~Database() {
+  exact_.clear();
   cache_.clear();
   for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
   sqlite3_close_v2(db_);
@@ -455,23 +456,56 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   // each connection's own choice. In write-ahead-log mode a commit is then
   // one append to the log, and recording a recent bill stays quick.
   if (read_only.empty()) {
-    db->Execute("PRAGMA synchronous=NORMAL");
+    // The log and shared-memory files stay when the connection closes:
+    // making and removing them again is a good part of a short run's cost.
+    // The log is emptied at the close instead, so it never holds more
+    // than the last run wrote.
+    int persist = 1;
+    sqlite3_file_control(db->db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    db->Execute("PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=0");
     if (!any_version) db->RefreshIndexes();
   }
   return db;
 }
 
+namespace {
+
+// FNV-1a, folded over texts in turn: a mark of what a file's schema held when
+// it was last found to be what this build makes, not a defence against a
+// writer who means to deceive.
+uint32_t Fold(uint32_t hash, std::string_view text) {
+  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return (hash ^ 0xFFu) * 16777619u;
+}
+
+}  // namespace
+
 void Database::RefreshIndexes() {
   // A file made by an earlier build of this schema version may hold an index,
-  // view or trigger in an older form: each one that is missing or written
-  // otherwise than the schema now makes it is made again, all in one
-  // transaction. Tables and their rows are left to `verify --repair`. When
-  // this cannot be done now (another writer holds the file), the file is used
-  // as it is and the next open tries again.
+  // view or trigger in an older form, and any client may have dropped one:
+  // each one that is missing or written otherwise than the schema now makes
+  // it is made again, all in one transaction. Tables and their rows are left
+  // to `verify --repair`. When this cannot be done now (another writer holds
+  // the file), the file is used as it is and the next open tries again.
+  //
+  // Comparing means building this build's schema in memory, several times
+  // the cost of a short run; so once a file's schema is found right, the
+  // file keeps a mark of it and of this build's script (user_version), and
+  // an open whose file still reads the same is done at once.
   try {
+    static const uint32_t script_mark = Fold(2166136261u, SchemaScript());
+    auto mark_of = [&](std::map<std::string, std::string>& stored) {
+      stored.clear();
+      uint32_t mark = script_mark;
+      for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name").rows) {
+        const std::string& name = stored.emplace(CStr(row[0]), CStr(row[1])).first->first;
+        mark = Fold(Fold(mark, name), stored[name]);
+      }
+      return static_cast<int32_t>(mark);
+    };
     std::map<std::string, std::string> stored;
-    for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL").rows)
-      stored[CStr(row[0])] = CStr(row[1]);
+    int32_t mark = mark_of(stored);
+    if (CLng(Query("PRAGMA user_version").rows.at(0).at(0)) == mark) return;
     std::string script;
     for (const SchemaObject& object : SchemaObjects()) {
       if (object.type == "table") continue;
@@ -479,7 +513,11 @@ void Database::RefreshIndexes() {
       if (found != stored.end() && found->second == object.sql) continue;
       script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
-    if (!script.empty()) Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
+    if (!script.empty()) {
+      Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
+      mark = mark_of(stored);
+    }
+    Execute("PRAGMA user_version=" + std::to_string(mark));
   } catch (const AutomationError&) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
@@ -579,6 +617,9 @@ struct ResetGuard {
 // More shapes than any session of the component makes; past it the cache
 // starts over rather than grow with texts that are never repeated.
 constexpr size_t kCacheLimit = 512;
+// Texts differ by their values too: a user stepping through bills sends a
+// new one each time, so these are many more, and cheap to forget.
+constexpr size_t kExactLimit = 4096;
 
 }  // namespace
 
@@ -652,14 +693,26 @@ std::unique_ptr<Database::PreparedText> Database::PrepareStatements(const std::v
 }
 
 Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptions& options) {
+  // A text sent before is found as it stands: taking it apart into shape
+  // and values would cost more than running its statement.
+  std::string exact_key = options.today;
+  exact_key += '\n';
+  exact_key += tsql;
+  ReadyText ready;
+  if (auto found = exact_.find(exact_key); found != exact_.end()) {
+    ready.prepared = found->second.prepared;
+    ready.values = found->second.values;
+    return ready;
+  }
   ParameterizedText shaped = Parameterize(tsql);
   std::string key = options.today;
   key += '\n';
   key += shaped.shape;
-  ReadyText ready;
   if (auto found = cache_.find(key); found != cache_.end()) {
     ready.prepared = found->second.get();
     ready.values = std::move(shaped.values);
+    if (exact_.size() >= kExactLimit) exact_.clear();
+    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
     return ready;
   }
   // Translating the shape raises what translating the text would: the
@@ -670,6 +723,8 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
     ready.prepared = prepared.get();
     ready.values = std::move(shaped.values);
     cache_.emplace(std::move(key), std::move(prepared));
+    if (exact_.size() >= kExactLimit) exact_.clear();
+    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
     return ready;
   }
   ready.uncached = PrepareStatements(TranslateBatch(tsql, options), failed);
@@ -679,7 +734,10 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
 }
 
 void Database::TrimCache() {
-  if (cache_.size() >= kCacheLimit) cache_.clear();
+  if (cache_.size() >= kCacheLimit) {
+    exact_.clear();
+    cache_.clear();
+  }
   if (own_statements_.size() >= kCacheLimit) {
     for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
     own_statements_.clear();

@@ -140,6 +140,13 @@ class Database {
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
   std::map<std::string, std::unique_ptr<PreparedText>, std::less<>> cache_;
+  // Texts already seen, by pinned day and exact text: their entry in cache_
+  // and the values taken out of them. Cleared whenever cache_ is.
+  struct ExactText {
+    const PreparedText* prepared;
+    std::vector<Variant> values;
+  };
+  std::map<std::string, ExactText, std::less<>> exact_;
   std::map<std::string, sqlite3_stmt*, std::less<>> own_statements_;
 };
 

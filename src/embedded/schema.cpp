@@ -569,8 +569,14 @@ CREATE INDEX ix_RP_ROtherBill_LimitDay ON t_RP_ROtherBill
   (julianday(date(FLimitDate)), FStatus, FBillTypeID, FAmountFor, FLimitDate);
 CREATE INDEX ix_RP_POtherBill_LimitDay ON t_RP_POtherBill
   (julianday(date(FLimitDate)), FStatus, FBillTypeID, FAmountFor, FLimitDate);
-CREATE INDEX ix_POOrderEntry_Day ON POOrderEntry (julianday(date(FDate)), FQty, FStockQty, FInterID, FDate);
-CREATE INDEX ix_SEOrderEntry_Day ON SEOrderEntry (julianday(date(FDate)), FQty, FStockQty, FInterID, FDate);
+-- An order line is due only while it is not fully delivered: the index
+-- holds those lines alone, so that counting them does not read the years of
+-- delivered lines before them. The count's own "FQty>FStockQty" is what
+-- lets SQLite use it.
+CREATE INDEX ix_POOrderEntry_Day ON POOrderEntry (julianday(date(FDate)), FInterID, FDate, FQty, FStockQty)
+  WHERE FQty>FStockQty;
+CREATE INDEX ix_SEOrderEntry_Day ON SEOrderEntry (julianday(date(FDate)), FInterID, FDate, FQty, FStockQty)
+  WHERE FQty>FStockQty;
 -- Vouchers waiting for a check or a cashier: few among many, read whole.
 CREATE INDEX ix_Voucher_Checker ON t_Voucher
   (FCheckerID, FPosted, FNumber, FDate, FPreparerID, FCashierID);

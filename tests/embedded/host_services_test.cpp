@@ -103,6 +103,26 @@ TEST(ReadServices, RefuseAWriteOrASecondStatement) {
   EXPECT_EQ(sqlite3_total_changes(host.db().Handle()), before);
 }
 
+// A text sent again, or another of the same shape, is answered with its own
+// values and for the day pinned when it is sent.
+TEST(ReadServices, ARepeatedTextKeepsItsValuesAndTheDay) {
+  Host host;
+  host.Exec("INSERT INTO t_User (FUserID, FName) VALUES (7, 'seven'), (8, 'eight')");
+  const std::pair<const char*, const char*> sends[] = {
+      {"2026-01-01", "select FName from t_User where FUserID=7"},
+      {"2026-01-01", "select FName from t_User where FUserID=8"},
+      {"2026-01-01", "select FName from t_User where FUserID=7"},
+      {"2026-01-01", "select FName from t_User where FUserID=8"},
+      {"2026-01-01", "select datediff(day,'2026-01-01',getdate())"},
+      {"2026-01-03", "select datediff(day,'2026-01-01',getdate())"}};
+  std::vector<std::string> answers;
+  for (const auto& [day, sql] : sends) {
+    host.platform().SetToday(day);
+    answers.push_back(CStr(QueryData(host.platform(), sql).Field(0)));
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{"seven", "eight", "seven", "eight", "0", "2"}));
+}
+
 // One row (the user's or a group's) must carry every bit asked for.
 TEST(AccessCheck, GrantsWhenOneRowCarriesEveryBit) {
   Host host;
