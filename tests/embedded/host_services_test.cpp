@@ -38,6 +38,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_TRUE(values.Field(4).IsNull());
   const Recordset rs = QueryData(host.platform(), "select FUserID, FName from t_User where FName>='A' order by 1");
   EXPECT_EQ(rs.RecordCount(), 3);  // text compares without regard to case
+  EXPECT_EQ(rs.Object()->Get("recordCOUNT"), Variant::Long(3));  // and so do member names
   rs.MoveNext();
   const Recordset clone(rs.Clone());  // shares the rows, from the first
   EXPECT_EQ(clone.Field(0), Variant::Long(1));
