@@ -46,6 +46,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_EQ(Error([&] { rs.Field(0); }), "3021 " + RuntimeErrorText(err::kNoCurrentRecord));
   rs.Close();
   EXPECT_EQ(Error([&] { rs.Eof(); }).substr(0, 5), "3704 ");
+  EXPECT_EQ(rs.Object()->Get("State"), Variant::Long(0));  // the one member that answers once closed
   EXPECT_EQ(clone.RecordCount(), 3);
   EXPECT_EQ(Error([&] { clone.Field("FNope"); }).substr(0, 5), "3265 ");
   EXPECT_EQ(Error([&] { QueryData(host.platform(), "select FNope from t_User"); }), kDbError + "no such column: FNope");
