@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "host/error.hpp"
+#include "host/member_table.hpp"
 #include "host/text.hpp"
 
 namespace zet::cli {
@@ -26,26 +27,32 @@ class ToolObject : public Dispatch {
   ToolObject(std::shared_ptr<ToolList> tools, size_t index) : tools_(std::move(tools)), index_(index) {}
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    ConsoleToolbar::Tool& tool = (*tools_)[index_];
-    if (kind == CallKind::PropertyPut) {
-      if (args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
-      const Variant& value = args[0].Value();
-      if (EqualsIgnoreCase(member, "Visible")) {
-        tool.visible = CBool(value);
-      } else if (EqualsIgnoreCase(member, "Caption")) {
-        tool.caption = CStr(value);
-      } else if (EqualsIgnoreCase(member, "Text")) {
-        tool.text = CStr(value);
-      } else {
-        NoSuchMember(member);
-      }
-      return {};
-    }
-    if (!IsRead(kind) || !args.empty()) NoSuchMember(member);
-    if (EqualsIgnoreCase(member, "Visible")) return Variant::Boolean(tool.visible);
-    if (EqualsIgnoreCase(member, "Caption")) return Variant::String(tool.caption);
-    if (EqualsIgnoreCase(member, "Text")) return Variant::String(tool.text);
-    NoSuchMember(member);
+    using Tool = ConsoleToolbar::Tool;
+    static constexpr Member<Tool> kMembers[] = {
+        {"Visible", Reach::Read, 0, [](Tool& tool, std::span<Argument>) { return Variant::Boolean(tool.visible); }},
+        {"Caption", Reach::Read, 0, [](Tool& tool, std::span<Argument>) { return Variant::String(tool.caption); }},
+        {"Text", Reach::Read, 0, [](Tool& tool, std::span<Argument>) { return Variant::String(tool.text); }},
+        {"Visible", Reach::Put, 1,
+         [](Tool& tool, std::span<Argument> given) {
+           tool.visible = CBool(given[0].Value());
+           return Variant();
+         }},
+        {"Caption", Reach::Put, 1,
+         [](Tool& tool, std::span<Argument> given) {
+           tool.caption = CStr(given[0].Value());
+           return Variant();
+         }},
+        {"Text", Reach::Put, 1,
+         [](Tool& tool, std::span<Argument> given) {
+           tool.text = CStr(given[0].Value());
+           return Variant();
+         }},
+    };
+    // An assignment takes one value, whatever it assigns to.
+    if (kind == CallKind::PropertyPut && args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
+    const Member<Tool>* found = FindMember(kMembers, member, kind, args.size());
+    if (found == nullptr) NoSuchMember(member);
+    return found->run((*tools_)[index_], args);
   }
 
  private:
@@ -58,9 +65,18 @@ class BandObject : public Dispatch {
   explicit BandObject(std::shared_ptr<ToolList> tools) : tools_(std::move(tools)) {}
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    if (!IsRead(kind)) NoSuchMember(member);
-    if (EqualsIgnoreCase(member, "Count") && args.empty()) return Variant::Long(ConsoleToolbar::kToolCount);
-    if (!EqualsIgnoreCase(member, "Tools")) NoSuchMember(member);
+    static constexpr Member<BandObject> kMembers[] = {
+        {"Count", Reach::Read, 0,
+         [](BandObject&, std::span<Argument>) { return Variant::Long(ConsoleToolbar::kToolCount); }},
+        {"Tools", Reach::Read, -1, [](BandObject& band, std::span<Argument> given) { return band.Tool(given); }},
+    };
+    const Member<BandObject>* found = FindMember(kMembers, member, kind, args.size());
+    if (found == nullptr) NoSuchMember(member);
+    return found->run(*this, args);
+  }
+
+ private:
+  Variant Tool(std::span<Argument> args) {
     if (args.size() != 1) RaiseRuntimeError(err::kWrongArgumentCount);
     const int32_t index = CLng(args[0].Value());
     if (index < 0 || index >= ConsoleToolbar::kToolCount)
@@ -68,7 +84,6 @@ class BandObject : public Dispatch {
     return Variant::Object(std::make_shared<ToolObject>(tools_, static_cast<size_t>(index)));
   }
 
- private:
   std::shared_ptr<ToolList> tools_;
 };
 

@@ -25,6 +25,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "embedded/file_locks.hpp"
+#include "embedded/open_errors.hpp"
 #include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
@@ -106,20 +108,6 @@ Variant ColumnValue(sqlite3_stmt* statement, int column) {
   }
 }
 
-struct StatementGuard {
-  sqlite3_stmt* statement = nullptr;
-  ~StatementGuard() { sqlite3_finalize(statement); }
-};
-
-constexpr int kBusyTimeoutMs = 5000;
-
-// SQLite's lock bytes in a database file: the pending byte at 1 GiB, the
-// reserved byte after it, then the 510 bytes of the shared range.
-constexpr int64_t kPendingByte = 0x40000000;
-constexpr int64_t kReservedByte = kPendingByte + 1;
-constexpr int64_t kSharedFirst = kPendingByte + 2;
-constexpr int64_t kSharedLast = kSharedFirst + 509;
-
 // SQLite gives each statement that needs a temporary table (a count of
 // distinct values, a sort) a page cache of its own and frees it when the
 // statement ends. glibc hands such a free at the top of the heap straight
@@ -153,209 +141,18 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
   return db;
 }
 
-std::string Folder(const std::string& path) {
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  return parent.empty() ? std::string(".") : parent.string();
-}
-
-bool Writable(const std::string& path) {
-  return ::access(path.c_str(), W_OK) == 0;
-}
-
-// Why this process cannot write the database at `path`, naming what would have
-// to be writable; "" when it can. Besides the file, SQLite needs its log and
-// shared-memory files: an existing pair is used, else they are made in the
-// folder.
-std::string ReadOnlyReason(const std::string& path) {
-  // Root passes every permission check, and anyone may be stopped by the
-  // mount: that is no permission a user could be given.
-  struct statvfs mount {};
-  if (::statvfs(path.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY) != 0)
-    return path + " is on a read-only file system; writing needs it mounted read-write";
-  const std::string uid = std::to_string(::geteuid());
-  if (!Writable(path))
-    return path + " is read-only for this user (uid " + uid + "); writing needs write permission on it and on " +
-           Folder(path);
-  if (Writable(path + "-wal") && Writable(path + "-shm")) return "";
-  if (!Writable(Folder(path)))
-    return path + " cannot be written by this user (uid " + uid + "): its folder " + Folder(path) +
-           " is read-only, and a writer makes " + path + "-wal and -shm there";
-  return "";
-}
-
-// `path` as an SQLite URI ("file:...?immutable=1"): '%', '?' and '#' would be
-// read as URI syntax, so they are escaped.
-std::string ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
-  for (const char c : path) {
-    if (c == '%' || c == '?' || c == '#') {
-      static const char* kHex = "0123456789ABCDEF";
-      uri += '%';
-      uri += kHex[(static_cast<unsigned char>(c) >> 4) & 0xF];
-      uri += kHex[static_cast<unsigned char>(c) & 0xF];
-    } else {
-      uri += c;
-    }
-  }
-  return uri + "?immutable=1";
-}
-
-// Whether the file-size limit of this process (ulimit -f) is what stopped a
-// write: a file of the database within a page or so of it. SQLite keeps no
-// errno that says so reliably.
-bool AtFileSizeLimit(const std::string& path) {
-  struct rlimit limit {};
-  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
-  for (const char* suffix : {"", "-wal", "-journal"}) {
-    struct stat file {};
-    if (::stat((path + suffix).c_str(), &file) == 0 && static_cast<rlim_t>(file.st_size) + 65536 > limit.rlim_cur)
-      return true;
-  }
-  return false;
-}
-
-// SQLite takes a page it could not read for a damaged one; a second look
-// with a fresh connection tells a read that failed from a file that is
-// damaged. Read as the connection that failed read it, creating nothing.
-bool ChecksOut(const std::string& path, const std::string& read_only_reason) {
-  sqlite3* db = nullptr;
-  const std::string name = read_only_reason.empty() ? path : ImmutableUri(path);
-  bool whole = false;
-  if (sqlite3_open_v2(name.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* check = nullptr;
-    whole = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&
-            sqlite3_step(check) == SQLITE_ROW &&
-            std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(check, 0))) == "ok";
-    sqlite3_finalize(check);
-  }
-  sqlite3_close(db);
-  return whole;
-}
-
-constexpr const char* kPassingReadFailure =
-    "a read failed, yet the file checks out whole (a fault of the disk or its link)";
-
-// Raises DatabaseUnavailable with the cause, as one line, when the
-// connection's last failure says that the file cannot be used now.
-void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
-  const int rc = sqlite3_extended_errcode(db);
-  const int system_errno = sqlite3_system_errno(db);
-  const std::string message = sqlite3_errmsg(db);
-  const std::string system = system_errno ? std::string(" (") + std::strerror(system_errno) + ")" : "";
-  switch (rc & 0xFF) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: {
-      std::string holder = LockHolder(path);
-      if (holder.empty()) holder = "another connection holds a lock on it";
-      throw DatabaseUnavailable(path + " is locked: " + holder + " (gave up after " +
-                                std::to_string(kBusyTimeoutMs / 1000) + " s)");
-    }
-    case SQLITE_READONLY:
-    case SQLITE_CANTOPEN:
-      throw DatabaseUnavailable(read_only_reason.empty() ? "cannot open " + path + ": " + message + system
-                                                         : read_only_reason);
-    case SQLITE_IOERR:
-    case SQLITE_FULL:
-      if (system_errno == EFBIG || AtFileSizeLimit(path))
-        throw DatabaseUnavailable(path + " would grow past the file-size limit of this process (ulimit -f)");
-      throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
-    case SQLITE_CORRUPT:
-      if (ChecksOut(path, read_only_reason))
-        throw DatabaseUnavailable("I/O error on " + path + ": " + kPassingReadFailure);
-      throw DatabaseUnavailable(path + " is damaged: " + message);
-    default:
-      return;
-  }
-}
-
-// Why the schema marker could not be read: bad input (no SQLite database, not
-// this schema) as std::runtime_error, else as ThrowIfUnavailable says.
-[[noreturn]] void FailToRead(sqlite3* db, const std::string& path, const std::string& read_only_reason) {
-  ThrowIfUnavailable(db, path, read_only_reason);
-  if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_NOTADB)
-    throw std::runtime_error(path + " is not an SQLite database");
-  throw std::runtime_error(path + " is not a database of this schema (" + sqlite3_errmsg(db) + ")");
-}
-
-// A read lock on the range where SQLite's readers hold theirs: a writer can
-// then not take the exclusive lock it needs to fold its log into the file.
-int HoldSharedLock(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct flock lock {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kSharedFirst;
-  lock.l_len = kSharedLast - kSharedFirst + 1;
-  if (::fcntl(fd, F_SETLK, &lock) != 0) {
-    ::close(fd);
-    throw DatabaseUnavailable(path + " is locked: " + LockHolder(path));
-  }
-  return fd;
-}
-
 }  // namespace
-
-std::string LockHolder(const std::string& path) {
-  struct Range {
-    const char* suffix;
-    int64_t first;
-    int64_t last;
-    const char* write_lock;
-    const char* read_lock;
-  };
-  // SQLite's lock bytes in the database file and in its shared-memory file.
-  // Every connection to a database in write-ahead-log mode holds a shared
-  // lock, so a write lock is looked for first.
-  static const Range kRanges[] = {
-      {"", kSharedFirst, kSharedLast, "an exclusive lock: it is writing the file, or keeps it to itself",
-       nullptr},
-      {"", kPendingByte, kPendingByte, "a pending lock: it waits to write", nullptr},
-      {"", kReservedByte, kReservedByte, "a reserved lock: a write is under way", nullptr},
-      {"-shm", 120, 120, "the log's write lock: a write is under way", nullptr},
-      {"-shm", 121, 121, "the log's checkpoint lock: it is folding the log into the file", nullptr},
-      {"-shm", 122, 122, "the log's recovery lock: it is rebuilding the log's index", nullptr},
-      {"", kSharedFirst, kSharedLast, nullptr, "a shared lock: it is reading"},
-  };
-  std::ifstream table("/proc/locks");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(table, line);) lines.push_back(line);
-  for (const Range& range : kRanges) {
-    struct stat file {};
-    if (::stat((path + range.suffix).c_str(), &file) != 0) continue;
-    char id[64];
-    std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
-                  static_cast<unsigned long long>(file.st_ino));
-    for (const std::string& line : lines) {
-      // "1: POSIX  ADVISORY  WRITE 4242 08:01:131 1073741826 1073742335"
-      std::istringstream fields(line);
-      std::string number, kind, advisory, mode, pid, inode, first, last;
-      fields >> number >> kind >> advisory >> mode >> pid >> inode >> first >> last;
-      if (kind == "->" || inode != id || pid == std::to_string(::getpid())) continue;
-      const int64_t from = std::strtoll(first.c_str(), nullptr, 10);
-      const int64_t to = last == "EOF" ? std::numeric_limits<int64_t>::max() : std::strtoll(last.c_str(), nullptr, 10);
-      if (to < range.first || from > range.last) continue;
-      const char* what = mode == "WRITE" ? range.write_lock : range.read_lock;
-      if (what == nullptr) continue;
-      return (pid == "-1" ? std::string("a process") : "process " + pid) + " holds " + what;
-    }
-  }
-  return "";
-}
 
 void VerifyDatabaseFile(const std::string& path) {
   sqlite3* db = OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   auto first_value = [&](const char* sql) {
-    sqlite3_stmt* raw = nullptr;
-    std::string value;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) == SQLITE_OK && sqlite3_step(raw) == SQLITE_ROW) {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-      value = text ? text : "";
-    } else {
-      value = sqlite3_errmsg(db);
+    Statement read;
+    if (sqlite3_prepare_v2(db, sql, -1, read.Receive(), nullptr) == SQLITE_OK &&
+        sqlite3_step(read.get()) == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0));
+      return std::string(text ? text : "");
     }
-    sqlite3_finalize(raw);
-    return value;
+    return std::string(sqlite3_errmsg(db));
   };
   const std::string integrity = first_value("PRAGMA integrity_check(1)");
   const std::string version = first_value("SELECT FVersion FROM t_ZetSchemaInfo");
@@ -363,26 +160,6 @@ void VerifyDatabaseFile(const std::string& path) {
   if (integrity != "ok") throw DatabaseUnavailable(path + " did not pass the integrity check: " + integrity);
   if (version != std::to_string(kSchemaVersion)) throw DatabaseUnavailable(path + " lacks its schema version");
 }
-
-namespace {
-
-// Two command-line runs on one file wait for each other instead of failing,
-// up to kBusyTimeoutMs of waiting in all per operation: opening the file
-// reads its schema more than once, and a wait per read would double the wait
-// that the refusal then names.
-int WaitForLock(void* budget, int attempt) {
-  auto& waited = *static_cast<std::chrono::steady_clock::duration*>(budget);
-  const auto limit = std::chrono::milliseconds(kBusyTimeoutMs);
-  if (waited >= limit) return 0;
-  const auto step = std::min<std::chrono::steady_clock::duration>(
-      std::chrono::milliseconds(attempt < 6 ? 1 << attempt : 50), limit - waited);
-  const auto before = std::chrono::steady_clock::now();
-  sqlite3_sleep(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count()));
-  waited += std::chrono::steady_clock::now() - before;
-  return 1;
-}
-
-}  // namespace
 
 Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
   sqlite3_busy_handler(db_, WaitForLock, &waited_);
@@ -396,7 +173,7 @@ Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 Database::~Database() {
   exact_.clear();
   cache_.clear();
-  for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
+  own_statements_.clear();
   sqlite3_close_v2(db_);
   if (shared_lock_fd_ >= 0) ::close(shared_lock_fd_);
 }
@@ -436,10 +213,11 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   }
   db->read_only_reason_ = read_only;
 
-  sqlite3_stmt* raw = nullptr;
-  const int rc = sqlite3_prepare_v2(db->db_, "SELECT FVersion FROM t_ZetSchemaInfo", -1, &raw, nullptr);
-  StatementGuard guard{raw};
+  Statement version_read;
+  const int rc =
+      sqlite3_prepare_v2(db->db_, "SELECT FVersion FROM t_ZetSchemaInfo", -1, version_read.Receive(), nullptr);
   if (rc != SQLITE_OK) FailToRead(db->db_, path, read_only);
+  sqlite3_stmt* raw = version_read.get();
   const int step = sqlite3_step(raw);
   if (step != SQLITE_ROW && step != SQLITE_DONE) FailToRead(db->db_, path, read_only);
   if (step != SQLITE_ROW) throw std::runtime_error(path + " is not a database of this schema (no schema version)");
@@ -623,12 +401,8 @@ constexpr size_t kExactLimit = 4096;
 
 }  // namespace
 
-Database::PreparedText::~PreparedText() {
-  for (Prepared& p : statements) sqlite3_finalize(p.statement);
-}
-
-ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& values, bool& returned_columns) {
-  sqlite3_stmt* raw = prepared.statement;
+ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& values) {
+  sqlite3_stmt* raw = prepared.statement.get();
   ResetGuard reset{raw};
   for (size_t i = 0; i < prepared.value_of_parameter.size(); ++i) {
     const int value = prepared.value_of_parameter[i];
@@ -637,9 +411,12 @@ ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& va
     Bind(raw, static_cast<int>(i) + 1, values[static_cast<size_t>(value)], rc);
     if (rc != SQLITE_OK) Fail();
   }
+  return Collect(raw);
+}
+
+ResultSet Database::Collect(sqlite3_stmt* raw) {
   ResultSet result;
   const int columns = sqlite3_column_count(raw);
-  returned_columns = columns > 0;
   for (int c = 0; c < columns; ++c) {
     const char* name = sqlite3_column_name(raw, c);
     result.columns.emplace_back(name ? name : "");
@@ -662,21 +439,21 @@ ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& va
   return result;
 }
 
-std::unique_ptr<Database::PreparedText> Database::PrepareStatements(const std::vector<std::string>& statements,
+std::shared_ptr<Database::PreparedText> Database::PrepareStatements(const std::vector<std::string>& statements,
                                                                     bool& failed) {
-  auto text = std::make_unique<PreparedText>();
+  auto text = std::make_shared<PreparedText>();
   failed = false;
   for (const std::string& sql : statements) {
-    sqlite3_stmt* raw = nullptr;
+    Statement statement;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, &tail) !=
-        SQLITE_OK) {
+    if (sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           statement.Receive(), &tail) != SQLITE_OK) {
       failed = true;
       return text;
     }
+    sqlite3_stmt* raw = statement.get();
     if (raw == nullptr) throw AutomationError(err::kDatabaseError, "there is no statement to run");
-    Prepared prepared{raw, {}};
-    text->statements.push_back(prepared);
+    text->statements.push_back(Prepared{std::move(statement), {}});
     for (const char* p = tail; p != nullptr && p < sql.data() + sql.size(); ++p) {
       if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
         throw AutomationError(err::kDatabaseError, "more than one statement where one was expected");
@@ -709,7 +486,7 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
   key += '\n';
   key += shaped.shape;
   if (auto found = cache_.find(key); found != cache_.end()) {
-    ready.prepared = found->second.get();
+    ready.prepared = found->second;
     ready.values = std::move(shaped.values);
     if (exact_.size() >= kExactLimit) exact_.clear();
     exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
@@ -718,18 +495,17 @@ Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptio
   // Translating the shape raises what translating the text would: the
   // values taken out are plain literals, which the adapter never refuses.
   bool failed = false;
-  std::unique_ptr<PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
+  std::shared_ptr<const PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
   if (!failed) {
-    ready.prepared = prepared.get();
+    ready.prepared = prepared;
     ready.values = std::move(shaped.values);
     cache_.emplace(std::move(key), std::move(prepared));
     if (exact_.size() >= kExactLimit) exact_.clear();
     exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
     return ready;
   }
-  ready.uncached = PrepareStatements(TranslateBatch(tsql, options), failed);
+  ready.prepared = PrepareStatements(TranslateBatch(tsql, options), failed);
   if (failed) Fail();
-  ready.prepared = ready.uncached.get();
   return ready;
 }
 
@@ -738,10 +514,7 @@ void Database::TrimCache() {
     exact_.clear();
     cache_.clear();
   }
-  if (own_statements_.size() >= kCacheLimit) {
-    for (auto& [sql, statement] : own_statements_) sqlite3_finalize(statement);
-    own_statements_.clear();
-  }
+  if (own_statements_.size() >= kCacheLimit) own_statements_.clear();
 }
 
 ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& params) {
@@ -751,15 +524,18 @@ ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& para
   auto found = own_statements_.find(sql);
   if (found == own_statements_.end()) {
     bool failed = false;
-    std::unique_ptr<PreparedText> text = PrepareStatements({std::string(sql)}, failed);
+    const std::shared_ptr<PreparedText> text = PrepareStatements({std::string(sql)}, failed);
     if (failed) Fail();
-    found = own_statements_.emplace(std::string(sql), text->statements.front().statement).first;
-    text->statements.clear();
+    found = own_statements_.emplace(std::string(sql), std::move(text->statements.front().statement)).first;
   }
-  Prepared prepared{found->second, {}};
-  for (size_t i = 0; i < params.size(); ++i) prepared.value_of_parameter.push_back(static_cast<int>(i));
-  bool returned_columns = false;
-  return Run(prepared, params, returned_columns);
+  sqlite3_stmt* raw = found->second.get();
+  ResetGuard reset{raw};
+  for (size_t i = 0; i < params.size(); ++i) {
+    int rc = SQLITE_OK;
+    Bind(raw, static_cast<int>(i) + 1, params[i], rc);
+    if (rc != SQLITE_OK) Fail();
+  }
+  return Collect(raw);
 }
 
 ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) {
@@ -770,13 +546,12 @@ ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) 
   const std::vector<Prepared>& statements = ready.prepared->statements;
   if (statements.size() != 1) {
     throw AutomationError(err::kDatabaseError, "A read runs one statement; refused a text of " +
-                                                   std::to_string(statements.size()) + " statements: " +
-                                                   std::string(tsql));
+                                                   std::to_string(statements.size()) +
+                                                   " statements: " + std::string(tsql));
   }
-  if (!sqlite3_stmt_readonly(statements.front().statement))
+  if (!sqlite3_stmt_readonly(statements.front().statement.get()))
     throw AutomationError(err::kDatabaseError, "A read cannot change the database; refused: " + std::string(tsql));
-  bool returned_columns = false;
-  return Run(statements.front(), ready.values, returned_columns);
+  return Run(statements.front(), ready.values);
 }
 
 void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
@@ -796,10 +571,7 @@ void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOp
   if (several && sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
   try {
     for (const ReadyText& text : texts) {
-      for (const Prepared& statement : text.prepared->statements) {
-        bool returned_columns = false;
-        Run(statement, text.values, returned_columns);
-      }
+      for (const Prepared& statement : text.prepared->statements) Run(statement, text.values);
     }
   } catch (...) {
     if (several) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -12,20 +12,11 @@
 #include <vector>
 
 #include "embedded/result_set.hpp"
+#include "embedded/statement.hpp"
 #include "embedded/tsql_adapter.hpp"
 #include "host/variant.hpp"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace zet::embedded {
-
-// The connection that holds a lock on the database at `path` (or on its
-// write-ahead log) and what kind of lock it is, as one phrase ("process 42
-// holds the log's write lock: a write is under way"); "" when no other process
-// holds one. Read from the system's lock table, so that no file of the
-// database is opened (closing one would drop this process's own locks).
-std::string LockHolder(const std::string& path);
 
 // Raises DatabaseUnavailable unless the file at `path`, read on its own
 // (without any log beside it), passes SQLite's integrity check and holds
@@ -105,25 +96,27 @@ class Database {
   // day, so that a call repeated with other ids neither translates nor
   // prepares again.
   struct Prepared {
-    sqlite3_stmt* statement = nullptr;
+    Statement statement;
     std::vector<int> value_of_parameter;  // index into the values, or -1
   };
   struct PreparedText {
     std::vector<Prepared> statements;
-    ~PreparedText();
   };
-  // One text ready to run: its statements and the values they bind.
+  // One text ready to run: its statements and the values they bind. Shared
+  // with the caches, so that trimming them mid-batch frees nothing in use.
   struct ReadyText {
-    const PreparedText* prepared = nullptr;
+    std::shared_ptr<const PreparedText> prepared;
     std::vector<Variant> values;
-    std::unique_ptr<PreparedText> uncached;
   };
   // From the cache, or translated and prepared now. A shape that SQLite
   // will not prepare is prepared as written instead, uncached, so that its
   // error reads as the text that was sent.
   ReadyText PrepareText(std::string_view tsql, const TSqlOptions& options);
-  std::unique_ptr<PreparedText> PrepareStatements(const std::vector<std::string>& statements, bool& failed);
-  ResultSet Run(const Prepared& prepared, const std::vector<Variant>& values, bool& returned_columns);
+  std::shared_ptr<PreparedText> PrepareStatements(const std::vector<std::string>& statements, bool& failed);
+  // Binds the values a statement takes and collects its rows.
+  ResultSet Run(const Prepared& prepared, const std::vector<Variant>& values);
+  // Steps a bound statement to its end, counting its steps.
+  ResultSet Collect(sqlite3_stmt* statement);
   void TrimCache();
 
   sqlite3* db_;
@@ -139,15 +132,16 @@ class Database {
   std::chrono::steady_clock::duration waited_{};
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
-  std::map<std::string, std::unique_ptr<PreparedText>, std::less<>> cache_;
+  std::map<std::string, std::shared_ptr<const PreparedText>, std::less<>> cache_;
   // Texts already seen, by pinned day and exact text: their entry in cache_
   // and the values taken out of them. Cleared whenever cache_ is.
   struct ExactText {
-    const PreparedText* prepared;
+    std::shared_ptr<const PreparedText> prepared;
     std::vector<Variant> values;
   };
   std::map<std::string, ExactText, std::less<>> exact_;
-  std::map<std::string, sqlite3_stmt*, std::less<>> own_statements_;
+  // Query's statements in SQLite's own dialect, by their text.
+  std::map<std::string, Statement, std::less<>> own_statements_;
 };
 
 }  // namespace zet::embedded

@@ -7,6 +7,7 @@
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
+#include "host/member_table.hpp"
 #include "host/service_factory.hpp"
 #include "host/text.hpp"
 
@@ -52,16 +53,25 @@ class FieldObject : public HostObject {
   FieldObject(std::shared_ptr<Cursor> cursor, size_t column) : cursor_(std::move(cursor)), column_(column) {}
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    static constexpr Member<FieldObject> kMembers[] = {
+        {"Value", Reach::Any, -1,
+         [](FieldObject& field, std::span<Argument>) {
+           // The field reads the record current at the time of the read.
+           const Cursor& cursor = *field.cursor_;
+           if (cursor.AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
+           return cursor.rows->rows[cursor.position][field.column_];
+         }},
+        {"Name", Reach::Any, -1,
+         [](FieldObject& field, std::span<Argument>) {
+           return Variant::String(field.cursor_->rows->columns[field.column_]);
+         }},
+    };
     cursor_->RequireOpen();
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
     ExpectArgs(args, 0);
-    if (EqualsIgnoreCase(member, "Value")) {
-      // The field reads the record current at the time of the read.
-      if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
-      return cursor_->rows->rows[cursor_->position][column_];
-    }
-    if (EqualsIgnoreCase(member, "Name")) return Variant::String(cursor_->rows->columns[column_]);
-    RaiseRuntimeError(err::kMemberNotFound);
+    const Member<FieldObject>* found = FindMember(kMembers, member, kind, args.size());
+    if (found == nullptr) RaiseRuntimeError(err::kMemberNotFound);
+    return found->run(*this, args);
   }
 
  private:
@@ -74,17 +84,23 @@ class FieldsObject : public HostObject {
   explicit FieldsObject(std::shared_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    static constexpr Member<FieldsObject> kMembers[] = {
+        {"Item", Reach::Any, -1,
+         [](FieldsObject& fields, std::span<Argument> given) {
+           ExpectArgs(given, 1);
+           return fields.Item(given[0].Value());
+         }},
+        {"Count", Reach::Any, -1,
+         [](FieldsObject& fields, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Long(static_cast<int32_t>(fields.cursor_->rows->columns.size()));
+         }},
+    };
     cursor_->RequireOpen();
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
-    if (EqualsIgnoreCase(member, "Item")) {
-      ExpectArgs(args, 1);
-      return Item(args[0].Value());
-    }
-    if (EqualsIgnoreCase(member, "Count")) {
-      ExpectArgs(args, 0);
-      return Variant::Long(static_cast<int32_t>(cursor_->rows->columns.size()));
-    }
-    RaiseRuntimeError(err::kMemberNotFound);
+    const Member<FieldsObject>* found = FindMember(kMembers, member, kind, args.size());
+    if (found == nullptr) RaiseRuntimeError(err::kMemberNotFound);
+    return found->run(*this, args);
   }
 
   Variant Item(const Variant& key) {
@@ -112,56 +128,73 @@ class RecordsetObject : public Dispatch {
   bool Supports(std::string_view interface_name) override { return EqualsIgnoreCase(interface_name, "_Recordset"); }
 
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
-    if (EqualsIgnoreCase(member, "State")) {
-      ExpectArgs(args, 0);
-      return Variant::Long(cursor_->open ? 1 : 0);
+    using Self = RecordsetObject;
+    static constexpr Member<Self> kMembers[] = {
+        // Answered on a closed recordset too, and to an assignment: the one
+        // member a caller may ask after Close.
+        {"State", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Long(self.cursor_->open ? 1 : 0);
+         }},
+        {"EOF", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Boolean(self.cursor_->AtEnd());
+         }},
+        {"BOF", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Boolean(self.cursor_->rows->rows.empty());
+         }},
+        {"RecordCount", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Long(static_cast<int32_t>(self.cursor_->rows->rows.size()));
+         }},
+        {"Fields", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           // rs.Fields(i) is rs.Fields.Item(i).
+           ExpectArgs(given, 0, 1);
+           auto fields = std::make_shared<FieldsObject>(self.cursor_);
+           if (given.size() == 1) return fields->Item(given[0].Value());
+           return Variant::Object(std::move(fields));
+         }},
+        {"MoveNext", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           if (self.cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
+           ++self.cursor_->position;
+           return Variant();
+         }},
+        {"MoveFirst", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           if (self.cursor_->rows->rows.empty()) RaiseRuntimeError(err::kNoCurrentRecord);
+           self.cursor_->position = 0;
+           return Variant();
+         }},
+        {"Clone", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0, 1);  // the lock type, which a materialized copy ignores
+           auto copy = std::make_shared<Cursor>();
+           copy->rows = self.cursor_->rows;
+           return Variant::Object(std::make_shared<RecordsetObject>(std::move(copy)));
+         }},
+        {"Close", Reach::Any, -1,
+         [](Self& self, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           self.cursor_->open = false;
+           return Variant();
+         }},
+    };
+    const Member<Self>* found = FindMember(kMembers, member, kind, args.size());
+    if (found != &kMembers[0]) {
+      cursor_->RequireOpen();
+      if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
+      if (found == nullptr) RaiseRuntimeError(err::kMemberNotFound);
     }
-    cursor_->RequireOpen();
-    if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
-    const ResultSet& rs = *cursor_->rows;
-    if (EqualsIgnoreCase(member, "EOF")) {
-      ExpectArgs(args, 0);
-      return Variant::Boolean(cursor_->AtEnd());
-    }
-    if (EqualsIgnoreCase(member, "BOF")) {
-      ExpectArgs(args, 0);
-      return Variant::Boolean(rs.rows.empty());
-    }
-    if (EqualsIgnoreCase(member, "RecordCount")) {
-      ExpectArgs(args, 0);
-      return Variant::Long(static_cast<int32_t>(rs.rows.size()));
-    }
-    if (EqualsIgnoreCase(member, "Fields")) {
-      // rs.Fields(i) is rs.Fields.Item(i).
-      ExpectArgs(args, 0, 1);
-      auto fields = std::make_shared<FieldsObject>(cursor_);
-      if (args.size() == 1) return fields->Item(args[0].Value());
-      return Variant::Object(std::move(fields));
-    }
-    if (EqualsIgnoreCase(member, "MoveNext")) {
-      ExpectArgs(args, 0);
-      if (cursor_->AtEnd()) RaiseRuntimeError(err::kNoCurrentRecord);
-      ++cursor_->position;
-      return {};
-    }
-    if (EqualsIgnoreCase(member, "MoveFirst")) {
-      ExpectArgs(args, 0);
-      if (rs.rows.empty()) RaiseRuntimeError(err::kNoCurrentRecord);
-      cursor_->position = 0;
-      return {};
-    }
-    if (EqualsIgnoreCase(member, "Clone")) {
-      ExpectArgs(args, 0, 1);  // the lock type, which a materialized copy ignores
-      auto copy = std::make_shared<Cursor>();
-      copy->rows = cursor_->rows;
-      return Variant::Object(std::make_shared<RecordsetObject>(std::move(copy)));
-    }
-    if (EqualsIgnoreCase(member, "Close")) {
-      ExpectArgs(args, 0);
-      cursor_->open = false;
-      return {};
-    }
-    RaiseRuntimeError(err::kMemberNotFound);
+    return found->run(*this, args);
   }
 
  private:
@@ -319,23 +352,31 @@ class ServiceFactory : public Service {
 class ValueList : public HostObject {
  public:
   Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    static constexpr Member<ValueList> kMembers[] = {
+        {"Add", Reach::Any, -1,
+         [](ValueList& list, std::span<Argument> given) {
+           ExpectArgs(given, 1);
+           list.items_.push_back(given[0].Value());
+           return Variant();
+         }},
+        {"Item", Reach::Any, -1,
+         [](ValueList& list, std::span<Argument> given) {
+           ExpectArgs(given, 1);
+           const int32_t position = CLng(given[0].Value());
+           if (position < 1 || static_cast<size_t>(position) > list.items_.size())
+             RaiseRuntimeError(err::kSubscriptOutOfRange);
+           return list.items_[static_cast<size_t>(position) - 1];
+         }},
+        {"Count", Reach::Any, -1,
+         [](ValueList& list, std::span<Argument> given) {
+           ExpectArgs(given, 0);
+           return Variant::Long(static_cast<int32_t>(list.items_.size()));
+         }},
+    };
     if (kind == CallKind::PropertyPut) RaiseRuntimeError(err::kWrongArgumentCount);
-    if (EqualsIgnoreCase(member, "Add")) {
-      ExpectArgs(args, 1);
-      items_.push_back(args[0].Value());
-      return {};
-    }
-    if (EqualsIgnoreCase(member, "Item")) {
-      ExpectArgs(args, 1);
-      const int32_t position = CLng(args[0].Value());
-      if (position < 1 || static_cast<size_t>(position) > items_.size()) RaiseRuntimeError(err::kSubscriptOutOfRange);
-      return items_[static_cast<size_t>(position) - 1];
-    }
-    if (EqualsIgnoreCase(member, "Count")) {
-      ExpectArgs(args, 0);
-      return Variant::Long(static_cast<int32_t>(items_.size()));
-    }
-    RaiseRuntimeError(err::kMemberNotFound);
+    const Member<ValueList>* found = FindMember(kMembers, member, kind, args.size());
+    if (found == nullptr) RaiseRuntimeError(err::kMemberNotFound);
+    return found->run(*this, args);
   }
 
  private:

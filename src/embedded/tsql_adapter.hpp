@@ -11,19 +11,67 @@ namespace zet::embedded {
 // The component speaks SQL Server's dialect and keeps doing so; this adapter
 // turns one of its texts into statements SQLite runs. It works on tokens,
 // never on raw text, so a keyword inside a string literal or a quoted name is
-// left alone. It rewrites only what SQLite lacks:
-//   SELECT [DISTINCT] TOP n ...      ->  SELECT [DISTINCT] ... LIMIT n
+// left alone. It rewrites what SQLite lacks, and two shapes that SQLite runs
+// slowly:
+//
+//   several statements in one text   ->  separate statements, split at ";"
+//                                        and at a statement keyword that
+//                                        begins a new one (see SplitBatch)
+//   SELECT [DISTINCT|ALL] TOP n ...  ->  SELECT [DISTINCT|ALL] ... LIMIT n, also
+//   SELECT TOP (n) ...                   in a sub-select, whose LIMIT goes before
+//                                        its closing ")"; refused in a branch of
+//                                        UNION/EXCEPT/INTERSECT, with PERCENT or
+//                                        WITH TIES, or with an expression for n
 //   ISNULL(a, b)                     ->  ifnull(a, b)   (ISNULL is an operator
 //                                        keyword in SQLite's grammar, so no
 //                                        function of that name can be called)
-//   datediff(day, a, b)              ->  CAST(julianday(date(b)) - julianday(date(a)) AS INTEGER)
 //   getdate()                        ->  datetime('now','localtime'), or the
-//                                        pinned day at midnight
-//   several statements, one a line   ->  separate statements
-// CharIndex is not rewritten: the database registers a function of that name.
-// Anything outside the subset it knows (table hints, variables, temporary
-// tables, functions SQLite does not share with SQL Server ...) is refused with
-// an AutomationError(err::kDatabaseError) whose text names the construct.
+//                                        pinned day at midnight,
+//                                        datetime('YYYY-MM-DD'); refused with
+//                                        arguments
+//   datediff(day, a, b)              ->  CAST(julianday(date(b)) -
+//                                        julianday(date(a)) AS INTEGER)
+//                                        (units day, dd, d; any other refused)
+//   datediff(day, a, b) <= N         ->  (julianday(date(b)) <= julianday(date(a))
+//                                        + N AND julianday(date(b)) >= 0)
+//                                        for a number N (or -N), when the comparison
+//                                        is a whole condition (after WHERE,
+//                                        AND, OR, NOT, ON or "(", and followed
+//                                        by the end, ")", AND, OR, ORDER, GROUP
+//                                        or UNION): the same answer, NULLs
+//                                        included, as a range an index on
+//                                        julianday(date(b)) can seek
+//   q.c NOT IN (SELECT c FROM ...    ->  a correlated test, three-valued as
+//               [UNION [ALL] ...])       NOT IN is: (CASE WHEN (q.c) IS NULL
+//                                        THEN (CASE WHEN EXISTS (S) THEN NULL
+//                                        ELSE 1 END) WHEN EXISTS (... WHERE
+//                                        (w) AND (q.c) = (c)) [OR ...] THEN 0
+//                                        WHEN EXISTS (... WHERE (w) AND (c) IS
+//                                        NULL) [OR ...] THEN NULL ELSE 1 END),
+//                                        so that SQLite seeks the sub-select
+//                                        per outer row instead of building all
+//                                        of it first
+//
+// NOT IN is left as written unless every part of that shape holds: q.c a
+// qualified column standing as a whole condition; the sub-select naming
+// neither q (which there would mean its own table) nor any quoted name; each
+// branch a plain SELECT [DISTINCT|ALL] of one column, plain or qualified,
+// with no alias, expression, "*" or aggregate (count, sum, min, max, avg,
+// total), the same column text in every branch; branches joined by UNION or
+// UNION ALL only, with no EXCEPT, INTERSECT, GROUP BY, HAVING, ORDER BY, TOP,
+// LIMIT or WINDOW.
+//
+// CharIndex is not rewritten: the database registers a function of that name
+// (case-blind, 1-based, 0 when not found). Anything outside the subset it
+// knows is refused with an AutomationError(err::kDatabaseError) whose text
+// names the construct: variables (@x), temporary tables (#t), old-style outer
+// joins (*=, =*), Unicode literals (N'...'), table hints (WITH (...)), words
+// only SQL Server knows (NOLOCK, DECLARE, EXEC, MERGE, OUTPUT, COLLATE ...),
+// TOP outside the head of a SELECT, a statement that does not begin with
+// SELECT, INSERT, UPDATE or DELETE, and a call of any function both dialects
+// do not share (the shared ones: count, sum, min, max, avg, abs, upper,
+// lower, coalesce, nullif, round, ltrim, rtrim, replace, substring, cast,
+// charindex).
 
 struct TSqlOptions {
   // "YYYY-MM-DD": getdate() answers that day at midnight, so that tests and

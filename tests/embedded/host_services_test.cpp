@@ -38,6 +38,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_TRUE(values.Field(4).IsNull());
   const Recordset rs = QueryData(host.platform(), "select FUserID, FName from t_User where FName>='A' order by 1");
   EXPECT_EQ(rs.RecordCount(), 3);  // text compares without regard to case
+  EXPECT_EQ(rs.Object()->Get("recordCOUNT"), Variant::Long(3));  // and so do member names
   rs.MoveNext();
   const Recordset clone(rs.Clone());  // shares the rows, from the first
   EXPECT_EQ(clone.Field(0), Variant::Long(1));
@@ -45,6 +46,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_EQ(Error([&] { rs.Field(0); }), "3021 " + RuntimeErrorText(err::kNoCurrentRecord));
   rs.Close();
   EXPECT_EQ(Error([&] { rs.Eof(); }).substr(0, 5), "3704 ");
+  EXPECT_EQ(rs.Object()->Get("State"), Variant::Long(0));  // the one member that answers once closed
   EXPECT_EQ(clone.RecordCount(), 3);
   EXPECT_EQ(Error([&] { clone.Field("FNope"); }).substr(0, 5), "3265 ");
   EXPECT_EQ(Error([&] { QueryData(host.platform(), "select FNope from t_User"); }), kDbError + "no such column: FNope");

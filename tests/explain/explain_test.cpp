@@ -238,7 +238,6 @@ TEST(WhoMayOpen, EachAnswerIsCheckSearchBillsForThatUser) {
 }
 
 TEST(Words, BitsAndMeanings) {
-  EXPECT_EQ(BitsOf(131073), "bits 0 and 17");
   EXPECT_EQ(BitsOf(41), "bits 0, 3 and 5");
   EXPECT_EQ(BitsOf(0), "no bit");
   EXPECT_EQ(WithMeaning(kNoRightMessage), std::string(kNoRightMessage) +
