@@ -22,6 +22,7 @@ constexpr std::string_view kStockBillHeadSC =
 // does not have (no joined form, no stock exclusion, no money view).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+// clang-format off
 constexpr std::array<BillKind, 17> kBillKinds{{
     {.table = "ICStockBill",
      .trans_types = {1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 100, 101, 102},
@@ -177,6 +178,7 @@ constexpr std::array<BillKind, 17> kBillKinds{{
      .joined = {"POOrder v1 left join t_supplier t2 on v1.FSupplyID=t2.FItemID "},
      .conditions = {{kSupplierRight, Plain, "t2"}}},
 }};
+// clang-format on
 #pragma GCC diagnostic pop
 
 // The word after `word ` in `text` (blank-delimited), from `from` on.
@@ -219,9 +221,8 @@ void LookUp(std::string_view user_id, int32_t lTransType, int32_t DataRightMask,
       FromClause += kCrLf;
     }
   }
-  row.ForEachCondition(DataRightMask, [&](const RightsCondition& condition) {
-    RightsFilter += ConditionText(row, condition, user_id);
-  });
+  row.ForEachCondition(
+      DataRightMask, [&](const RightsCondition& condition) { RightsFilter += ConditionText(row, condition, user_id); });
 
   if (WithMoneyView && !row.money_view_join.empty()) {
     FromClause += row.money_view_join;

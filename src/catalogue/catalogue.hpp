@@ -72,13 +72,13 @@ struct StockHeads {
 // One row of the bill catalogue: where a bill kind is stored and how its
 // bills are restricted to what a user may see.
 struct BillKind {
-  std::string_view table;              // the main table, aliased v1
-  FewOf<int32_t, 14> trans_types;      // empty for the default row
+  std::string_view table;          // the main table, aliased v1
+  FewOf<int32_t, 14> trans_types;  // empty for the default row
   std::string_view key_field;
   std::string_view preparer_field;
-  int32_t move_type_shift = 0;         // subtracted from the caller's MoveType
+  int32_t move_type_shift = 0;  // subtracted from the caller's MoveType
   std::string_view bare_from;
-  FewOf<std::string_view, 7> joined;   // empty: the bare form serves whatever the mask
+  FewOf<std::string_view, 7> joined;     // empty: the bare form serves whatever the mask
   FewOf<RightsCondition, 6> conditions;  // in the order the filter carries them
   StockHeads stock;
   std::string_view money_view_join;

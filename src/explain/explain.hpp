@@ -20,7 +20,7 @@ struct Step {
   std::string piece;  // "bill", "user", "kind", "preparer", "customer", "stock line" ...
   std::string text;   // what was found, for people
   Verdict verdict = Verdict::Info;
-  std::string why;    // the reason of a verdict, when it needs one
+  std::string why;  // the reason of a verdict, when it needs one
   std::vector<std::string> statements;
 };
 

@@ -19,9 +19,8 @@ bool CheckToDoAccess(Platform& platform, int32_t position) noexcept {
     const AccessObject granting = entry ? entry->granting : AccessObject{};
     const AccessObject masked = entry ? entry->masked : AccessObject{};
 
-    const std::string first_sql =
-        "select 1 from t_AccessControl where FObjectType=" + std::to_string(granting.type) +
-        " and FObjectID=" + std::to_string(granting.id) + ToDoHolderCondition(user);
+    const std::string first_sql = "select 1 from t_AccessControl where FObjectType=" + std::to_string(granting.type) +
+                                  " and FObjectID=" + std::to_string(granting.id) + ToDoHolderCondition(user);
     const bool holds_first = !QueryData(platform, first_sql).Eof();
 
     const std::string second_sql =

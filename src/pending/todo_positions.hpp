@@ -15,14 +15,14 @@ struct AccessObject {
 // One of the desktop's nine to-do positions: what it counts and what guards it.
 struct ToDoPosition {
   int32_t position;
-  int32_t trans_type;     // the kind counted; 0 for the reserved first position
-  int32_t voucher_kind;   // 1 waiting for the checker, 2 for the cashier; 0 a bill count
-  AccessObject granting;  // any row on it grants ...
-  AccessObject masked;    // ... and its mask must carry the to-do bit
+  int32_t trans_type;           // the kind counted; 0 for the reserved first position
+  int32_t voucher_kind;         // 1 waiting for the checker, 2 for the cashier; 0 a bill count
+  AccessObject granting;        // any row on it grants ...
+  AccessObject masked;          // ... and its mask must carry the to-do bit
   std::string_view alarm_key;   // the system parameter of category IC with the alarm days
   std::string_view alarm_head;  // the due-date condition: head, the days, tail
   std::string_view alarm_tail;
-  std::string_view label;       // for people
+  std::string_view label;  // for people
 };
 
 namespace todo_detail {
@@ -33,6 +33,7 @@ inline constexpr std::string_view kInvoiceHead = " and datediff(day,getdate(),v1
 inline constexpr std::string_view kOtherBillHead = " and datediff(day,getdate(),v1.FLimitDate)<=";
 }  // namespace todo_detail
 
+// clang-format off
 inline constexpr std::array<ToDoPosition, 9> kToDoPositions{{
     {1, 0, 0, {}, {}, "", "", "", "reserved (always 0)"},
     {2, 71, 0, {1088, 2}, {1089, 1}, "PurchaseAlarmDateCount", todo_detail::kOrderHead, todo_detail::kOrderTail,
@@ -56,6 +57,7 @@ inline constexpr std::array<ToDoPosition, 9> kToDoPositions{{
     {8, 1125, 1, {4, 0}, {}, "", "", "", "vouchers awaiting check"},
     {9, 1127, 2, {4, 0}, {}, "", "", "", "vouchers awaiting cashier sign-off"},
 }};
+// clang-format on
 
 // The entry of a position from 1 to 9; nullptr for any other number.
 constexpr const ToDoPosition* FindToDoPosition(int32_t position) {

@@ -13,7 +13,9 @@ namespace {
 std::string NullTolerant(const std::string& t) {
   return " and (IsNull(" + t + ".FItemID,0)=0 OR CharIndex('12'," + t + ".FRightUserID)>0) \r\n";
 }
-std::string Plain(const std::string& t) { return " and CharIndex('12'," + t + ".FRightUserID)>0 \r\n"; }
+std::string Plain(const std::string& t) {
+  return " and CharIndex('12'," + t + ".FRightUserID)>0 \r\n";
+}
 std::string Exclusion(const std::string& key, std::vector<std::string> heads) {
   std::string text = " and v1." + key + " not in \r\n";
   for (size_t i = 0; i < heads.size(); ++i)
@@ -36,11 +38,12 @@ struct Row {
   std::vector<int32_t> codes;
   std::string key, preparer;
   bool lowers_move_type;
-  std::string bare, joined;  // joined "": the bare form whatever the mask
+  std::string bare, joined;                                 // joined "": the bare form whatever the mask
   std::vector<std::pair<int32_t, std::string>> conditions;  // bit, condition, in the row's order
   std::string money_view = "";
 };
 
+// clang-format off
 const Row kRows[] = {
   {"ICStockBill", {1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 100, 101, 102}, "v1.FInterID", "v1.FBillerID", false,
    "ICStockBill v1", "ICStockBill v1 left join ICStockBillEntry u1 on v1.FInterID=u1.FInterID \r\n"
@@ -97,6 +100,7 @@ const Row kRows[] = {
    "v1.FInterID", "v1.FBillerID", false, "POOrder v1",
    "POOrder v1 left join t_supplier t2 on v1.FSupplyID=t2.FItemID \r\n", {{2, Plain("t2")}}},
 };
+// clang-format on
 
 class Catalogue : public ::testing::TestWithParam<Row> {};
 
@@ -135,7 +139,8 @@ TEST(GetBillTableInfo, FailuresLeaveTheOutputsNotYetWritten) {
     std::string from = "from", key = "key", preparer = "preparer", filter = "filter";
     int32_t move_type = move;
     EXPECT_EQ(Error([&] { GetBillTableInfo(host, 1000201, 9, from, key, move_type, preparer, filter, true); }),
-              "6 " + RuntimeErrorText(err::kOverflow)) << props;
+              "6 " + RuntimeErrorText(err::kOverflow))
+        << props;
     EXPECT_EQ(from + " " + key + " " + preparer + " " + filter + " " + std::to_string(move_type), written);
   }
 }

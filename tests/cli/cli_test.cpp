@@ -73,17 +73,23 @@ std::string Typed(const std::string& text) {
 
 TEST(ArgumentSyntax, EachFormGivesItsSubtype) {
   for (const auto& [text, want] : std::vector<std::pair<std::string, std::string>>{
-           {"907", R"({"type":"Long","value":907} 907)"}, {"-5", R"({"type":"Long","value":-5} -5)"},
-           {"i:7", R"({"type":"Integer","value":7} 7)"}, {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
-           {"s:a b", R"({"type":"String","value":"a b"} a b)"}, {"s:", R"({"type":"String","value":""} )"},
-           {"true", R"({"type":"Boolean","value":true} True)"}, {"false", R"({"type":"Boolean","value":false} False)"},
-           {"empty", R"({"type":"Empty","value":null} )"}, {"null", R"({"type":"Null","value":null} Null)"},
+           {"907", R"({"type":"Long","value":907} 907)"},
+           {"-5", R"({"type":"Long","value":-5} -5)"},
+           {"i:7", R"({"type":"Integer","value":7} 7)"},
+           {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
+           {"s:a b", R"({"type":"String","value":"a b"} a b)"},
+           {"s:", R"({"type":"String","value":""} )"},
+           {"true", R"({"type":"Boolean","value":true} True)"},
+           {"false", R"({"type":"Boolean","value":false} False)"},
+           {"empty", R"({"type":"Empty","value":null} )"},
+           {"null", R"({"type":"Null","value":null} Null)"},
            {"-2147483648", R"({"type":"Long","value":-2147483648} -2147483648)"},
            {"2147483648", "bad argument '2147483648': out of range for Long (-2147483648 to 2147483647)"},
            {"i:32768", "bad argument 'i:32768': out of range for Integer (-32768 to 32767)"},
            {"12abc", "bad argument '12abc': expected " + std::string(kArgumentSyntax)},
            {"True", "bad argument 'True': expected " + std::string(kArgumentSyntax)},
-           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"}, {"d:", "bad argument 'd:': expected a number after d:"},
+           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"},
+           {"d:", "bad argument 'd:': expected a number after d:"},
            {"-", "bad argument '-': expected a whole number"}})
     EXPECT_EQ(Typed(text), want) << text;
 }
@@ -109,6 +115,7 @@ class OnDemo : public ::testing::Test {
 // and the values' subtypes are checked where they are made); a refusal or a
 // message gives exit status 1.
 TEST_F(OnDemo, EachCommandRunsOnce) {
+  // clang-format off
   const std::vector<std::tuple<std::vector<std::string>, int, std::vector<std::string>>> runs = {
       {{"--user", "16394", "call", "getmaxmininterid", "1", "s:2"}, 0, {"1005\n"}},
       {{"--user", "16394", "call", "GetMoveInterID", "s:1002", "d:1.4", "1"}, 0, {"1001\n"}},
@@ -159,6 +166,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
       {{"--user", "16394", "call", "CheckSearchBill", "999", "1002"}, 0, {"False\n"}},
       {{"why", "--help"}, 0, {"TYPE NUMBER REQUIRED", "--user ID"}},
   };
+  // clang-format on
   for (const auto& [args, status, parts] : runs) {
     const RunResult run = Zet(args);
     SCOPED_TRACE(::testing::PrintToString(args));
@@ -173,6 +181,7 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
 // with that call's own messages; a bad line is answered with its error and
 // the lines after it still run.
 TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
+  // clang-format off
   const std::vector<std::pair<std::string, std::vector<std::string>>> lines = {
       {R"({"method":"CheckSearchBill","args":["1","1002","s:x"],"props":"UserID=abc;"})",
        {"--props", "UserID=abc;", "call", "CheckSearchBill", "1", "1002", "s:x"}},
@@ -183,6 +192,7 @@ TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
        {"--user", "16", "call", "GetMaxMinInterID", "1", "2"}},
       {R"({"method":"GetMaxMinInterID","args":["1"]})", {"call", "GetMaxMinInterID", "1"}},
   };
+  // clang-format on
   std::string input, expected;
   for (const auto& [line, args] : lines) {
     input += line + "\n";
@@ -212,9 +222,10 @@ TEST(Demo, InitTheTourAndAFileSizeLimit) {
   EXPECT_EQ(box.Zet({"--db", "new.db", "--user", "16394", "first", "1"}).out, "first bill of kind 1: none\n");
   const RunResult run = box.Zet({"--db", "tour.db", "demo"});
   EXPECT_EQ(run.status, 0) << run.err;
-  for (const char* seen : {"made just now", "lily    no: 单据上存在您没有权限的基础资料", "bill 1003: refused",
-                           "   1  Stock bill 1-STK-1002  [1|1002]", "And who may open bill 1003? (zetmovebill who 1 1003)\n",
-                           "\n     27  susan   no   stock line\n"})
+  for (const char* seen :
+       {"made just now", "lily    no: 单据上存在您没有权限的基础资料", "bill 1003: refused",
+        "   1  Stock bill 1-STK-1002  [1|1002]", "And who may open bill 1003? (zetmovebill who 1 1003)\n",
+        "\n     27  susan   no   stock line\n"})
     EXPECT_THAT(run.out, HasSubstr(seen));
   const RunResult limited = box.Zet({"--db", "demo.db", "init", "--demo"}, "ulimit -f 4 &&");
   EXPECT_EQ(limited.status, 4);
@@ -236,6 +247,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     const char* out = "";
     bool traced = false;  // the database was opened before the input was found wanting
   };
+  // clang-format off
   const Case cases[] = {
       {{}, 2, "no command given"},
       {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
@@ -269,6 +281,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
   };
+  // clang-format on
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
   ASSERT_EQ(::mkfifo(box.Path("fifo").c_str(), 0600), 0);
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
@@ -351,12 +364,14 @@ TEST_F(OnDemo, AReaderInASharedFolderLeavesNothingThatBlocksTheOwnerAndSeesTheFi
   std::filesystem::create_symlink("sealed/mine.db", box.Path("link.db"));
   ASSERT_EQ(::chown(box.Path("sealed/mine.db").c_str(), 65534, 65534), 0);
   ASSERT_EQ(::chown(box.Path("copy.db").c_str(), 65533, 65533), 0);
+  // clang-format off
   const std::tuple<std::string, std::string, std::vector<std::string>, int, std::string> runs[] = {
       {As(65534), "link.db", {"--user", "16394", "first", "1"}, 0, "first bill of kind 1: 1001\n"},
       {As(65534), "copy.db", {"--user", "25", "recent", "1"}, 4, "copy.db-wal holds changes not yet in the file and"},
       {"unshare -m sh -c 'mount --bind mnt mnt && mount -o remount,bind,ro mnt && exec \"$0\" \"$@\"'", "mnt/demo.db",
        {"--user", "16394", "open", "1", "1001"}, 4, "is on a read-only file system"},
   };
+  // clang-format on
   for (const auto& [prefix, db, args, status, says] : runs) {
     std::vector<std::string> line = {"--db", db};
     line.insert(line.end(), args.begin(), args.end());
@@ -401,6 +416,7 @@ TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
     int status;
     std::vector<std::string> lines;  // what the run prints, in parts
   };
+  // clang-format off
   const Step steps[] = {
       {"", verify, 0, {"no drift"}},
       {"DROP TRIGGER tr_ICSale_Reregister; UPDATE ICSale SET FBillNo='X' WHERE FInterID=8001;"
@@ -427,6 +443,7 @@ TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
       {"", repair, 0, {"table t_ZetBillRegister: kept none", "schema version of the file: kept 1, computed 3\n"}},
       {"", {"--user", "16394", "recent", "1"}, 0, {"Sales invoice-X  [80|8001]"}},
   };
+  // clang-format on
   for (const Step& step : steps) {
     if (*step.write) plain(step.write);
     const RunResult run = Zet(step.args);

@@ -39,12 +39,14 @@ void Restricted(FakePlatform& host) {
   host.Answer("CashBeforePost", Scalar(Variant::Long(1)));
   host.Answer(" SELECT Count(", Scalar(Variant::Long(4)));
   host.Answer(" select * from t_Voucher", Scalar(Variant::Long(1)));
-  host.Answer(" select b.*", Table{{"FBillID", "FClassTypeID", "FNo", "FBillNo", "FName"},
-                                  {{Variant::Long(88), Variant::Long(1), Variant::Long(1), Variant::String("B"),
-                                    Variant::String("N")}}});
+  host.Answer(
+      " select b.*",
+      Table{{"FBillID", "FClassTypeID", "FNo", "FBillNo", "FName"},
+            {{Variant::Long(88), Variant::Long(1), Variant::Long(1), Variant::String("B"), Variant::String("N")}}});
   host.access_errors[8] = err::kAccessDenied;
 }
 
+// clang-format off
 const Sweep kSweeps[] = {
   {"CheckSearchBill", Check(1, 50), "False given"},
   {"GetToDoThingCount", [](clsMoveBill& b) { return Items(Returned(b.GetToDoThingCount())); }, "Nothing", kToDoErrorMessage},
@@ -57,6 +59,7 @@ const Sweep kSweeps[] = {
      ObjectRef bar = std::make_shared<FakeToolbar>();
      return b.SaveRecentBills(88, 1, bar), std::string("done"); }, "done"},
 };
+// clang-format on
 
 class FailureSweep : public ::testing::TestWithParam<Sweep> {};
 

@@ -37,7 +37,7 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
   EXPECT_EQ(values.Field("FTEXT"), Variant::String("abc"));
   EXPECT_TRUE(values.Field(4).IsNull());
   const Recordset rs = QueryData(host.platform(), "select FUserID, FName from t_User where FName>='A' order by 1");
-  EXPECT_EQ(rs.RecordCount(), 3);  // text compares without regard to case
+  EXPECT_EQ(rs.RecordCount(), 3);                                // text compares without regard to case
   EXPECT_EQ(rs.Object()->Get("recordCOUNT"), Variant::Long(3));  // and so do member names
   rs.MoveNext();
   const Recordset clone(rs.Clone());  // shares the rows, from the first
@@ -54,10 +54,14 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
 
 TEST(CharIndex, AnswersAsTheServerDoes) {
   Host host;
-  for (const auto& [expression, want] : std::vector<std::pair<std::string, std::string>>{
-           {"charindex('16','16394')", "1"}, {"CharIndex('x','abc')", "0"}, {"charindex('', 'abc')", "0"},
-           {"charindex('中','文中文中')", "2"}, {"charindex('中','文中文中', 3)", "4"},
-           {"ifnull(charindex(NULL,'abc'),'Null')", "Null"}, {"charindex('25',2025)", "3"}})
+  for (const auto& [expression, want] :
+       std::vector<std::pair<std::string, std::string>>{{"charindex('16','16394')", "1"},
+                                                        {"CharIndex('x','abc')", "0"},
+                                                        {"charindex('', 'abc')", "0"},
+                                                        {"charindex('中','文中文中')", "2"},
+                                                        {"charindex('中','文中文中', 3)", "4"},
+                                                        {"ifnull(charindex(NULL,'abc'),'Null')", "Null"},
+                                                        {"charindex('25',2025)", "3"}})
     EXPECT_EQ(CStr(host.db().Query("select " + expression).rows.at(0).at(0)), want) << expression;
 }
 
@@ -74,8 +78,11 @@ TEST(UpdateBatch, RunsWholeOrNotAtAll) {
             kDbError + "UNIQUE constraint failed: t_User.FUserID");
   EXPECT_THAT(batch("delete from t_User\r\ninsert into t_User(FUserID) values (@@IDENTITY)"), StartsWith(kDbError));
   EXPECT_EQ(host.db().Query("select FUserID from t_User").rows, std::vector<std::vector<Variant>>{{Variant::Long(7)}});
-  EXPECT_EQ(Error([&] { Call(host.platform().CreateObject(kClassUpdateProgId), "UpdateBatch",
-                             {Variant::String(""), Variant::String("delete from t_User")}); }).substr(0, 3), "13 ");
+  EXPECT_EQ(Error([&] {
+              Call(host.platform().CreateObject(kClassUpdateProgId), "UpdateBatch",
+                   {Variant::String(""), Variant::String("delete from t_User")});
+            }).substr(0, 3),
+            "13 ");
 }
 
 // Every read service runs one statement that changes nothing, and refuses
@@ -110,6 +117,7 @@ TEST(ReadServices, RefuseAWriteOrASecondStatement) {
 TEST(ReadServices, ARepeatedTextKeepsItsValuesAndTheDay) {
   Host host;
   host.Exec("INSERT INTO t_User (FUserID, FName) VALUES (7, 'seven'), (8, 'eight')");
+  // clang-format off
   const std::pair<const char*, const char*> sends[] = {
       {"2026-01-01", "select FName from t_User where FUserID=7"},
       {"2026-01-01", "select FName from t_User where FUserID=8"},
@@ -117,6 +125,7 @@ TEST(ReadServices, ARepeatedTextKeepsItsValuesAndTheDay) {
       {"2026-01-01", "select FName from t_User where FUserID=8"},
       {"2026-01-01", "select datediff(day,'2026-01-01',getdate())"},
       {"2026-01-03", "select datediff(day,'2026-01-01',getdate())"}};
+  // clang-format on
   std::vector<std::string> answers;
   for (const auto& [day, sql] : sends) {
     host.platform().SetToday(day);
@@ -128,15 +137,23 @@ TEST(ReadServices, ARepeatedTextKeepsItsValuesAndTheDay) {
 // One row (the user's or a group's) must carry every bit asked for.
 TEST(AccessCheck, GrantsWhenOneRowCarriesEveryBit) {
   Host host;
-  host.Exec("INSERT INTO t_Group (FUserID, FGroupID) VALUES (1, 1), (16, 2), (17, 3);"
-            "INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES "
-            "  (16, 4, 0, 9), (2, 4, 0, 16), (17, 4, 0, 1), (3, 4, 0, 2), (16, 5, 0, NULL), (0, 4, 0, 255)");
-  for (const auto& [user, type, right, granted] : std::vector<std::tuple<int32_t, int32_t, int32_t, bool>>{
-           {16, 4, 9, true}, {16, 4, 16, true}, {16, 4, 24, false}, {16, 6, 1, false}, {16, 5, 0, false},
-           {17, 4, 16, false}, {1, 99, 1 << 30, true}, {0, 4, 1, false}}) {
+  host.Exec(
+      "INSERT INTO t_Group (FUserID, FGroupID) VALUES (1, 1), (16, 2), (17, 3);"
+      "INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES "
+      "  (16, 4, 0, 9), (2, 4, 0, 16), (17, 4, 0, 1), (3, 4, 0, 2), (16, 5, 0, NULL), (0, 4, 0, 255)");
+  for (const auto& [user, type, right, granted] :
+       std::vector<std::tuple<int32_t, int32_t, int32_t, bool>>{{16, 4, 9, true},
+                                                                {16, 4, 16, true},
+                                                                {16, 4, 24, false},
+                                                                {16, 6, 1, false},
+                                                                {16, 5, 0, false},
+                                                                {17, 4, 16, false},
+                                                                {1, 99, 1 << 30, true},
+                                                                {0, 4, 1, false}}) {
     host.platform().SetProps(user ? "UserID=" + std::to_string(user) + ";" : "");
     const std::string error = Error([&] { EXPECT_TRUE(CheckAccess(host.platform(), type, 0, right, "J")); });
-    EXPECT_EQ(error.substr(0, error.find(' ')), granted ? "0" : std::to_string(err::kAccessDenied)) << user << " " << right;
+    EXPECT_EQ(error.substr(0, error.find(' ')), granted ? "0" : std::to_string(err::kAccessDenied))
+        << user << " " << right;
   }
 }
 
@@ -150,9 +167,9 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
     trace.push_back(line);
   });
   QueryData(host.platform(), "select 1").MoveNext();
-  const std::string props = "ZetPropsMgr.ShareProps.GetProperty " + std::to_string(host.platform().CurrentProcessId()) +
-                            " PropsString";
-  EXPECT_EQ(trace, (std::vector<std::string>{ std::string(ServiceFactoryProgId()) + ".CreateService ZetMClass.ClassInfo",
+  const std::string props =
+      "ZetPropsMgr.ShareProps.GetProperty " + std::to_string(host.platform().CurrentProcessId()) + " PropsString";
+  EXPECT_EQ(trace, (std::vector<std::string>{std::string(ServiceFactoryProgId()) + ".CreateService ZetMClass.ClassInfo",
                                              props, props, "ZetMClass.ClassInfo.GetData UserID=25; select 1"}));
 }
 
@@ -162,14 +179,19 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
 TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   TempDir dir;
   CreateDatabase(dir.Path(), false, false, kToday);
-  const auto schema_version = [&] { return CLng(Database::Open(dir.Path())->Query("PRAGMA schema_version").rows[0][0]); };
+  const auto schema_version = [&] {
+    return CLng(Database::Open(dir.Path())->Query("PRAGMA schema_version").rows[0][0]);
+  };
   const int32_t current = schema_version();
   EXPECT_EQ(schema_version(), current);
-  Database::Open(dir.Path())->Execute(
-      "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));"
-      "DROP TRIGGER tr_Settlement_Drop");
-  const auto rows = Database::Open(dir.Path())->Query(
-      "SELECT sql FROM sqlite_master WHERE name IN ('ix_ICSale_PayDay', 'tr_Settlement_Drop') ORDER BY type");
+  Database::Open(dir.Path())
+      ->Execute(
+          "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));"
+          "DROP TRIGGER tr_Settlement_Drop");
+  const auto rows =
+      Database::Open(dir.Path())
+          ->Query(
+              "SELECT sql FROM sqlite_master WHERE name IN ('ix_ICSale_PayDay', 'tr_Settlement_Drop') ORDER BY type");
   EXPECT_THAT(CStr(rows.rows.at(0).at(0)), HasSubstr("FInvoiceAmountFor"));
   EXPECT_THAT(CStr(rows.rows.at(1).at(0)), HasSubstr("AFTER DELETE ON t_RP_Settlement"));
 }

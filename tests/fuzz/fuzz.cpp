@@ -50,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Allow<zet::cli::UsageError>([&] { return zet::cli::ParseArgument(arg); });
     Allow<zet::cli::UsageError>([&] { return zet::cli::ParseLong(arg, "TYPE"); });
   }
-  Allow<zet::cli::UsageError>(
-      [&] { return zet::cli::PrepareCall(args.front(), {args.begin() + 1, args.end()}, size % 2 == 1); });
+  Allow<zet::cli::UsageError>([&] {
+    return zet::cli::PrepareCall(args.front(), {args.begin() + 1, args.end()}, size % 2 == 1);
+  });
 #endif
   return 0;
 }

@@ -37,9 +37,12 @@ std::string Convert(const std::string& op, const Variant& v) {
 }
 
 class Conversions : public ::testing::TestWithParam<Conversion> {};
-TEST_P(Conversions, FollowTheRunTime) { EXPECT_EQ(Convert(GetParam().op, GetParam().input), GetParam().want); }
+TEST_P(Conversions, FollowTheRunTime) {
+  EXPECT_EQ(Convert(GetParam().op, GetParam().input), GetParam().want);
+}
 
 using V = Variant;
+// clang-format off
 const Conversion kConversions[] = {
   {"CLng", V::Double(2.5), "2"}, {"CLng", V::Double(2147483647.49), "2147483647"},
   {"CLng", V::Double(2147483647.5), "E6"}, {"CLng", V::Double(-2147483648.5), "-2147483648"},
@@ -71,17 +74,24 @@ const Conversion kConversions[] = {
   {"Cmp0", V::String(""), "E13"},
   {"Eq21", V::Integer(21), "T"}, {"Eq21", V::String("21"), "F"}, {"Eq21", V::Double(21), "T"},
 };
+// clang-format on
 INSTANTIATE_TEST_SUITE_P(Variant, Conversions, ::testing::ValuesIn(kConversions));
-
 
 // The key is found case-insensitively anywhere in the text, the value read
 // to the next ";" and upper-cased.
 TEST(GetPropValue, ReadsTheFirstTextualMatch) {
-  for (const auto& [props, key, want] : std::vector<std::tuple<std::string, std::string, std::string>>{
-           {"UserID=25", "UserID", "25"}, {"UserID=25;", "userid", "25"}, {"DB=a;UserID=25;Lang=zh", "UserID", "25"},
-           {"XUserID=7;UserID=25;", "UserID", "7"}, {"UserID=25;ID=3;", "ID", "25"}, {"UserID=abc;", "UserID", "ABC"},
-           {"UserID= 2 5 ;", "UserID", " 2 5 "}, {"UserID=;Lang=zh;", "UserID", ""}, {"Lang=zh;", "UserID", ""},
-           {"", "UserID", ""}, {"UserID=25;;", "UserID", "25"}}) {
+  for (const auto& [props, key, want] :
+       std::vector<std::tuple<std::string, std::string, std::string>>{{"UserID=25", "UserID", "25"},
+                                                                      {"UserID=25;", "userid", "25"},
+                                                                      {"DB=a;UserID=25;Lang=zh", "UserID", "25"},
+                                                                      {"XUserID=7;UserID=25;", "UserID", "7"},
+                                                                      {"UserID=25;ID=3;", "ID", "25"},
+                                                                      {"UserID=abc;", "UserID", "ABC"},
+                                                                      {"UserID= 2 5 ;", "UserID", " 2 5 "},
+                                                                      {"UserID=;Lang=zh;", "UserID", ""},
+                                                                      {"Lang=zh;", "UserID", ""},
+                                                                      {"", "UserID", ""},
+                                                                      {"UserID=25;;", "UserID", "25"}}) {
     FakePlatform host;
     host.props = props;
     EXPECT_EQ(GetPropValue(host, key), want) << props;
@@ -110,8 +120,9 @@ TEST(GetPropValue, AsksTheServiceTwiceEveryTime) {
   EXPECT_EQ(GetPropValue(host, "UserID"), "30");
   std::string asked;
   for (const RecordedCall& c : host.calls) asked += c.object + "." + c.member + " ";
-  EXPECT_EQ(asked, "ZetPropsMgr.ShareProps.new ZetPropsMgr.ShareProps.GetProperty ZetPropsMgr.ShareProps.GetProperty "
-                   "ZetPropsMgr.ShareProps.new ZetPropsMgr.ShareProps.GetProperty ZetPropsMgr.ShareProps.GetProperty ");
+  EXPECT_EQ(asked,
+            "ZetPropsMgr.ShareProps.new ZetPropsMgr.ShareProps.GetProperty ZetPropsMgr.ShareProps.GetProperty "
+            "ZetPropsMgr.ShareProps.new ZetPropsMgr.ShareProps.GetProperty ZetPropsMgr.ShareProps.GetProperty ");
 }
 
 // One creation service per thread, made on the first call and reused.

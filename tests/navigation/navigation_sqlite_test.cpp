@@ -2,7 +2,6 @@
 // and users of every rights scope, against bills inserted here, each user's
 // visible bills worked out from the data by hand.
 #include "navigation/navigation.hpp"
-
 #include "support/embedded_host.hpp"
 #include "support/method_case.hpp"
 
@@ -35,7 +34,7 @@ INSERT INTO t_RP_RBill (FBillID, FBillNo, FPreparer, FCustomerID, FAcctID) VALUE
 struct Scope {
   const char* name;
   int32_t user, trans_type;
-  int32_t previous, next;  // the direction codes of the kind
+  int32_t previous, next;        // the direction codes of the kind
   std::vector<int32_t> visible;  // in id order
   std::vector<int32_t> others;   // bills of the table the user may not see
 };
@@ -77,6 +76,7 @@ TEST_P(Navigation, StepsThroughAndChecksExactlyTheVisibleBills) {
 
 // Stock bills: type 1, with bill 30 of type 2 in the same table. The
 // administrator's t_User row restricts him, but group 1 overrides it.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     StockBills, Navigation,
     ::testing::Values(Scope{"Administrator", 100, 1, 1, 2, {10, 20, 40, 50, 60, 70}, {}},
@@ -88,15 +88,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Scope{"Stocks", 27, 1, 1, 2, {10, 20, 50, 60, 70}, {30, 40}},
                       Scope{"OwnBillsAndBaseData", 30, 1, 1, 2, {70}, {10, 20, 30, 40, 50, 60}}),
     zet::testing::CaseName());
+// clang-format on
 
 // Receipts: a kind whose previous and next are 2 and 3, with plain (not
 // null-tolerant) customer and account conditions.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Receipts, Navigation,
                          ::testing::Values(Scope{"GroupBills", 17, 1000201, 2, 3, {5, 6, 8}, {7}},
                                            Scope{"NothingOfTheGroup", 18, 1000201, 2, 3, {}, {5, 6, 7, 8}},
                                            Scope{"CustomersHideBillsWithout", 25, 1000201, 2, 3, {5, 7}, {6, 8}},
                                            Scope{"Accounts", 28, 1000201, 2, 3, {5, 6}, {7, 8}}),
                          zet::testing::CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace zet::embedded::testing

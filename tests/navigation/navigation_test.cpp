@@ -1,22 +1,28 @@
 // The statements of the three navigation methods, for every rights scope,
 // and how their answers are read.
+#include "navigation/navigation.hpp"
+
 #include <climits>
 
-#include "navigation/navigation.hpp"
 #include "support/method_case.hpp"
 
 namespace zet::testing {
 namespace {
 
-std::pair<std::string, Table> Found(Variant v) { return {"ISNULL(", Scalar(std::move(v))}; }
+std::pair<std::string, Table> Found(Variant v) {
+  return {"ISNULL(", Scalar(std::move(v))};
+}
 const std::pair<std::string, Table> kExists{" SELECT TOP 1 1 FROM ", Scalar(Variant::Long(1))};
 const std::pair<std::string, Table> kVisible{" SELECT top 1 1 From ", Scalar(Variant::Long(1))};
 
 const std::string kSaleWithCustomers = "ICSale v1 left join t_Organization t2 on v1.FCustID=t2.FItemID \r\n";
 
 class Navigation : public ::testing::TestWithParam<MethodCase> {};
-TEST_P(Navigation, SendsItsStatementsAndReadsTheAnswer) { RunCase(GetParam()); }
+TEST_P(Navigation, SendsItsStatementsAndReadsTheAnswer) {
+  RunCase(GetParam());
+}
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(GetMaxMinInterID, Navigation, ::testing::Values(
   MethodCase{"FirstOfASharedTable", Admin({Found(Variant::Long(4711))}), MaxMin(1, 1), "4711",
     {" SELECT ISNULL(Min(v1.FInterID),0) as FInterID From ICStockBill v1 where 1=1  and FTranType=1"}},
@@ -32,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(GetMaxMinInterID, Navigation, ::testing::Values(
     {" SELECT ISNULL(Max(v1.FInterID),0) as FInterID From " + kSaleWithCustomers + " where 1=1  and FTranType=80\r\n"}},
   MethodCase{"NegativeMaskUnrestricted", User(5, -1), MaxMin(3, 2), "0",
     {" SELECT ISNULL(Max(v1.FInterID),0) as FInterID From POOrder v1 where 1=1 "}}), CaseName());
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(GetMoveInterID, Navigation, ::testing::Values(
   MethodCase{"NextOfAnEditor", Admin({Found(Variant::String("1051"))}), Move(Variant::Long(1050), 2, 1), "1051",
     {" select ISNULL(min(v1.FInterID),0) from ICStockBill v1 where v1.FTranType=1 and v1.FInterID>1050"}},
@@ -61,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(GetMoveInterID, Navigation, ::testing::Values(
   MethodCase{"AnIdThatIsNoNumber", Admin(), Move(Variant::String("abc"), 1, 1), "0", {}, {"Type mismatch"}},
   MethodCase{"SmallestShiftedCodeOverflows", Admin(), Move(Variant::Long(5), INT32_MIN, 1000201), "0", {},
     {"Overflow"}}), CaseName());
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(CheckSearchBill, Navigation, ::testing::Values(
   MethodCase{"AdministratorSkipsTheRightsTest", Admin({kExists}), Check(1, 1050), "True given",
     {" SELECT TOP 1 1 FROM ICStockBill v1 WHERE v1.FInterID = 1050"}},
@@ -79,6 +89,7 @@ INSTANTIATE_TEST_SUITE_P(CheckSearchBill, Navigation, ::testing::Values(
      " SELECT top 1 1 From " + kSaleWithCustomers + " where 1=1  and FTranType=80\r\n"
      " and CharIndex('16',t2.FRightUserID)>0 \r\n and v1.FInterID = 300"}}),
   CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace zet::testing

@@ -42,6 +42,7 @@ struct Settled {
   const char* amount = "0.80";
 };
 
+// clang-format off
 constexpr Settled kCases[] = {
     {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)", "(80, 0.70), (80, 0.10)", 0},
     {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)", "(80, 0.70), (80, 0.09)", 1},
@@ -54,14 +55,16 @@ constexpr Settled kCases[] = {
      "(80, 455094848186.119), (80, 0.64), (80, -3.5823), (80, 307.6203)", 1, "455094848490.7971"},
     {5, "ICSale (FInterID, FPayDate, FStatus, FInvoiceAmountFor)", "(80, 170000000000)", 1, "170000000000.0001"},
 };
+// clang-format on
 
 TEST(Money, AmountsThatAddUpToTheBillLeaveNothingDue) {
   for (const Settled& c : kCases) {
     Host host;
-    host.Exec("INSERT INTO t_Group VALUES (1, 1); INSERT INTO t_SystemProfile VALUES ('IC', 'APAlarmDateCount', '5'),"
-              " ('IC', 'ARAlarmDateCount', '5'); INSERT INTO " + std::string(c.bill) + " VALUES (1, '" + kToday +
-              "', 1, " + c.amount + "); WITH a(t, v) AS (VALUES " + c.settlements +
-              ") INSERT INTO t_RP_Settlement (FInterID, FTranType, FAmountFor) SELECT 1, t, v FROM a");
+    host.Exec(
+        "INSERT INTO t_Group VALUES (1, 1); INSERT INTO t_SystemProfile VALUES ('IC', 'APAlarmDateCount', '5'),"
+        " ('IC', 'ARAlarmDateCount', '5'); INSERT INTO " +
+        std::string(c.bill) + " VALUES (1, '" + kToday + "', 1, " + c.amount + "); WITH a(t, v) AS (VALUES " +
+        c.settlements + ") INSERT INTO t_RP_Settlement (FInterID, FTranType, FAmountFor) SELECT 1, t, v FROM a");
     host.As(1);
     const ObjectRef list = clsMoveBill(host.platform()).GetToDoThingCount();
     ASSERT_TRUE(list) << host.messages.front();

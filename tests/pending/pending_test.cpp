@@ -1,7 +1,8 @@
 // The desktop's nine to-do counts: their statements with the alarm days,
 // the access checks of a non-administrator, and the voucher counters.
-#include "host/error.hpp"
 #include "pending/pending.hpp"
+
+#include "host/error.hpp"
 #include "support/method_case.hpp"
 
 namespace zet::testing {
@@ -14,18 +15,22 @@ std::vector<std::string> Matching(const FakePlatform& host, const std::string& h
   return out;
 }
 const std::string kWaiting = " and u1.FQty>u1.FStockQty and (v1.FStatus=1 or v1.FStatus=2) and v1.FCancellation=0 ";
-const std::string kHook = " \r\n and v1.FHookInterID not in ( select FGroupNo From ICHookRelations Where FEquityHook=1 ) ";
+const std::string kHook =
+    " \r\n and v1.FHookInterID not in ( select FGroupNo From ICHookRelations Where FEquityHook=1 ) ";
 std::string Money(const std::string& key, const std::string& type) {
   return " left join vw_BillRPMoney vrp on v1." + key + "=vrp.FInterID AND vrp.FTranType=" + type + " \r\n";
 }
-const std::string kGroupPreparers = " AND v1.FPreparerID IN (Select DISTINCT FUserID From t_Group Where FGroupID "
-                                    "IN(Select FGroupID From t_Group Where FGroupID <> 0 And FUserID=25 ) ) ";
+const std::string kGroupPreparers =
+    " AND v1.FPreparerID IN (Select DISTINCT FUserID From t_Group Where FGroupID "
+    "IN(Select FGroupID From t_Group Where FGroupID <> 0 And FUserID=25 ) ) ";
 
 TEST(GetToDoThingCount, AnAdministratorCountsEveryPositionWithItsAlarmDays) {
   const auto script = [](FakePlatform& host) {
     host.Administrator();
-    host.sys_values = {{"IC/PurchaseAlarmDateCount", Variant::String("7")}, {"IC/APAlarmDateCount", Variant::Long(5)},
-                       {"IC/SaleAlarmDateCount", Variant::String("3")}, {"IC/ARAlarmDateCount", Variant::String("4")}};
+    host.sys_values = {{"IC/PurchaseAlarmDateCount", Variant::String("7")},
+                       {"IC/APAlarmDateCount", Variant::Long(5)},
+                       {"IC/SaleAlarmDateCount", Variant::String("3")},
+                       {"IC/ARAlarmDateCount", Variant::String("4")}};
     host.Answer("From POOrder", Scalar(Variant::Long(2)));
     host.Answer("From ICPurchase", Scalar(Variant::String("3")));
     host.Answer("From ICSale", Scalar(Variant::Double(5)));
@@ -35,6 +40,7 @@ TEST(GetToDoThingCount, AnAdministratorCountsEveryPositionWithItsAlarmDays) {
     host.Answer("v1.FCheckerID=-1", Table{{"FVoucherID"}, {{Variant::Long(1)}, {Variant::Long(2)}}});
     host.Answer("v1.FCashierID=-1", Table{{"FVoucherID"}, {{Variant::Long(1)}}});
   };
+  // clang-format off
   RunCase({"Administrator", script, [](clsMoveBill& b) { return Items(b.GetToDoThingCount()); },
            "I0 D2 D3 I0 D5 D6 D7 L2 L1", {
     " SELECT Count(distinct v1.FInterID) From POOrder v1 left join POOrderEntry u1 on v1.FInterID=u1.FInterID \r\n"
@@ -56,18 +62,22 @@ TEST(GetToDoThingCount, AnAdministratorCountsEveryPositionWithItsAlarmDays) {
     " select * from t_Voucher v1 where v1.FCheckerID=-1 and v1.FPosted=0 ",
     " select FValue from t_SystemProfile where FCategory='GL' and FKey='CashBeforePost' ",
     " select * from t_Voucher v1 where v1.FCashierID=-1 and v1.FPosted=0 "}});
+  // clang-format on
 }
 
 // Each position is granted by any row on its first access object and the
 // to-do bit in the first row on its second; the user's rows and their groups' count.
 std::vector<std::string> AccessAsked() {
   std::vector<std::string> want;
-  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
-           {"1088 and FObjectID=2", "1089 and FObjectID=1"}, {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
-           {"1088 and FObjectID=21", "1090 and FObjectID=1"}, {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
-           {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
-           {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
-           {"4 and FObjectID=0", "0 and FObjectID=0"}, {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
+  for (const auto& [first, second] :
+       std::vector<std::pair<std::string, std::string>>{{"1088 and FObjectID=2", "1089 and FObjectID=1"},
+                                                        {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
+                                                        {"1088 and FObjectID=21", "1090 and FObjectID=1"},
+                                                        {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
+                                                        {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
+                                                        {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
+                                                        {"4 and FObjectID=0", "0 and FObjectID=0"},
+                                                        {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
     const std::string holder = " AND (FUserID=25 OR FUserID in (Select FGroupID from t_Group where FUserID=25))";
     want.push_back("select 1 from t_AccessControl where FObjectType=" + first + holder);
     want.push_back("select FAccessMask from t_AccessControl where FObjectType=" + second + holder);
@@ -83,11 +93,14 @@ TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
            {2, 0, 0, " where 1=1  and v1.FBillerID=25\r\n and datediff(day,getdate(),u1.FDate)<=0" + kWaiting},
            // One term for both alternatives, so that the conditions after it
            // restrict the user's own bills too.
-           {1, 0, 0, " where 1=1  and (v1.FBillerID=25 OR v1.FBillerID in (16,17))\r\n"
-                     " and datediff(day,getdate(),u1.FDate)<=0" + kWaiting},
-           {0, 9, 4, " where 1=1 \r\n and datediff(day,getdate(),v1.FLimitDate)<=0 and v1.FStatus=1 and "
-                     "v1.FBillTypeID=1006 and ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0 \r\n"
-                     " and CharIndex('25',t2.FRightUserID)>0 \r\n and CharIndex('25',t7.FRightUserID)>0 \r\n"}}) {
+           {1, 0, 0,
+            " where 1=1  and (v1.FBillerID=25 OR v1.FBillerID in (16,17))\r\n"
+            " and datediff(day,getdate(),u1.FDate)<=0" +
+                kWaiting},
+           {0, 9, 4,
+            " where 1=1 \r\n and datediff(day,getdate(),v1.FLimitDate)<=0 and v1.FStatus=1 and "
+            "v1.FBillTypeID=1006 and ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0 \r\n"
+            " and CharIndex('25',t2.FRightUserID)>0 \r\n and CharIndex('25',t7.FRightUserID)>0 \r\n"}}) {
     FakePlatform host;
     host.props = "UserID=25;";
     host.User(group_right, data_right);
@@ -103,7 +116,8 @@ TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
 TEST(GetToDoThingCount, GrantsAPositionByBothRows) {
   const Table kOne = Scalar(Variant::Long(1)), kNone{{"M"}, {}};
   for (const auto& [first, second, granted] : std::vector<std::tuple<Table, Table, bool>>{
-           {kOne, Scalar(Variant::Long(0x3FFFF)), true}, {kOne, Scalar(Variant::Long(131071)), false},
+           {kOne, Scalar(Variant::Long(0x3FFFF)), true},
+           {kOne, Scalar(Variant::Long(131071)), false},
            {kNone, Scalar(Variant::Long(131072)), false},
            // Only the first row of masks is read.
            {kOne, Table{{"M"}, {{Variant::Long(0)}, {Variant::Long(131072)}}}, false}}) {
@@ -153,6 +167,7 @@ TEST_P(Vouchers, CountForTheCheckerAndTheCashier) {
 const std::string kChecker = " select * from t_Voucher v1 where v1.FCheckerID=-1 and v1.FPosted=0 ";
 const std::string kCashier = " select * from t_Voucher v1 where v1.FCashierID=-1 and v1.FPosted=0 ";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Pending, Vouchers, ::testing::Values(
   VoucherCase{"CheckerOnlyWithAccountRights", 1, 8, {{8, err::kAccessDenied}}, "1", "L3 L0",
     {kChecker + " and v1.FVoucherID not in (Select t1.FVoucherID from t_VoucherEntry t1 left join t_Account t2 \r\n"
@@ -164,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Pending, Vouchers, ::testing::Values(
   VoucherCase{"GroupWhenTheSecondAnswerIsNoRefusal", 32, 0, {{8, err::kAccessDenied}, {16, 5}}, "1", "L0 L3",
     {kCashier + kGroupPreparers}},
   VoucherCase{"CashierOnlyWhenCashGoesBeforePosting", 33, 0, {}, "0", "L3 L0", {kChecker}}), CaseName());
+// clang-format on
 
 }  // namespace
 }  // namespace zet::testing

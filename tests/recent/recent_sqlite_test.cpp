@@ -23,8 +23,11 @@ TEST(RecentBills, KeepPlacesInOrderPerFamily) {
   // The user's list of a family as "place:bill", in place order.
   const auto list = [&](int32_t family) {
     std::string out;
-    for (const auto& row : host.db().Query("SELECT FNo || ':' || FBillID FROM ICClassRecentBills WHERE FUserID=25 "
-                                           "AND FBigType=? ORDER BY FNo", {Variant::Long(family)}).rows)
+    for (const auto& row : host.db()
+                               .Query("SELECT FNo || ':' || FBillID FROM ICClassRecentBills WHERE FUserID=25 "
+                                      "AND FBigType=? ORDER BY FNo",
+                                      {Variant::Long(family)})
+                               .rows)
       out += CStr(row[0]) + " ";
     return out;
   };
@@ -64,17 +67,21 @@ TEST(RecentBills, EightEditorsAtOnceKeepEveryPlace) {
         platform->SetMessageSink([&](std::string_view) { shown = true; });
         start.arrive_and_wait();
         ObjectRef no_bar;
-        for (int32_t i = 0; i < kEach; ++i) clsMoveBill(*platform).SaveRecentBills(1000 + editor * kEach + i, 1, no_bar);
+        for (int32_t i = 0; i < kEach; ++i)
+          clsMoveBill(*platform).SaveRecentBills(1000 + editor * kEach + i, 1, no_bar);
         quiet += shown ? 0 : 1;
       });
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(quiet, kEditors);
     // Places 1 to 16, each once, holding bills 1000 to 1015, each once.
-    const ResultSet places = Database::Open(dir.Path())->Query(
-        "SELECT count(*) || ' ' || count(DISTINCT FNo) || ' ' || min(FNo) || '-' || max(FNo) || ' ' || "
-        "count(DISTINCT FBillID) || ' ' || min(FBillID) || '-' || max(FBillID) FROM ICClassRecentBills "
-        "WHERE FUserID=? AND FBigType=2", {Variant::Long(user)});
+    const ResultSet places =
+        Database::Open(dir.Path())
+            ->Query(
+                "SELECT count(*) || ' ' || count(DISTINCT FNo) || ' ' || min(FNo) || '-' || max(FNo) || ' ' || "
+                "count(DISTINCT FBillID) || ' ' || min(FBillID) || '-' || max(FBillID) FROM ICClassRecentBills "
+                "WHERE FUserID=? AND FBigType=2",
+                {Variant::Long(user)});
     EXPECT_EQ(CStr(places.rows.at(0).at(0)), "16 16 1-16 16 1000-1015") << "user " << user;
   }
 }

@@ -11,7 +11,9 @@ const std::string kLoad =
     " select b.*,t.FBillNo,t.FName from ICClassRecentBills b inner join (select vw_BillList.FInterID as FID, "
     "vw_BillList.FBillNo,vw_BillList.FTranType  as FClassTypeID,vw_BillList.FName as FName  from vw_BillList) t on "
     "b.FBillID=t.FID and t.FClassTypeID=b.FClassTypeID  where b.FUserID=25 and b.FBigType=";
-std::string Load(int32_t family) { return kLoad + std::to_string(family) + " order by FNO "; }
+std::string Load(int32_t family) {
+  return kLoad + std::to_string(family) + " order by FNO ";
+}
 
 // Rows of ICClassRecentBills joined with the bill list: place, bill, class
 // type, number, name.
@@ -55,8 +57,11 @@ auto As25(Answers answers = {}) {
 const Variant kB1 = Variant::String("B1");
 
 class RecentBills : public ::testing::TestWithParam<MethodCase> {};
-TEST_P(RecentBills, SendsItsStatementsAndFillsTheMenu) { RunCase(GetParam()); }
+TEST_P(RecentBills, SendsItsStatementsAndFillsTheMenu) {
+  RunCase(GetParam());
+}
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(LoadRecentBills, RecentBills, ::testing::Values(
   // A gap in the places shows as a hidden tool.
   MethodCase{"FillsTheMenuByPlace", As25({Recent({{Variant::Long(1), 88, 1, Variant::String("B001"), "Receipt"},
@@ -70,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(LoadRecentBills, RecentBills, ::testing::Values(
   MethodCase{"EmptyList", As25(), LoadCall(51), "bills", {Load(3)}},
   MethodCase{"PlaceBeyondTheMenu", As25({Recent({{Variant::Long(1), 88, 1, kB1, "A"}, {Variant::Long(21), 8, 1, kB1, "B"}})}),
     LoadCall(1), "Nothing | 0:A-B1:1|88", {Load(2)}, {"Index out of bounds"}}), CaseName());
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(SaveRecentBills, RecentBills, ::testing::Values(
   MethodCase{"PutsTheBillFirstThenRefreshesTheMenu", As25({Recent({{Variant::Long(1), 88, 1, kB1, "Receipt"}})}),
     SaveCall(88, 1), "done | 0:Receipt-B1:1|88",
@@ -85,11 +92,14 @@ INSTANTIATE_TEST_SUITE_P(SaveRecentBills, RecentBills, ::testing::Values(
      "FUserID=25 and FBigType=1\r\n", Load(1)}},
   // No bill: nothing written, and the menu is left alone.
   MethodCase{"NoBill", As25(), SaveCall(0, 1), "done | 20 untouched", {}}), CaseName());
+// clang-format on
 
 // Kinds of one family share one list.
 TEST(GetBigType, GroupsTheKindsIntoFamilies) {
   for (const auto& [family, codes] : std::vector<std::pair<int32_t, std::vector<int32_t>>>{
-           {1, {1000201, 1000202, 1000205, 1000206, 1007000}}, {3, {51}}, {0, {0, 5, 28, 87, 101, 102, 1125, 1000203}},
+           {1, {1000201, 1000202, 1000205, 1000206, 1007000}},
+           {3, {51}},
+           {0, {0, 5, 28, 87, 101, 102, 1125, 1000203}},
            {2, {1, 2, 10, 21, 24, 29, 40, 41, 43, 50, 71, 75, 76, 80, 81, 84, 85, 86, 100}}})
     for (int32_t code : codes) EXPECT_EQ(GetBigType(code), family) << code;
 }

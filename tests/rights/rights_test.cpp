@@ -3,7 +3,6 @@
 #include "rights/rights.hpp"
 
 #include "host/error.hpp"
-
 #include "support/method_case.hpp"
 
 namespace zet::testing {
@@ -18,8 +17,11 @@ const std::string kFirst = " SELECT ISNULL(Min(v1.FInterID),0) as FInterID From 
 const auto First = MaxMin(84, 1);
 
 class Rights : public ::testing::TestWithParam<MethodCase> {};
-TEST_P(Rights, AreLookedUpBeforeTheStatement) { RunCase(GetParam(), true); }
+TEST_P(Rights, AreLookedUpBeforeTheStatement) {
+  RunCase(GetParam(), true);
+}
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Scopes, Rights, ::testing::Values(
   // An administrator is unrestricted whatever the t_User row says.
   MethodCase{"Administrator", [](FakePlatform& h) { h.Administrator(), h.User(2, 15); }, First, "0", {kAdminSql, kFirst}},
@@ -35,11 +37,13 @@ INSTANTIATE_TEST_SUITE_P(Scopes, Rights, ::testing::Values(
   // No t_User row: reading at its end fails, the scope stays unrestricted.
   MethodCase{"MissingUserRow", nullptr, First, "0", {kAdminSql, kRightsSql, kFirst},
     {RuntimeErrorText(err::kNoCurrentRecord)}}), CaseName());
+// clang-format on
 
 TEST(SharedTableTranTypes, AloneGetTheTransactionTypeCondition) {
   for (const bool shared : {true, false})
-    for (int32_t code : shared ? std::vector<int32_t>{1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 75, 76, 80, 86, 100, 101, 102}
-                               : std::vector<int32_t>{0, 3, 50, 51, 71, 81, 84, 85, 87, 1125, 1000201}) {
+    for (int32_t code :
+         shared ? std::vector<int32_t>{1, 2, 5, 10, 21, 24, 28, 29, 40, 41, 43, 75, 76, 80, 86, 100, 101, 102}
+                : std::vector<int32_t>{0, 3, 50, 51, 71, 81, 84, 85, 87, 1125, 1000201}) {
       FakePlatform host;
       host.Administrator();
       clsMoveBill(host).GetMaxMinInterID(code, 1);

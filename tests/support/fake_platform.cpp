@@ -73,10 +73,14 @@ class ToolbarPart : public Dispatch {
     }
     FakeToolbar::Tool& tool = bar_->tools[static_cast<size_t>(index_)];
     if (kind != CallKind::PropertyPut) RaiseRuntimeError(err::kMemberNotFound);
-    if (member == "Visible") tool.visible = CBool(args[0].Value());
-    else if (member == "Caption") tool.caption = CStr(args[0].Value());
-    else if (member == "Text") tool.text = CStr(args[0].Value());
-    else RaiseRuntimeError(err::kMemberNotFound);
+    if (member == "Visible")
+      tool.visible = CBool(args[0].Value());
+    else if (member == "Caption")
+      tool.caption = CStr(args[0].Value());
+    else if (member == "Text")
+      tool.text = CStr(args[0].Value());
+    else
+      RaiseRuntimeError(err::kMemberNotFound);
     return {};
   }
 
@@ -99,20 +103,25 @@ class FakeObject : public Dispatch {
   std::string prog_id_;
 };
 
-FakePlatform::~FakePlatform() { ReleaseServiceFactory(this); }
+FakePlatform::~FakePlatform() {
+  ReleaseServiceFactory(this);
+}
 
 ObjectRef FakePlatform::CreateObject(std::string_view prog_id) {
   const std::string id(prog_id);
   calls.push_back({id, "new", {}});
   ObjectRef object;
-  if (id == ValueListProgId()) object = std::make_shared<FakeValueList>();
-  else object = std::make_shared<FakeObject>(*this, id);
+  if (id == ValueListProgId())
+    object = std::make_shared<FakeValueList>();
+  else
+    object = std::make_shared<FakeObject>(*this, id);
   objects_.emplace_back(id, object);
   return object;
 }
 
 void FakePlatform::User(int32_t group_right, int32_t data_right, std::vector<int32_t> group_users) {
-  Answer("FROM t_User", Table{{"FUserGroupRight", "FDataRight"}, {{Variant::Long(group_right), Variant::Long(data_right)}}});
+  Answer("FROM t_User",
+         Table{{"FUserGroupRight", "FDataRight"}, {{Variant::Long(group_right), Variant::Long(data_right)}}});
   Table users{{"FUserID"}, {}};
   for (int32_t user : group_users) users.rows.push_back({Variant::Long(user)});
   Answer("from t_group tt1", std::move(users));
@@ -127,11 +136,13 @@ std::vector<std::string> FakePlatform::Alive() const {
 
 // How the suite's services take their arguments: the property string fetched
 // for the call and flags by value, the rest by reference.
+// clang-format off
 const std::map<std::string_view, std::vector<bool>> kByRef = {
     {"CreateService", {false}},           {"GetProperty", {true, true}},
     {"GetData", {false, true}},           {"ExecuteSQL", {false, true}},
     {"UpdateBatch", {false, true}},       {"Execute", {true}},
     {"GetSysValue", {false, true, true}}, {"AccessCheck", {false, true, true, true, false, true}}};
+// clang-format on
 
 Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member, std::span<Argument> args) {
   RecordedCall& call = calls.emplace_back(RecordedCall{prog_id, std::string(member), {}});
@@ -160,7 +171,7 @@ Variant FakePlatform::Handle(const std::string& prog_id, std::string_view member
   if (member == "UpdateBatch") {
     EXPECT_EQ(args[1].Value().AsArray().items.size(), 1u);
   }
-  const std::string sql = member == "Execute" ? text(0)
+  const std::string sql = member == "Execute"       ? text(0)
                           : member == "UpdateBatch" ? CStr(args[1].Value().AsArray().items.at(0))
                                                     : text(1);
   statements_.push_back(sql);

@@ -29,7 +29,9 @@ struct Table {
   std::vector<std::vector<Variant>> rows;
 };
 // One column, one row: the answer of an aggregate or a probe.
-inline Table Scalar(Variant value) { return Table{{"F0"}, {{std::move(value)}}}; }
+inline Table Scalar(Variant value) {
+  return Table{{"F0"}, {{std::move(value)}}};
+}
 
 // One late-bound call on an object the platform made or on the toolbar.
 struct RecordedCall {
@@ -108,8 +110,8 @@ class FailingPlatform : public ForwardingPlatform {
     Tick(prog_id + "." + std::string(member));
   }
 
-  int fail_at = 0;  // 0: nothing fails
-  int count = 0;    // host calls so far
+  int fail_at = 0;          // 0: nothing fails
+  int count = 0;            // host calls so far
   std::string failed_call;  // "ProgID.member" of the call made to fail
 
  private:

@@ -67,7 +67,11 @@ inline std::string Items(const ObjectRef& list) {
   for (int32_t i = 1; i <= CLng(list->Get("Count")); ++i) {
     Argument args[] = {Argument::ByVal(Variant::Long(i))};
     const Variant v = list->Call("Item", args);
-    out += std::string(out.empty() ? "" : " ") + (v.Type() == VarType::Integer ? "I" : v.Type() == VarType::Long ? "L" : "D") + CStr(v);
+    out += std::string(out.empty() ? "" : " ") +
+           (v.Type() == VarType::Integer ? "I"
+            : v.Type() == VarType::Long  ? "L"
+                                         : "D") +
+           CStr(v);
   }
   return out;
 }
@@ -94,7 +98,9 @@ inline std::function<void(FakePlatform&)> Script(std::function<void(FakePlatform
     for (const auto& [fragment, table] : answers) host.Answer(fragment, table);
   };
 }
-inline auto Admin(Answers answers = {}) { return Script(&FakePlatform::Administrator, answers); }
+inline auto Admin(Answers answers = {}) {
+  return Script(&FakePlatform::Administrator, answers);
+}
 inline auto User(int32_t group_right, int32_t data_right, Answers answers = {}) {
   return Script([=](FakePlatform& host) { host.User(group_right, data_right); }, answers);
 }
