@@ -68,6 +68,7 @@ TEST_F(Twins, EveryCommandAnswersAsOnTheFile) {
                             "why 1 1001 --sql",
                             "why-todo 4",
                             "why-todo 9 --sql",
+                            "who 1 1003",
                             "open 1 1002",
                             "open 21 1010",
                             "call GetFirstInterID 1"};
@@ -92,6 +93,7 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   const struct { std::string args, env; int status; std::string says; } cases[] = {
       {OverOdbc() + " init --demo",                        "", 2, "init works on a database file (--db) only"},
       {OverOdbc() + " demo",                               "", 2, "demo works on a database file (--db) only"},
+      {OverOdbc() + " verify",                             "", 2, "verify works on a database file (--db) only"},
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
