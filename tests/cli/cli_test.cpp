@@ -72,25 +72,21 @@ std::string Typed(const std::string& text) {
 }
 
 TEST(ArgumentSyntax, EachFormGivesItsSubtype) {
+  // clang-format off
   for (const auto& [text, want] : std::vector<std::pair<std::string, std::string>>{
-           {"907", R"({"type":"Long","value":907} 907)"},
-           {"-5", R"({"type":"Long","value":-5} -5)"},
-           {"i:7", R"({"type":"Integer","value":7} 7)"},
-           {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
-           {"s:a b", R"({"type":"String","value":"a b"} a b)"},
-           {"s:", R"({"type":"String","value":""} )"},
-           {"true", R"({"type":"Boolean","value":true} True)"},
-           {"false", R"({"type":"Boolean","value":false} False)"},
-           {"empty", R"({"type":"Empty","value":null} )"},
-           {"null", R"({"type":"Null","value":null} Null)"},
+           {"907", R"({"type":"Long","value":907} 907)"}, {"-5", R"({"type":"Long","value":-5} -5)"},
+           {"i:7", R"({"type":"Integer","value":7} 7)"}, {"d:1.5", R"({"type":"Double","value":1.5} 1.5)"},
+           {"s:a b", R"({"type":"String","value":"a b"} a b)"}, {"s:", R"({"type":"String","value":""} )"},
+           {"true", R"({"type":"Boolean","value":true} True)"}, {"false", R"({"type":"Boolean","value":false} False)"},
+           {"empty", R"({"type":"Empty","value":null} )"}, {"null", R"({"type":"Null","value":null} Null)"},
            {"-2147483648", R"({"type":"Long","value":-2147483648} -2147483648)"},
            {"2147483648", "bad argument '2147483648': out of range for Long (-2147483648 to 2147483647)"},
            {"i:32768", "bad argument 'i:32768': out of range for Integer (-32768 to 32767)"},
            {"12abc", "bad argument '12abc': expected " + std::string(kArgumentSyntax)},
            {"True", "bad argument 'True': expected " + std::string(kArgumentSyntax)},
-           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"},
-           {"d:", "bad argument 'd:': expected a number after d:"},
+           {"d:inf", "bad argument 'd:inf': expected a finite number after d:"}, {"d:", "bad argument 'd:': expected a number after d:"},
            {"-", "bad argument '-': expected a whole number"}})
+    // clang-format on
     EXPECT_EQ(Typed(text), want) << text;
 }
 

@@ -54,14 +54,12 @@ TEST(Recordset, ReadsSubtypesMovesClonesAndCloses) {
 
 TEST(CharIndex, AnswersAsTheServerDoes) {
   Host host;
-  for (const auto& [expression, want] :
-       std::vector<std::pair<std::string, std::string>>{{"charindex('16','16394')", "1"},
-                                                        {"CharIndex('x','abc')", "0"},
-                                                        {"charindex('', 'abc')", "0"},
-                                                        {"charindex('中','文中文中')", "2"},
-                                                        {"charindex('中','文中文中', 3)", "4"},
-                                                        {"ifnull(charindex(NULL,'abc'),'Null')", "Null"},
-                                                        {"charindex('25',2025)", "3"}})
+  // clang-format off
+  for (const auto& [expression, want] : std::vector<std::pair<std::string, std::string>>{
+           {"charindex('16','16394')", "1"}, {"CharIndex('x','abc')", "0"}, {"charindex('', 'abc')", "0"},
+           {"charindex('中','文中文中')", "2"}, {"charindex('中','文中文中', 3)", "4"},
+           {"ifnull(charindex(NULL,'abc'),'Null')", "Null"}, {"charindex('25',2025)", "3"}})
+    // clang-format on
     EXPECT_EQ(CStr(host.db().Query("select " + expression).rows.at(0).at(0)), want) << expression;
 }
 
@@ -93,20 +91,24 @@ TEST(ReadServices, RefuseAWriteOrASecondStatement) {
   // SQLite keeps text that another client stores in an integer column.
   host.Exec("INSERT INTO t_Group (FUserID, FGroupID) VALUES ('0) OR (1=1', 7)");
   const int before = sqlite3_total_changes(host.db().Handle());
+  // clang-format off
   for (const auto& [service, member] : std::vector<std::pair<std::string_view, std::string_view>>{
            {kAppConnectionProgId, "Execute"}, {kClassInfoProgId, "GetData"}, {kBillDataProgId, "ExecuteSQL"}}) {
+    // clang-format on
     const auto read = [&](const std::string& sql) {
       std::vector<Variant> args = {Variant::String(sql)};
       if (member != "Execute") args.insert(args.begin(), Variant::String("UserID=1;"));
       return Call(host.platform().CreateObject(service), member, args);
     };
     EXPECT_TRUE(read("select FUserID from t_User").IsObject()) << service;
+    // clang-format off
     for (const auto& [sql, says] : std::vector<std::pair<std::string, std::string>>{
              {"delete from t_User", "cannot change the database; refused: delete from t_User"},
              {"update t_User set FName='x'", "cannot change the database"},
              {"select 1 from t_User delete from t_User", "refused a text of 2 statements"},
              {"select 1; select 2", "refused a text of 2 statements"},
              {"select distinct tt1.FUserID from t_group tt1 where tt1.FGroupID=7", "FUserID holds text '0) OR (1=1'"}})
+      // clang-format on
       EXPECT_THAT(Error([&] { read(sql); }), AllOf(StartsWith(kDbError), HasSubstr(says))) << service;
   }
   EXPECT_EQ(sqlite3_total_changes(host.db().Handle()), before);
@@ -141,15 +143,11 @@ TEST(AccessCheck, GrantsWhenOneRowCarriesEveryBit) {
       "INSERT INTO t_Group (FUserID, FGroupID) VALUES (1, 1), (16, 2), (17, 3);"
       "INSERT INTO t_AccessControl (FUserID, FObjectType, FObjectID, FAccessMask) VALUES "
       "  (16, 4, 0, 9), (2, 4, 0, 16), (17, 4, 0, 1), (3, 4, 0, 2), (16, 5, 0, NULL), (0, 4, 0, 255)");
-  for (const auto& [user, type, right, granted] :
-       std::vector<std::tuple<int32_t, int32_t, int32_t, bool>>{{16, 4, 9, true},
-                                                                {16, 4, 16, true},
-                                                                {16, 4, 24, false},
-                                                                {16, 6, 1, false},
-                                                                {16, 5, 0, false},
-                                                                {17, 4, 16, false},
-                                                                {1, 99, 1 << 30, true},
-                                                                {0, 4, 1, false}}) {
+  // clang-format off
+  for (const auto& [user, type, right, granted] : std::vector<std::tuple<int32_t, int32_t, int32_t, bool>>{
+           {16, 4, 9, true}, {16, 4, 16, true}, {16, 4, 24, false}, {16, 6, 1, false}, {16, 5, 0, false},
+           {17, 4, 16, false}, {1, 99, 1 << 30, true}, {0, 4, 1, false}}) {
+    // clang-format on
     host.platform().SetProps(user ? "UserID=" + std::to_string(user) + ";" : "");
     const std::string error = Error([&] { EXPECT_TRUE(CheckAccess(host.platform(), type, 0, right, "J")); });
     EXPECT_EQ(error.substr(0, error.find(' ')), granted ? "0" : std::to_string(err::kAccessDenied))

@@ -80,18 +80,13 @@ INSTANTIATE_TEST_SUITE_P(Variant, Conversions, ::testing::ValuesIn(kConversions)
 // The key is found case-insensitively anywhere in the text, the value read
 // to the next ";" and upper-cased.
 TEST(GetPropValue, ReadsTheFirstTextualMatch) {
-  for (const auto& [props, key, want] :
-       std::vector<std::tuple<std::string, std::string, std::string>>{{"UserID=25", "UserID", "25"},
-                                                                      {"UserID=25;", "userid", "25"},
-                                                                      {"DB=a;UserID=25;Lang=zh", "UserID", "25"},
-                                                                      {"XUserID=7;UserID=25;", "UserID", "7"},
-                                                                      {"UserID=25;ID=3;", "ID", "25"},
-                                                                      {"UserID=abc;", "UserID", "ABC"},
-                                                                      {"UserID= 2 5 ;", "UserID", " 2 5 "},
-                                                                      {"UserID=;Lang=zh;", "UserID", ""},
-                                                                      {"Lang=zh;", "UserID", ""},
-                                                                      {"", "UserID", ""},
-                                                                      {"UserID=25;;", "UserID", "25"}}) {
+  // clang-format off
+  for (const auto& [props, key, want] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"UserID=25", "UserID", "25"}, {"UserID=25;", "userid", "25"}, {"DB=a;UserID=25;Lang=zh", "UserID", "25"},
+           {"XUserID=7;UserID=25;", "UserID", "7"}, {"UserID=25;ID=3;", "ID", "25"}, {"UserID=abc;", "UserID", "ABC"},
+           {"UserID= 2 5 ;", "UserID", " 2 5 "}, {"UserID=;Lang=zh;", "UserID", ""}, {"Lang=zh;", "UserID", ""},
+           {"", "UserID", ""}, {"UserID=25;;", "UserID", "25"}}) {
+    // clang-format on
     FakePlatform host;
     host.props = props;
     EXPECT_EQ(GetPropValue(host, key), want) << props;

@@ -57,21 +57,11 @@ class Twins : public ::testing::Test {
 
 TEST_F(Twins, EveryCommandAnswersAsOnTheFile) {
   const char* users[] = {"16394", "16", "17", "25", "30"};
-  const char* commands[] = {"todo",
-                            "first 1",
-                            "last 21",
-                            "next 1 1000",
-                            "prev 71 1005",
-                            "check 1 1001",
-                            "check 21 1011",
-                            "recent 1",
-                            "why 1 1001 --sql",
-                            "why-todo 4",
-                            "why-todo 9 --sql",
-                            "who 1 1003",
-                            "open 1 1002",
-                            "open 21 1010",
-                            "call GetFirstInterID 1"};
+  const char* commands[] = {"todo",          "first 1",          "last 21",
+                            "next 1 1000",   "prev 71 1005",     "check 1 1001",
+                            "check 21 1011", "recent 1",         "why 1 1001 --sql",
+                            "why-todo 4",    "why-todo 9 --sql", "who 1 1003",
+                            "open 1 1002",   "open 21 1010",     "call GetFirstInterID 1"};
   for (const char* user : users) {
     for (const char* command : commands) {
       for (const char* json : {"", " --json"}) {

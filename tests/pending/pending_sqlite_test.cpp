@@ -13,6 +13,7 @@ namespace {
 // A position the user is not granted reads I0; a granted one its count.
 TEST(ToDo, EveryDemoUserSeesHisOwnCounts) {
   Host host(true);
+  // clang-format off
   for (const auto& [user, counts] : std::vector<std::pair<int32_t, std::string>>{
            {16394, "I0 D3 D2 D3 D3 D2 D2 L4 L4"},  // everything due
            {16395, "I0 D3 D2 D3 D3 D2 D2 L4 L4"},  // administrator despite his t_User row
@@ -25,6 +26,7 @@ TEST(ToDo, EveryDemoUserSeesHisOwnCounts) {
            {29, "I0 D2 D2 I0 I0 I0 D1 I0 I0"},     // purchasing group's bills, customers and suppliers 1, 3
            {30, "I0 D0 D0 I0 I0 I0 D0 L3 L3"},     // own bills (none due); all vouchers but on account 1002
            {31, "I0 I0 I0 I0 I0 I0 I0 L1 L0"}}) {  // the warehouse group's vouchers; may not sign as cashier
+    // clang-format on
     host.As(user);
     EXPECT_EQ(zet::testing::Items(clsMoveBill(host.platform()).GetToDoThingCount()), counts) << "user " << user;
   }

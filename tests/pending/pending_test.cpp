@@ -69,15 +69,14 @@ TEST(GetToDoThingCount, AnAdministratorCountsEveryPositionWithItsAlarmDays) {
 // to-do bit in the first row on its second; the user's rows and their groups' count.
 std::vector<std::string> AccessAsked() {
   std::vector<std::string> want;
-  for (const auto& [first, second] :
-       std::vector<std::pair<std::string, std::string>>{{"1088 and FObjectID=2", "1089 and FObjectID=1"},
-                                                        {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
-                                                        {"1088 and FObjectID=21", "1090 and FObjectID=1"},
-                                                        {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
-                                                        {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
-                                                        {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
-                                                        {"4 and FObjectID=0", "0 and FObjectID=0"},
-                                                        {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
+  // clang-format off
+  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
+           {"1088 and FObjectID=2", "1089 and FObjectID=1"}, {"1088 and FObjectID=4", "1010 and FObjectID=1000202"},
+           {"1088 and FObjectID=21", "1090 and FObjectID=1"}, {"1088 and FObjectID=23", "1010 and FObjectID=1000201"},
+           {"1010 and FObjectID=1000205", "1010 and FObjectID=1000201"},
+           {"1010 and FObjectID=1000206", "1010 and FObjectID=1000202"},
+           {"4 and FObjectID=0", "0 and FObjectID=0"}, {"4 and FObjectID=0", "0 and FObjectID=0"}}) {
+    // clang-format on
     const std::string holder = " AND (FUserID=25 OR FUserID in (Select FGroupID from t_Group where FUserID=25))";
     want.push_back("select 1 from t_AccessControl where FObjectType=" + first + holder);
     want.push_back("select FAccessMask from t_AccessControl where FObjectType=" + second + holder);
@@ -88,19 +87,18 @@ std::vector<std::string> AccessAsked() {
 // A non-administrator: the access objects of every position, then in each
 // count the preparer term and the rights filter, last.
 TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
+  // clang-format off
   for (const auto& [group_right, data_right, position, want] :
        std::vector<std::tuple<int32_t, int32_t, size_t, std::string>>{
            {2, 0, 0, " where 1=1  and v1.FBillerID=25\r\n and datediff(day,getdate(),u1.FDate)<=0" + kWaiting},
            // One term for both alternatives, so that the conditions after it
            // restrict the user's own bills too.
-           {1, 0, 0,
-            " where 1=1  and (v1.FBillerID=25 OR v1.FBillerID in (16,17))\r\n"
-            " and datediff(day,getdate(),u1.FDate)<=0" +
-                kWaiting},
-           {0, 9, 4,
-            " where 1=1 \r\n and datediff(day,getdate(),v1.FLimitDate)<=0 and v1.FStatus=1 and "
-            "v1.FBillTypeID=1006 and ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0 \r\n"
-            " and CharIndex('25',t2.FRightUserID)>0 \r\n and CharIndex('25',t7.FRightUserID)>0 \r\n"}}) {
+           {1, 0, 0, " where 1=1  and (v1.FBillerID=25 OR v1.FBillerID in (16,17))\r\n"
+                     " and datediff(day,getdate(),u1.FDate)<=0" + kWaiting},
+           {0, 9, 4, " where 1=1 \r\n and datediff(day,getdate(),v1.FLimitDate)<=0 and v1.FStatus=1 and "
+                     "v1.FBillTypeID=1006 and ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0 \r\n"
+                     " and CharIndex('25',t2.FRightUserID)>0 \r\n and CharIndex('25',t7.FRightUserID)>0 \r\n"}}) {
+    // clang-format on
     FakePlatform host;
     host.props = "UserID=25;";
     host.User(group_right, data_right);
@@ -115,12 +113,13 @@ TEST(GetToDoThingCount, RestrictsByScopeAndRights) {
 
 TEST(GetToDoThingCount, GrantsAPositionByBothRows) {
   const Table kOne = Scalar(Variant::Long(1)), kNone{{"M"}, {}};
+  // clang-format off
   for (const auto& [first, second, granted] : std::vector<std::tuple<Table, Table, bool>>{
-           {kOne, Scalar(Variant::Long(0x3FFFF)), true},
-           {kOne, Scalar(Variant::Long(131071)), false},
+           {kOne, Scalar(Variant::Long(0x3FFFF)), true}, {kOne, Scalar(Variant::Long(131071)), false},
            {kNone, Scalar(Variant::Long(131072)), false},
            // Only the first row of masks is read.
            {kOne, Table{{"M"}, {{Variant::Long(0)}, {Variant::Long(131072)}}}, false}}) {
+    // clang-format on
     FakePlatform host;
     host.User(0, 0);
     host.Answer("FObjectType=1088 and FObjectID=2 ", first);
