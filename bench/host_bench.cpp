@@ -358,6 +358,11 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
                        bill.CheckSearchBill(21, stock, info);
                      }});
   }
+  // A sales invoice is visible through its customer alone, with no
+  // allowance for a bill without one.
+  for (const auto& [scope, user] :
+       {std::pair<std::string, int32_t>{"rights 1, 4% visible", 31}, {"rights 1, none visible", 32}})
+    cases.push_back({"last sales invoice, " + scope, user, [](auto& bill, auto&) { bill.GetMaxMinInterID(80, 2); }});
   cases.push_back({"last receipt, data rights 8", 28, [](auto& bill, auto&) { bill.GetMaxMinInterID(1000201, 2); }});
   cases.push_back({"next receipt, data rights 8", 28,
                    [receipt](auto& bill, auto&) { bill.GetMoveInterID(Variant::Long(receipt), 3, 1000201); }});

@@ -392,6 +392,17 @@ CREATE TABLE t_ZetSettlementBill (
   FTranType INTEGER NOT NULL
 );
 
+-- The bills a due list may count as open, kept by the triggers below: an
+-- invoice whose settled sum, times its sign, falls short of its amount; an
+-- other bill whose settled sum (0 without one) falls short of its amount.
+-- The due lists then read the few open bills instead of years of settled
+-- ones.
+CREATE TABLE t_ZetOpenBill (
+  FTranType INTEGER NOT NULL,
+  FInterID INTEGER NOT NULL,
+  PRIMARY KEY (FTranType, FInterID)
+) WITHOUT ROWID;
+
 CREATE VIEW vw_BillRPMoney AS
   SELECT FInterID, FTranType, FRPAmountFor FROM t_ZetBillRPMoney;
 
@@ -483,6 +494,15 @@ constexpr MoneyColumn kMoneyColumns[] = {
     {"t_RP_ROtherBill", "FAmountFor"},      {"t_RP_ROtherBillEntry", "FAmountFor"}, {"t_RP_POtherBill", "FAmountFor"},
     {"t_RP_POtherBillEntry", "FAmountFor"}, {"t_RP_Settlement", "FAmountFor"},
 };
+
+// clang-format off
+constexpr OpenBillKind kOpenBillKinds[] = {
+    {"ICPurchase",      "FInterID", "75",      "b.FROB*(m.FRPAmountFor-b.FPurchaseAmountFor)<0"},
+    {"ICSale",          "FInterID", "80",      "b.FROB*(m.FRPAmountFor-b.FInvoiceAmountFor)<0"},
+    {"t_RP_ROtherBill", "FBillID",  "1000205", "ifnull(m.FRPAmountFor,0)-b.FAmountFor<0"},
+    {"t_RP_POtherBill", "FBillID",  "1000206", "ifnull(m.FRPAmountFor,0)-b.FAmountFor<0"},
+};
+// clang-format on
 
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -610,6 +630,33 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
             remember + row("OLD") + row("NEW") + "END;\n";
   script +=
       "CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN\n" + forget + row("OLD") + "END;\n";
+  // A bill's openness is worked out again from its row and its settled sum
+  // whenever either comes, changes or goes. The settled sums change only by
+  // delete and insert; the bill's update trigger names no columns, for the
+  // reason the register's does not.
+  const auto reopen = [](const std::string& type, const std::string& id) {
+    std::string sql = "  DELETE FROM t_ZetOpenBill WHERE FTranType = " + type + " AND FInterID = " + id + ";\n";
+    for (const OpenBillKind& k : kOpenBillKinds)
+      sql += "  INSERT INTO t_ZetOpenBill (FTranType, FInterID) " +
+             OpenBills(k, type + " = " + std::string(k.type) + " AND b." + std::string(k.id) + " = " + id) + ";\n";
+    return sql;
+  };
+  script += "CREATE TRIGGER tr_ZetBillRPMoney_Open AFTER INSERT ON t_ZetBillRPMoney BEGIN\n" +
+            reopen("NEW.FTranType", "NEW.FInterID") + "END;\n";
+  script += "CREATE TRIGGER tr_ZetBillRPMoney_Close AFTER DELETE ON t_ZetBillRPMoney BEGIN\n" +
+            reopen("OLD.FTranType", "OLD.FInterID") + "END;\n";
+  for (const OpenBillKind& k : kOpenBillKinds) {
+    const std::string table(k.table), type(k.type), id(k.id);
+    const auto one = [&](const std::string& bill) {
+      return "  DELETE FROM t_ZetOpenBill WHERE FTranType = " + type + " AND FInterID = " + bill + "." + id +
+             ";\n  INSERT INTO t_ZetOpenBill (FTranType, FInterID) " +
+             OpenBills(k, "b." + id + " = " + bill + "." + id) + ";\n";
+    };
+    script += "CREATE TRIGGER tr_" + table + "_Open AFTER INSERT ON " + table + " BEGIN\n" + one("NEW") + "END;\n";
+    script += "CREATE TRIGGER tr_" + table + "_Reopen AFTER UPDATE ON " + table + " BEGIN\n" + one("OLD") + one("NEW") +
+              "END;\n";
+    script += "CREATE TRIGGER tr_" + table + "_Close AFTER DELETE ON " + table + " BEGIN\n" + one("OLD") + "END;\n";
+  }
   return script;
 }
 
@@ -617,6 +664,17 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
 
 std::span<const BillTable> BillTables() {
   return kBillTables;
+}
+
+std::span<const OpenBillKind> OpenBillKinds() {
+  return kOpenBillKinds;
+}
+
+std::string OpenBills(const OpenBillKind& kind, std::string_view which) {
+  const std::string type(kind.type), id(kind.id);
+  return "SELECT " + type + " AS FTranType, b." + id + " AS FInterID FROM " + std::string(kind.table) +
+         " b LEFT JOIN t_ZetBillRPMoney m ON m.FInterID = b." + id + " AND m.FTranType = " + type + " WHERE (" +
+         std::string(which) + ") AND " + std::string(kind.open);
 }
 
 std::span<const MoneyColumn> MoneyColumns() {

@@ -10,7 +10,7 @@ namespace zet::embedded {
 
 // The version recorded in t_ZetSchemaInfo; Open refuses any other, and
 // `verify --repair` brings an older file to it.
-inline constexpr int32_t kSchemaVersion = 3;
+inline constexpr int32_t kSchemaVersion = 4;
 
 // Every table and view the component's statements name, in SQLite's dialect.
 // Each column has a default, so a row can be inserted with the columns that
@@ -41,6 +41,18 @@ struct MoneyColumn {
   std::string_view table, column;
 };
 std::span<const MoneyColumn> MoneyColumns();
+
+// A kind of bill that a due list counts while it is open, and what makes
+// one open, as SQL over the bill `b` and its settled-sum row `m` (NULL when
+// nothing is settled): the due list's own test, so that a bill it counts is
+// always in t_ZetOpenBill.
+struct OpenBillKind {
+  std::string_view table, id, type, open;
+};
+std::span<const OpenBillKind> OpenBillKinds();
+// The open bills of a kind as (FTranType, FInterID), of those that `which`
+// (SQL over `b`) picks.
+std::string OpenBills(const OpenBillKind& kind, std::string_view which);
 
 // An amount's magnitude must stay below 2^39: up to there a double holds
 // every amount of four decimals as a number of its own.

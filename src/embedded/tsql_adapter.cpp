@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "host/error.hpp"
@@ -133,6 +134,13 @@ class Rewriter {
  public:
   Rewriter(const std::vector<Token>& tokens, const TSqlOptions& options) : tokens_(tokens), options_(options) {}
 
+  // `text` goes after the token at `at`, which the statement as written
+  // leaves in place.
+  void Append(size_t at, std::string text) {
+    append_at_ = at;
+    append_ = std::move(text);
+  }
+
   // The tokens [begin, end) rewritten. Every SELECT that takes TOP gets its
   // LIMIT at its own end: the ")" closing the sub-select it stands in, or the
   // end of the range.
@@ -180,6 +188,7 @@ class Rewriter {
       }
       if (t.kind != TokenKind::Word) {
         emit(t.text, true);
+        if (i == append_at_) emit(append_, true);
         continue;
       }
 
@@ -515,6 +524,8 @@ class Rewriter {
 
   const std::vector<Token>& tokens_;
   const TSqlOptions& options_;
+  size_t append_at_ = SIZE_MAX;
+  std::string append_;
 };
 
 }  // namespace
@@ -665,6 +676,129 @@ std::vector<std::string> SplitBatch(std::string_view sql) {
   return statements;
 }
 
+namespace {
+
+// A due list of invoices or other bills: the statement counts, among bills
+// of one table `v1` joined to their settled sums `vrp`, those that meet
+// `open`. Every bill that meets it is in t_ZetOpenBill (the schema's
+// triggers keep it so, and verify checks it), so where `open` is one of the
+// conditions that all must hold, adding "the bill is in t_ZetOpenBill"
+// changes no answer; SQLite then reads the few open bills by their key
+// instead of every bill dated up to the alarm day.
+struct OpenBillShape {
+  std::string_view table, join, open, key, type;
+};
+// clang-format off
+constexpr OpenBillShape kOpenBillShapes[] = {
+    {"ICPurchase", "left join vw_BillRPMoney vrp on v1.FInterID=vrp.FInterID AND vrp.FTranType=75",
+     "v1.FROB*(vrp.FRPAmountFor-v1.FPurchaseAmountFor)<0", "v1.FInterID", "75"},
+    {"ICSale", "left join vw_BillRPMoney vrp on v1.FInterID=vrp.FInterID AND vrp.FTranType=80",
+     "v1.FROB*(vrp.FRPAmountFor-v1.FInvoiceAmountFor)<0", "v1.FInterID", "80"},
+    {"t_RP_ROtherBill", "left join vw_BillRPMoney vrp on v1.FBillID=vrp.FInterID AND vrp.FTranType=1000205",
+     "ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0", "v1.FBillID", "1000205"},
+    {"t_RP_POtherBill", "left join vw_BillRPMoney vrp on v1.FBillID=vrp.FInterID AND vrp.FTranType=1000206",
+     "ISNULL(vrp.FRPAmountFor,0)-v1.FAmountFor<0", "v1.FBillID", "1000206"},
+};
+// clang-format on
+
+bool SameToken(const Token& a, const Token& b) {
+  return a.kind == b.kind && (a.kind == TokenKind::Word ? EqualsIgnoreCase(a.text, b.text) : a.text == b.text);
+}
+
+// The tokens of a pattern, blanks left out; the pattern outlives them.
+std::vector<Token> SignificantTokens(std::string_view pattern) {
+  std::vector<Token> significant;
+  for (const Token& t : Tokenize(pattern))
+    if (IsSignificant(t)) significant.push_back(t);
+  return significant;
+}
+
+struct Appendix {
+  size_t after;
+  std::string text;
+};
+
+// The condition to add to a due list of open bills, and the token it goes
+// after; nullopt for any other statement. Only where the WHERE clause is a
+// plain chain of AND at its top level (no OR, CASE or BETWEEN, nothing after
+// it but its conditions), the bill table is `v1` and the settled sums `vrp`
+// exactly as the due list joins them, no other table of the FROM clause
+// takes either name, and `open` stands alone between two of those ANDs.
+std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
+  std::vector<size_t> at;  // the significant tokens, and the depth of each
+  std::vector<int> depth;
+  int d = 0;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (!IsSignificant(tokens[i])) continue;
+    if (IsSymbol(tokens[i], ")")) --d;
+    at.push_back(i);
+    depth.push_back(d);
+    if (IsSymbol(tokens[i], "(")) ++d;
+  }
+  const auto top_word = [&](size_t k, std::string_view word) { return depth[k] == 0 && IsWord(tokens[at[k]], word); };
+  if (at.empty() || !IsWord(tokens[at[0]], "SELECT")) return std::nullopt;
+  size_t from = 0, where = 0;
+  for (size_t k = 0; k < at.size() && where == 0; ++k) {
+    if (from == 0 && top_word(k, "FROM")) from = k;
+    if (from != 0 && top_word(k, "WHERE")) where = k;
+  }
+  if (where == 0 || where < from + 3) return std::nullopt;
+  for (size_t k = where + 1; k < at.size(); ++k) {
+    if (depth[k] != 0) continue;
+    for (const std::string_view word :
+         {"OR", "CASE", "BETWEEN", "GROUP", "HAVING", "ORDER", "LIMIT", "UNION", "EXCEPT", "INTERSECT", "WINDOW"})
+      if (IsWord(tokens[at[k]], word)) return std::nullopt;
+    if (IsSymbol(tokens[at[k]], ";")) return std::nullopt;
+  }
+  // Where `pattern` stands among the significant tokens [first, last) at the
+  // top level, once only; 0 for nowhere or more than once.
+  const auto find = [&](const std::vector<Token>& wanted, size_t first, size_t last) {
+    size_t found = 0;
+    for (size_t k = first; k + wanted.size() <= last; ++k) {
+      if (depth[k] != 0) continue;
+      size_t n = 0;
+      while (n < wanted.size() && SameToken(tokens[at[k + n]], wanted[n])) ++n;
+      if (n == wanted.size()) {
+        if (found != 0) return size_t{0};
+        found = k;
+      }
+    }
+    return found;
+  };
+  for (const OpenBillShape& shape : kOpenBillShapes) {
+    if (!IsWord(tokens[at[from + 1]], shape.table) || !IsWord(tokens[at[from + 2]], "v1")) continue;
+    const size_t join = find(SignificantTokens(shape.join), from + 3, where);
+    if (join == 0) continue;
+    // A further condition of the join could leave `vrp` empty for a bill
+    // that has settled sums.
+    const size_t after_join = join + SignificantTokens(shape.join).size();
+    if (after_join != where && !IsWord(tokens[at[after_join]], "LEFT") && !IsWord(tokens[at[after_join]], "INNER") &&
+        !IsWord(tokens[at[after_join]], "JOIN"))
+      continue;
+    const size_t vrp = join + 3;
+    bool plain = true;
+    for (size_t k = from + 3; k < where && plain; ++k) {
+      if (depth[k] != 0) continue;
+      const Token& t = tokens[at[k]];
+      const bool named = k + 1 < where && IsSymbol(tokens[at[k + 1]], ".");
+      plain = !IsSymbol(t, ",") && !IsWord(t, "RIGHT") && !IsWord(t, "FULL") && !IsWord(t, "NATURAL") &&
+              !IsWord(t, "USING") && (k == vrp || named || (!IsWord(t, "v1") && !IsWord(t, "vrp")));
+    }
+    if (!plain) continue;
+    const std::vector<Token> condition = SignificantTokens(shape.open);
+    const size_t open = find(condition, where + 1, at.size());
+    if (open == 0) continue;
+    const size_t end = open + condition.size() - 1;
+    if (!IsWord(tokens[at[open - 1]], "AND")) continue;
+    if (end + 1 < at.size() && !IsWord(tokens[at[end + 1]], "AND")) continue;
+    return Appendix{at[end], " AND " + std::string(shape.key) + " IN (SELECT FInterID FROM t_ZetOpenBill WHERE " +
+                                 "FTranType=" + std::string(shape.type) + ")"};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::string TranslateStatement(std::string_view statement, const TSqlOptions& options) {
   const std::vector<Token> tokens = Tokenize(statement);
   const size_t head = NextSignificant(tokens, 0, tokens.size());
@@ -673,6 +807,7 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
     Unsupported("statement " + std::string(tokens[head].text));
   RefuseServerOnlyConstructs(tokens);
   Rewriter rewriter(tokens, options);
+  if (std::optional<Appendix> appendix = OpenBillAppendix(tokens)) rewriter.Append(appendix->after, appendix->text);
   return rewriter.Rewrite(0, tokens.size());
 }
 
@@ -686,8 +821,10 @@ ParameterizedText Parameterize(std::string_view sql) {
   const std::vector<Token> tokens = Tokenize(sql);
   ParameterizedText out;
   // A text with parameters of its own keeps its literals: a shape made from
-  // it could not be told from one made from another text.
-  if (std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return IsSymbol(t, "?"); })) {
+  // it could not be told from one made from another text. So does a due list
+  // of open bills, whose added condition holds for its own literals only.
+  if (std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return IsSymbol(t, "?"); }) ||
+      OpenBillAppendix(tokens)) {
     out.shape = sql;
     return out;
   }

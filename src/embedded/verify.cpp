@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kRegister = "register";
 constexpr std::string_view kSettledSum = "settled sum";
 constexpr std::string_view kSettlementBill = "settlement bill";
+constexpr std::string_view kOpenBill = "open bill";
 
 // The tables whose rows the triggers derive, each with what it is called in
 // a drift line and the statements that make its rows again from scratch.
@@ -27,6 +28,7 @@ constexpr Derived kDerived[] = {
     {"t_ZetBillRegister", kRegister},
     {"t_ZetBillRPMoney", kSettledSum},
     {"t_ZetSettlementBill", kSettlementBill},
+    {"t_ZetOpenBill", kOpenBill},
 };
 
 std::string Str(std::string_view text) {
@@ -46,6 +48,12 @@ std::string Rebuild(std::string_view what) {
       sql += "INSERT INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType) SELECT " +
              std::to_string(++source) + ", b." + Str(t.id) + ", b." + Str(t.number) + ", " + KindOf(t) + " FROM " +
              Str(t.table) + " b;\n";
+    return sql;
+  }
+  if (what == kOpenBill) {
+    std::string sql = "DELETE FROM t_ZetOpenBill;\n";
+    for (const OpenBillKind& k : OpenBillKinds())
+      sql += "INSERT INTO t_ZetOpenBill (FTranType, FInterID) " + OpenBills(k, "1") + ";\n";
     return sql;
   }
   if (what == kSettledSum)
@@ -98,6 +106,14 @@ std::vector<std::pair<std::string, std::string>> Checks() {
       "m.FTranType UNION ALL SELECT 'settlement ' || s.FID, NULL, 'bill ' || s.FInterID || ' of type ' || "
       "s.FTranType FROM t_RP_Settlement s WHERE NOT EXISTS (SELECT 1 FROM t_ZetSettlementBill m WHERE m.FID = "
       "s.FID)");
+  std::string open;
+  for (const OpenBillKind& k : OpenBillKinds()) open += (open.empty() ? "" : " UNION ALL ") + OpenBills(k, "1");
+  const std::string kept = "SELECT FTranType, FInterID FROM t_ZetOpenBill";
+  checks.emplace_back(Str(kOpenBill), "SELECT 'bill ' || FInterID || ' of type ' || FTranType, 'open', NULL FROM (" +
+                                          kept + " EXCEPT SELECT * FROM (" + open +
+                                          ")) UNION ALL SELECT 'bill ' || FInterID || ' of type ' || FTranType, NULL, "
+                                          "'open' FROM (" +
+                                          "SELECT * FROM (" + open + ") EXCEPT " + kept + ")");
   for (const MoneyColumn& m : MoneyColumns()) {
     const std::string c = Str(m.column), limit = Str(kMoneyLimit);
     checks.emplace_back("amount", "SELECT '" + Str(m.table) + "." + c + " of row ' || rowid, printf('%!.17g', " + c +

@@ -434,9 +434,9 @@ TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
       {"DROP TABLE t_ZetBillRegister; DROP TABLE t_ZetSettlementBill; UPDATE t_ZetSchemaInfo SET FVersion=1",
        {"--user", "16394", "todo"},
        2,
-       {"has schema version 1, this build reads version 3; 'zetmovebill verify "
+       {"has schema version 1, this build reads version 4; 'zetmovebill verify "
         "--repair' upgrades it in place"}},
-      {"", repair, 0, {"table t_ZetBillRegister: kept none", "schema version of the file: kept 1, computed 3\n"}},
+      {"", repair, 0, {"table t_ZetBillRegister: kept none", "schema version of the file: kept 1, computed 4\n"}},
       {"", {"--user", "16394", "recent", "1"}, 0, {"Sales invoice-X  [80|8001]"}},
   };
   // clang-format on
