@@ -16,19 +16,19 @@ namespace zet::cli {
 namespace {
 
 std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& options) {
-  if (options.odbc) {
-    if (odbc::CarriesPassword(*options.odbc))
-      throw UsageError(std::string("the connection string names a password: give it in ") + odbc::kPasswordVariable +
-                       " or in the DSN instead");
+  if (options.odbc && odbc::CarriesPassword(*options.odbc))
+    throw UsageError(std::string("the connection string names a password: give it in ") + odbc::kPasswordVariable +
+                     " or in the DSN instead");
+  try {
+    if (!options.odbc) return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
     const char* password = std::getenv(odbc::kPasswordVariable);
     return embedded::EmbeddedPlatform::Over(odbc::Connect(*options.odbc, password ? password : ""),
                                             options.PropsString());
-  }
-  try {
-    return embedded::EmbeddedPlatform::Open(options.db, options.PropsString());
   } catch (const embedded::DatabaseUnavailable&) {
     throw;
   } catch (const std::runtime_error& e) {
+    // A file that is not what this build reads (another schema version, no
+    // database at all) is bad input, whichever way it is reached.
     throw UsageError(e.what());
   }
 }

@@ -8,6 +8,7 @@
 
 #include "embedded/host_lock.hpp"
 #include "embedded/result_set.hpp"
+#include "embedded/schema.hpp"
 #include "embedded/tsql_adapter.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
@@ -165,6 +166,27 @@ class OdbcConnection : public embedded::Connection {
       name.resize(static_cast<size_t>(name_length) / sizeof(char16_t));
       sqlite_ = FindIgnoreCase(Utf16ToUtf8(name), "SQLite") != std::string::npos;
     }
+    if (sqlite_) RequireThisSchema(connection);
+  }
+
+  // A file of this project's made by another build lacks tables or columns
+  // the adapter's texts rely on: say so once, as the file host does, rather
+  // than fail every count. A file that is not the project's is left to fail
+  // statement by statement.
+  void RequireThisSchema(std::string_view connection) {
+    int32_t version = embedded::kSchemaVersion;
+    try {
+      const ResultSet kept = Lookup("SELECT FVersion FROM t_ZetSchemaInfo", {});
+      if (kept.rows.empty() || kept.rows[0].empty()) return;
+      version = CLng(kept.rows[0][0]);
+    } catch (const std::exception&) {
+      return;
+    }
+    if (version != embedded::kSchemaVersion)
+      throw std::runtime_error(
+          Hide(std::string(connection), secret_) + " has schema version " + std::to_string(version) +
+          ", this build reads version " + std::to_string(embedded::kSchemaVersion) +
+          (version < embedded::kSchemaVersion ? "; 'zetmovebill --db FILE verify --repair' upgrades it in place" : ""));
   }
 
   ~OdbcConnection() override {

@@ -79,12 +79,16 @@ TEST_F(Twins, EveryCommandAnswersAsOnTheFile) {
 
 TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   const std::string unreachable = "--odbc 'DRIVER={FreeTDS};Server=127.0.0.1;Port=1;Database=zet;UID=sa' todo";
+  std::filesystem::copy_file(dir_.Path("odbc.db"), dir_.Path("old.db"));
+  embedded::Database::Open(dir_.Path("old.db"))->Execute("UPDATE t_ZetSchemaInfo SET FVersion=3");
+  const std::string old = "--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("old.db") + "' --user 1 todo";
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
       {OverOdbc() + " init --demo",                        "", 2, "init works on a database file (--db) only"},
       {OverOdbc() + " demo",                               "", 2, "demo works on a database file (--db) only"},
       {OverOdbc() + " verify",                             "", 2, "verify works on a database file (--db) only"},
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
+      {old,                                                "", 2, "DRIVER={SQLite3};Database=" + dir_.Path("old.db") + " has schema version 3"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
