@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Sets up and builds, then runs every test: the default build, the tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the core's tests in 32
-# bits, a short run of each fuzz target, the install, and the Windows DLL's
-# tests under Wine. Fails on the first failure; says how long each stage took.
+# Sets up and builds, checks the format, then runs every test: the default
+# build, the tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the core's tests in 32 bits, a short run of each fuzz target, the install,
+# and the Windows DLL's and tool's tests under Wine. Fails on the first failure; says how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,9 @@ stage() {
 # The default build includes the benchmarks (not run here: their figures
 # need a quiet machine), so that they keep building.
 stage "setup and default build" bash scripts/setup.sh
+# One layout for the whole tree: a file that drifts from .clang-format fails
+# the run (clang-format comes with setup).
+stage "format" bash scripts/check-format.sh
 stage "tests" ctest --preset default -j2
 
 sanitize() {

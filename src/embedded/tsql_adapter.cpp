@@ -374,8 +374,7 @@ class Rewriter {
     };
     last = close;
     return "(CASE WHEN " + x + " IS NULL THEN (CASE WHEN EXISTS (" + Rewrite(open + 1, close) +
-           ") THEN NULL ELSE 1 END) WHEN " + any(x + " = ") + " THEN 0 WHEN " + any("") +
-           " THEN NULL ELSE 1 END)";
+           ") THEN NULL ELSE 1 END) WHEN " + any(x + " = ") + " THEN 0 WHEN " + any("") + " THEN NULL ELSE 1 END)";
   }
 
   // Whether `t` may name the outer column's qualifier inside the sub-select
@@ -848,9 +847,9 @@ ParameterizedText Parameterize(std::string_view sql) {
         in_select_list = false;
       }
     }
-    const bool literal = t.kind == TokenKind::String ||
-                         (t.kind == TokenKind::Number && t.text.size() <= 10 &&
-                          std::all_of(t.text.begin(), t.text.end(), IsDigit) && std::stoll(std::string(t.text)) <= INT32_MAX);
+    const bool literal = t.kind == TokenKind::String || (t.kind == TokenKind::Number && t.text.size() <= 10 &&
+                                                         std::all_of(t.text.begin(), t.text.end(), IsDigit) &&
+                                                         std::stoll(std::string(t.text)) <= INT32_MAX);
     if (literal && previous < tokens.size()) {
       const Token& p = tokens[previous];
       const bool compared = p.kind == TokenKind::Symbol &&

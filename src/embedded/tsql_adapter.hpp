@@ -11,8 +11,8 @@ namespace zet::embedded {
 // The component speaks SQL Server's dialect and keeps doing so; this adapter
 // turns one of its texts into statements SQLite runs. It works on tokens,
 // never on raw text, so a keyword inside a string literal or a quoted name is
-// left alone. It rewrites what SQLite lacks, and two shapes that SQLite runs
-// slowly:
+// left alone. It rewrites what SQLite lacks, and three shapes that SQLite runs
+// slowly (the day range, NOT IN, the due lists of open bills):
 //
 //   several statements in one text   ->  separate statements, split at ";"
 //                                        and at a statement keyword that
@@ -60,6 +60,16 @@ namespace zet::embedded {
 // total), the same column text in every branch; branches joined by UNION or
 // UNION ALL only, with no EXCEPT, INTERSECT, GROUP BY, HAVING, ORDER BY, TOP,
 // LIMIT or WINDOW.
+//
+// A due list of invoices or other bills (a count over ICPurchase, ICSale,
+// t_RP_ROtherBill or t_RP_POtherBill as `v1`, their settled sums joined as
+// `vrp` exactly as the catalogue joins them, the WHERE a plain chain of AND
+// holding the list's own test of an open bill as one of its conditions)
+// gains " AND v1.<key> IN (SELECT FInterID FROM t_ZetOpenBill WHERE
+// FTranType=<type>)": every bill that passes the test is in that table, which
+// the schema's triggers keep and verify checks, so the answer is the same and
+// SQLite reads the open bills instead of every dated one. Such a text keeps
+// its literals (it is cached by its whole text, not by shape).
 //
 // CharIndex is not rewritten: the database registers a function of that name
 // (case-blind, 1-based, 0 when not found). Anything outside the subset it

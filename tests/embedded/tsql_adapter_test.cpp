@@ -50,7 +50,9 @@ TEST(Translate, GivesTheWholeTextAndTheStatementBoundaries) {
   // stay with their statement; keywords inside strings split nothing.
   for (const auto& [batch, count] : std::vector<std::pair<const char*, size_t>>{
            {"insert into t(a) select b from u union all select c from v\nselect 1", 2},
-           {"delete from t; delete from u;", 2}, {"update t set a='x select y delete z'", 1}, {" \r\n ", 0}})
+           {"delete from t; delete from u;", 2},
+           {"update t set a='x select y delete z'", 1},
+           {" \r\n ", 0}})
     EXPECT_EQ(SplitBatch(batch).size(), count) << batch;
 }
 
@@ -60,11 +62,15 @@ TEST(Translate, RefusesWhatItCannotTranslate) {
            {"select * from ICStockBill v1 WITH (NOLOCK) where 1=1", "WITH (NOLOCK)"},
            {"select CONVERT(varchar(10), FDate, 120) from t", "CONVERT()"},
            {"insert into t(a) values (1)\r\nselect @@IDENTITY", "@@IDENTITY"},
-           {"select * into #temp from t", "#temp"}, {"select len(FName) from t", "len()"},
-           {"select top 10 percent a from t", "PERCENT"}, {"update top (5) t set a=1", "TOP outside"},
+           {"select * into #temp from t", "#temp"},
+           {"select len(FName) from t", "len()"},
+           {"select top 10 percent a from t", "PERCENT"},
+           {"update top (5) t set a=1", "TOP outside"},
            {"select top 1 a from t union select b from u", "TOP in a SELECT combined"},
-           {"select datediff(month, a, b) from t", "datediff(MONTH"}, {"select a from t where b=N'x'", "N'x'"},
-           {"select a from t, u where t.a *= u.b", "*="}, {"declare x int", "statement declare"},
+           {"select datediff(month, a, b) from t", "datediff(MONTH"},
+           {"select a from t where b=N'x'", "N'x'"},
+           {"select a from t, u where t.a *= u.b", "*="},
+           {"declare x int", "statement declare"},
            {"select 'abc from t", "never closed"}})
     EXPECT_THAT(zet::testing::Error([&] { TranslateBatch(tsql, kPinned); }),
                 AllOf(StartsWith(std::to_string(err::kDatabaseError) + " "), HasSubstr(construct)));
@@ -83,7 +89,8 @@ constexpr Differential kCases[] = {
     {"SELECT TOP 50 o.rowid, (o.k NOT IN (SELECT t3.id FROM e t3 LEFT JOIN st t4 ON t3.s = t4.i "
      "WHERE charindex('1', t4.r) = 0 Union All SELECT t3.id FROM e t3 WHERE t3.s > 1)) FROM o ORDER BY o.rowid",
      "SELECT o.rowid, (o.k NOT IN (SELECT t3.id FROM e t3 LEFT JOIN st t4 ON t3.s = t4.i "
-     "WHERE charindex('1', t4.r) = 0 UNION ALL SELECT t3.id FROM e t3 WHERE t3.s > 1)) FROM o ORDER BY o.rowid LIMIT 50",
+     "WHERE charindex('1', t4.r) = 0 UNION ALL SELECT t3.id FROM e t3 WHERE t3.s > 1)) FROM o ORDER BY o.rowid LIMIT "
+     "50",
      "EXISTS"},
     {"SELECT ISNULL(max(o.id), 0) FROM o WHERE NOT o.k NOT IN (SELECT DISTINCT e.s FROM e WHERE e.id <> 2)",
      "SELECT ifnull(max(o.id), 0) FROM o WHERE NOT o.k NOT IN (SELECT DISTINCT e.s FROM e WHERE e.id <> 2)", "EXISTS"},
@@ -113,14 +120,15 @@ constexpr Differential kCases[] = {
 TEST(RewriteDifferential, AnswersAsTheStatementAsWrittenOnDatabasesFullOfNulls) {
   TempDir dir;
   auto db = Database::Create(dir.Path());
-  db->Execute("CREATE TABLE o (id INTEGER, k INTEGER, d TEXT, e TEXT); CREATE TABLE e (id INTEGER, s INTEGER);"
-              "CREATE TABLE st (i INTEGER, r TEXT COLLATE NOCASE);");
+  db->Execute(
+      "CREATE TABLE o (id INTEGER, k INTEGER, d TEXT, e TEXT); CREATE TABLE e (id INTEGER, s INTEGER);"
+      "CREATE TABLE st (i INTEGER, r TEXT COLLATE NOCASE);");
   const char* ints[] = {"NULL", "0", "1", "2", "3", "'2'"};
   const char* texts[] = {"NULL", "''", "'1'", "'2,1'", "'x'"};
   // Dates as stored and as the date functions also read them: times of
   // day, a time alone, a day number, nonsense.
-  const char* dates[] = {"NULL",  "'2026-06-01'", "'2026-06-04'", "'2026-06-05 23:59'", "'2026-05-30'", "'12:00'",
-                         "2461190", "'2461191.5'", "'abc'", "'2026-06-02T08:00'"};
+  const char* dates[] = {"NULL",    "'2026-06-01'", "'2026-06-04'", "'2026-06-05 23:59'", "'2026-05-30'", "'12:00'",
+                         "2461190", "'2461191.5'",  "'abc'",        "'2026-06-02T08:00'"};
   std::mt19937 random(9);
   auto pick = [&](const auto& values) { return values[random() % std::size(values)]; };
   TSqlOptions options;
@@ -131,8 +139,9 @@ TEST(RewriteDifferential, AnswersAsTheStatementAsWrittenOnDatabasesFullOfNulls) 
   for (int round = 0; round < 400; ++round) {
     std::string fill = "DELETE FROM o; DELETE FROM e; DELETE FROM st;";
     for (int n = 0; n < 6; ++n) {
-      if (random() % 2) fill += std::string("INSERT INTO o VALUES (") + pick(ints) + "," + pick(ints) + "," +
-                                pick(dates) + "," + pick(dates) + ");";
+      if (random() % 2)
+        fill += std::string("INSERT INTO o VALUES (") + pick(ints) + "," + pick(ints) + "," + pick(dates) + "," +
+                pick(dates) + ");";
       if (random() % 2) fill += std::string("INSERT INTO e VALUES (") + pick(ints) + "," + pick(ints) + ");";
       if (n < 3 && random() % 2) fill += std::string("INSERT INTO st VALUES (") + pick(ints) + "," + pick(texts) + ");";
     }
