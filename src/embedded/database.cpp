@@ -272,18 +272,29 @@ void Database::RefreshIndexes() {
   // an open whose file still reads the same is done at once.
   try {
     static const uint32_t script_mark = Fold(2166136261u, SchemaScript());
-    auto mark_of = [&](std::map<std::string, std::string>& stored) {
-      stored.clear();
+    // Read straight from the statement: this runs at every open for writing.
+    const auto mark_of = [&](std::map<std::string, std::string>* stored) {
+      Statement rows;
+      if (sqlite3_prepare_v2(db_, "SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name", -1,
+                             rows.Receive(), nullptr) != SQLITE_OK)
+        Fail();
       uint32_t mark = script_mark;
-      for (const auto& row : Query("SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name").rows) {
-        const std::string& name = stored.emplace(CStr(row[0]), CStr(row[1])).first->first;
-        mark = Fold(Fold(mark, name), stored[name]);
+      int rc;
+      while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        const std::string_view name(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 0)),
+                                    static_cast<size_t>(sqlite3_column_bytes(rows.get(), 0)));
+        const std::string_view sql(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 1)),
+                                   static_cast<size_t>(sqlite3_column_bytes(rows.get(), 1)));
+        mark = Fold(Fold(mark, name), sql);
+        if (stored) stored->emplace(name, sql);
       }
+      if (rc != SQLITE_DONE) Fail();
       return static_cast<int32_t>(mark);
     };
-    std::map<std::string, std::string> stored;
-    int32_t mark = mark_of(stored);
+    int32_t mark = mark_of(nullptr);
     if (CLng(Query("PRAGMA user_version").rows.at(0).at(0)) == mark) return;
+    std::map<std::string, std::string> stored;
+    mark_of(&stored);
     std::string script;
     for (const SchemaObject& object : SchemaObjects()) {
       if (object.type == "table") continue;
@@ -293,7 +304,7 @@ void Database::RefreshIndexes() {
     }
     if (!script.empty()) {
       Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
-      mark = mark_of(stored);
+      mark = mark_of(nullptr);
     }
     Execute("PRAGMA user_version=" + std::to_string(mark));
   } catch (const AutomationError&) {
