@@ -298,7 +298,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   // if it had been written.
   errno = 0;
   out.flush();
-  if (out) return status;
+  // A command that met the failure itself has said so already.
+  if (out || status == kExitOutput) return status;
   err << "zetmovebill: cannot write standard output: " << (errno ? std::strerror(errno) : "write failed") << '\n';
   return kExitOutput;
 }

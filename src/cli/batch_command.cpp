@@ -26,7 +26,10 @@ std::string TextOf(const Json& value, const char* what) {
 
 BatchLine ReadLine(const std::string& line, const std::string& default_props) {
   const Json json = Json::parse(line, nullptr, false);
-  if (json.is_discarded() || !json.is_object()) throw UsageError("a line must be one JSON object");
+  // A NUL byte is no JSON, though the parser would stop at it and take the
+  // line for what comes before.
+  if (json.is_discarded() || !json.is_object() || line.find('\0') != std::string::npos)
+    throw UsageError("a line must be one JSON object");
   BatchLine read;
   read.props = default_props;
   for (const auto& [key, value] : json.items()) {
@@ -39,8 +42,9 @@ BatchLine ReadLine(const std::string& line, const std::string& default_props) {
       if (!value.is_boolean()) throw UsageError("\"toolbar\" must be true or false");
       read.request.toolbar = value.get<bool>();
     } else if (key == "user") {
-      // A number as `--user` takes it, written either way.
-      const std::string user = value.is_number_integer() ? value.dump() : TextOf(value, "\"user\"");
+      // A number as `--user` takes it, written either way; one that is not
+      // whole is refused by the same check.
+      const std::string user = value.is_number() ? value.dump() : TextOf(value, "\"user\"");
       read.props = "UserID=" + std::to_string(ParseLong(user, "\"user\"")) + ";";
     } else if (key == "props") {
       read.props = TextOf(value, "\"props\"");

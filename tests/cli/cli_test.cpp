@@ -187,6 +187,7 @@ TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
       {R"({"method":"GetMaxMinInterID","args":["1","2"],"user":16})",
        {"--user", "16", "call", "GetMaxMinInterID", "1", "2"}},
       {R"({"method":"GetMaxMinInterID","args":["1"]})", {"call", "GetMaxMinInterID", "1"}},
+      {R"({"method":"Get\u0000MaxMinInterID"})", {"call", "Get\\x00MaxMinInterID"}},
   };
   // clang-format on
   std::string input, expected;
@@ -197,14 +198,24 @@ TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
     // Bad input: the line the call prints on standard error, as the answer.
     const RunResult alone = Zet(call);
     const std::string prefix = "zetmovebill: ";
-    expected += alone.status == kExitUsage
-                    ? R"({"error":")" + alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1) + "\"}\n"
-                    : alone.out;
+    expected +=
+        alone.status == kExitUsage
+            ? Dump(Json{{"error", alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1)}}) + "\n"
+            : alone.out;
   }
   std::ofstream(box.Path("batch.jsonl")) << input;
-  const RunResult run = Zet({"--user", "16394", "batch"}, R"(sh -c '"$0" "$@" <batch.jsonl')");
+  const char* const from_file = R"(sh -c '"$0" "$@" <batch.jsonl')";
+  const RunResult run = Zet({"--user", "16394", "batch"}, from_file);
   EXPECT_EQ(run.status, kExitUsage);
   EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(Zet({"--user", "16394", "batch"}, from_file, "/dev/full").err,
+            "zetmovebill: cannot write standard output\n");
+  // What the command line cannot spell: a NUL byte (no JSON), a user id that is no whole number.
+  std::ofstream(box.Path("batch.jsonl")) << lines[1].first << '\0' << lines[1].first << "\n{\"user\":1.5}\n";
+  EXPECT_EQ(Zet({"batch"}, from_file).out, R"({"error":"a line must be one JSON object"})"
+                                           "\n"
+                                           R"({"error":"bad \"user\" '1.5': expected a whole number"})"
+                                           "\n");
 }
 
 TEST(Demo, InitTheTourAndAFileSizeLimit) {
