@@ -259,6 +259,7 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
       return Usage(err, "unknown command '" + first + "'");
     }
     if (!command) return Usage(err, "no command given");
+    if (parsed.options.db.empty()) return Usage(err, "--db names no file");
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));

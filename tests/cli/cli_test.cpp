@@ -280,6 +280,8 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
+      {{"--db", "", "init"}, 2, "--db names no file"},
+      {{"--db", "no/x.db", "init"}, 4, "cannot create no/x.db: there is no folder no"},
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
       {{"--db", "noise.db", "--user", "1", "todo"}, 2, "noise.db is not an SQLite database"},
       {{"--db", "cut.db", "--user", "1", "todo"}, 4, "cut.db is damaged: database disk image is malformed"},
