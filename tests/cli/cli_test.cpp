@@ -253,7 +253,10 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     const char* says;
     const char* out = "";
     bool traced = false;  // the database was opened before the input was found wanting
+    const char* prefix = "";
   };
+  // Standard output a pipe whose reader is gone before the first write.
+  const char* const closed_pipe = "perl -e \"pipe(R, W); close R; open(STDOUT, q(>&W)) or die; exec @ARGV\"";
   // clang-format off
   const Case cases[] = {
       {{}, 2, "no command given"},
@@ -289,6 +292,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--trace", "/dev/full", "--user", "16394", "first", "1"}, 5, "cannot write the trace to '/dev/full': No space"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
+      {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: Broken pipe", "", false, closed_pipe},
   };
   // clang-format on
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
@@ -298,7 +302,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const RunResult run = Zet(args, "", c.out);
+    const RunResult run = Zet(args, c.prefix, c.out);
     SCOPED_TRACE(run.err);
     EXPECT_EQ(run.status, c.status);
     EXPECT_THAT(run.err, HasSubstr(c.says));
