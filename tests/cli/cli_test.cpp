@@ -280,6 +280,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--props", "UserID=2147483648;", "why-todo", "1"}, 2, "bad UserID '2147483648': out of range for Long"},
       {{"--trace", "fifo", "--user", "16394", "first", "1"}, 2, "trace file 'fifo' for writing: no process reads it"},
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
+      {{"--db", "demo.db", "--trace", "./demo.db-wal", "--user", "1", "todo"}, 2, "'./demo.db-wal' is the database file demo.db-wal"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
