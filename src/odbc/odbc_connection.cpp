@@ -179,7 +179,7 @@ class OdbcConnection : public embedded::Connection {
     try {
       Lookup("SELECT count(*) FROM sqlite_master", {});
     } catch (const AutomationError& e) {
-      const std::string why = Hide(std::string(connection), secret_) + " cannot be read as a database: " + e.what();
+      const std::string why = Hide(std::string(connection), secret_) + " cannot be read through ODBC: " + e.what();
       if (std::string_view(e.what()).find("not a database") != std::string_view::npos) throw std::runtime_error(why);
       throw embedded::DatabaseUnavailable(why);
     }

@@ -91,7 +91,7 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {OverOdbc() + " verify",                             "", 2, "verify works on a database file (--db) only"},
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
       {old,                                                "", 2, "DRIVER={SQLite3};Database=" + dir_.Path("old.db") + " has schema version 3"},
-      {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read as a database: "},
+      {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read through ODBC: "},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
