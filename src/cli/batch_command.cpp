@@ -1,5 +1,7 @@
 #include "cli/batch_command.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,7 +68,10 @@ int RunBatch(const GlobalOptions& options, std::istream& in, std::ostream& out, 
   std::string current_props = default_props;
   bool bad_line = false;
   bool message = false;
-  for (std::string line; std::getline(in, line);) {
+  // Input that cannot be read (a folder, a closed descriptor) would look like
+  // its end: the run would claim every call answered.
+  errno = 0;
+  for (std::string line; std::getline(in, line); errno = 0) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     Json answer;
     try {
@@ -104,6 +109,7 @@ int RunBatch(const GlobalOptions& options, std::istream& in, std::ostream& out, 
     if (in.rdbuf()->in_avail() <= 0) out.flush();
     if (!out) throw OutputError("cannot write standard output");
   }
+  if (errno != 0) throw UsageError(std::string("cannot read standard input: ") + std::strerror(errno));
   session.ClearMessages();
   session.ExitCode();  // raises OutputError when a trace line was lost
   return bad_line ? kExitUsage : message ? kExitMessage : kExitOk;
