@@ -259,6 +259,7 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
       return Usage(err, "unknown command '" + first + "'");
     }
     if (!command) return Usage(err, "no command given");
+    if (parsed.options.db.empty()) return Usage(err, "--db names no file");
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
@@ -298,7 +299,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   // if it had been written.
   errno = 0;
   out.flush();
-  if (out) return status;
+  // A command that met the failure itself has said so already.
+  if (out || status == kExitOutput) return status;
   err << "zetmovebill: cannot write standard output: " << (errno ? std::strerror(errno) : "write failed") << '\n';
   return kExitOutput;
 }

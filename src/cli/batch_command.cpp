@@ -1,5 +1,7 @@
 #include "cli/batch_command.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,10 @@ std::string TextOf(const Json& value, const char* what) {
 
 BatchLine ReadLine(const std::string& line, const std::string& default_props) {
   const Json json = Json::parse(line, nullptr, false);
-  if (json.is_discarded() || !json.is_object()) throw UsageError("a line must be one JSON object");
+  // A NUL byte is no JSON, though the parser would stop at it and take the
+  // line for what comes before.
+  if (json.is_discarded() || !json.is_object() || line.find('\0') != std::string::npos)
+    throw UsageError("a line must be one JSON object");
   BatchLine read;
   read.props = default_props;
   for (const auto& [key, value] : json.items()) {
@@ -39,8 +44,9 @@ BatchLine ReadLine(const std::string& line, const std::string& default_props) {
       if (!value.is_boolean()) throw UsageError("\"toolbar\" must be true or false");
       read.request.toolbar = value.get<bool>();
     } else if (key == "user") {
-      // A number as `--user` takes it, written either way.
-      const std::string user = value.is_number_integer() ? value.dump() : TextOf(value, "\"user\"");
+      // A number as `--user` takes it, written either way; one that is not
+      // whole is refused by the same check.
+      const std::string user = value.is_number() ? value.dump() : TextOf(value, "\"user\"");
       read.props = "UserID=" + std::to_string(ParseLong(user, "\"user\"")) + ";";
     } else if (key == "props") {
       read.props = TextOf(value, "\"props\"");
@@ -62,7 +68,10 @@ int RunBatch(const GlobalOptions& options, std::istream& in, std::ostream& out, 
   std::string current_props = default_props;
   bool bad_line = false;
   bool message = false;
-  for (std::string line; std::getline(in, line);) {
+  // Input that cannot be read (a folder, a closed descriptor) would look like
+  // its end: the run would claim every call answered.
+  errno = 0;
+  for (std::string line; std::getline(in, line); errno = 0) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     Json answer;
     try {
@@ -100,6 +109,7 @@ int RunBatch(const GlobalOptions& options, std::istream& in, std::ostream& out, 
     if (in.rdbuf()->in_avail() <= 0) out.flush();
     if (!out) throw OutputError("cannot write standard output");
   }
+  if (errno != 0) throw UsageError(std::string("cannot read standard input: ") + std::strerror(errno));
   session.ClearMessages();
   session.ExitCode();  // raises OutputError when a trace line was lost
   return bad_line ? kExitUsage : message ? kExitMessage : kExitOk;

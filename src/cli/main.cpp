@@ -12,6 +12,11 @@ int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
+  // A reader that went away (`| head -1`) is output that could not be
+  // written: said in one line with its status, not a silent death.
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   try {
     return zet::cli::Run(argc, argv, std::cout, std::cerr);
   } catch (...) {

@@ -1,6 +1,7 @@
 #include "cli/session.hpp"
 
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <utility>
 
@@ -33,6 +34,18 @@ std::unique_ptr<embedded::EmbeddedPlatform> OpenPlatform(const GlobalOptions& op
   }
 }
 
+// The trace is appended to whatever file it names: the database or one of
+// its companions would take the lines into the file being traced.
+void RefuseTraceOnto(const std::string& trace, const std::string& db) {
+  namespace fs = std::filesystem;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    const fs::path file = db + suffix;
+    std::error_code a, b;
+    if (fs::equivalent(trace, file, a) || (fs::weakly_canonical(trace, a) == fs::weakly_canonical(file, b) && !a && !b))
+      throw UsageError("the trace file '" + trace + "' is the database file " + file.string());
+  }
+}
+
 }  // namespace
 
 std::string GlobalOptions::PropsString() const {
@@ -44,6 +57,7 @@ std::string GlobalOptions::PropsString() const {
 Session::Session(const GlobalOptions& options, std::ostream& err)
     : err_(err), platform_(OpenPlatform(options)), component_(*platform_) {
   if (options.trace) {
+    if (*options.trace != "-" && !options.odbc) RefuseTraceOnto(*options.trace, options.db);
     trace_ = std::make_unique<TraceWriter>(*options.trace, err_);
     platform_->SetTraceSink([this](const embedded::TraceRecord& record) { trace_->Write(record); });
   }

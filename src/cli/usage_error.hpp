@@ -12,7 +12,15 @@ namespace zet::cli {
 // as one line and exit status 2, before anything is written.
 class UsageError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // what() ends at the first NUL, and a batch line may spell one in a name:
+  // it is shown escaped, as OneLine shows it, so the message is not cut short.
+  explicit UsageError(const std::string& what) : std::runtime_error(EscapeNul(what)) {}
+
+ private:
+  static std::string EscapeNul(std::string text) {
+    for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at)) text.replace(at, 1, "\\x00");
+    return text;
+  }
 };
 
 // Output that could not be written: standard output or the trace (a full

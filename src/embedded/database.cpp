@@ -314,6 +314,8 @@ void Database::RefreshIndexes() {
 
 std::unique_ptr<Database> Database::Create(const std::string& path) {
   const std::string folder = Folder(path);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(folder, ec)) throw DatabaseUnavailable("there is no folder " + folder);
   if (!Writable(folder))
     throw DatabaseUnavailable("its folder " + folder + " is not writable by this user (uid " +
                               std::to_string(::geteuid()) + ")");

@@ -174,6 +174,15 @@ class OdbcConnection : public embedded::Connection {
   // than fail every count. A file that is not the project's is left to fail
   // statement by statement.
   void RequireThisSchema(std::string_view connection) {
+    // The driver opens any file, even one that is no database, which would
+    // then answer "none" with a message per statement.
+    try {
+      Lookup("SELECT count(*) FROM sqlite_master", {});
+    } catch (const AutomationError& e) {
+      const std::string why = Hide(std::string(connection), secret_) + " cannot be read through ODBC: " + e.what();
+      if (std::string_view(e.what()).find("not a database") != std::string_view::npos) throw std::runtime_error(why);
+      throw embedded::DatabaseUnavailable(why);
+    }
     int32_t version = embedded::kSchemaVersion;
     try {
       const ResultSet kept = Lookup("SELECT FVersion FROM t_ZetSchemaInfo", {});

@@ -187,6 +187,7 @@ TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
       {R"({"method":"GetMaxMinInterID","args":["1","2"],"user":16})",
        {"--user", "16", "call", "GetMaxMinInterID", "1", "2"}},
       {R"({"method":"GetMaxMinInterID","args":["1"]})", {"call", "GetMaxMinInterID", "1"}},
+      {R"({"method":"Get\u0000MaxMinInterID"})", {"call", "Get\\x00MaxMinInterID"}},
   };
   // clang-format on
   std::string input, expected;
@@ -197,14 +198,24 @@ TEST_F(OnDemo, BatchAnswersEachLineAsCallDoes) {
     // Bad input: the line the call prints on standard error, as the answer.
     const RunResult alone = Zet(call);
     const std::string prefix = "zetmovebill: ";
-    expected += alone.status == kExitUsage
-                    ? R"({"error":")" + alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1) + "\"}\n"
-                    : alone.out;
+    expected +=
+        alone.status == kExitUsage
+            ? Dump(Json{{"error", alone.err.substr(prefix.size(), alone.err.size() - prefix.size() - 1)}}) + "\n"
+            : alone.out;
   }
   std::ofstream(box.Path("batch.jsonl")) << input;
-  const RunResult run = Zet({"--user", "16394", "batch"}, R"(sh -c '"$0" "$@" <batch.jsonl')");
+  const char* const from_file = R"(sh -c '"$0" "$@" <batch.jsonl')";
+  const RunResult run = Zet({"--user", "16394", "batch"}, from_file);
   EXPECT_EQ(run.status, kExitUsage);
   EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(Zet({"--user", "16394", "batch"}, from_file, "/dev/full").err,
+            "zetmovebill: cannot write standard output\n");
+  // What the command line cannot spell: a NUL byte (no JSON), a user id that is no whole number.
+  std::ofstream(box.Path("batch.jsonl")) << lines[1].first << '\0' << lines[1].first << "\n{\"user\":1.5}\n";
+  EXPECT_EQ(Zet({"batch"}, from_file).out, R"({"error":"a line must be one JSON object"})"
+                                           "\n"
+                                           R"({"error":"bad \"user\" '1.5': expected a whole number"})"
+                                           "\n");
 }
 
 TEST(Demo, InitTheTourAndAFileSizeLimit) {
@@ -242,7 +253,10 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
     const char* says;
     const char* out = "";
     bool traced = false;  // the database was opened before the input was found wanting
+    const char* prefix = "";
   };
+  // Standard output a pipe whose reader is gone before the first write.
+  const char* const closed_pipe = "perl -e \"pipe(R, W); close R; open(STDOUT, q(>&W)) or die; exec @ARGV\"";
   // clang-format off
   const Case cases[] = {
       {{}, 2, "no command given"},
@@ -266,9 +280,12 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--props", "UserID=2147483648;", "why-todo", "1"}, 2, "bad UserID '2147483648': out of range for Long"},
       {{"--trace", "fifo", "--user", "16394", "first", "1"}, 2, "trace file 'fifo' for writing: no process reads it"},
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
+      {{"--db", "demo.db", "--trace", "./demo.db-wal", "--user", "1", "todo"}, 2, "'./demo.db-wal' is the database file demo.db-wal"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
       {{"init", "--demo"}, 2, "'demo.db' already exists; use --force to replace it"},
+      {{"--db", "", "init"}, 2, "--db names no file"},
+      {{"--db", "no/x.db", "init"}, 4, "cannot create no/x.db: there is no folder no"},
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
       {{"--db", "noise.db", "--user", "1", "todo"}, 2, "noise.db is not an SQLite database"},
       {{"--db", "cut.db", "--user", "1", "todo"}, 4, "cut.db is damaged: database disk image is malformed"},
@@ -276,6 +293,8 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--trace", "/dev/full", "--user", "16394", "first", "1"}, 5, "cannot write the trace to '/dev/full': No space"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
+      {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: Broken pipe", "", false, closed_pipe},
+      {{"--user", "16394", "batch"}, 2, "cannot read standard input: Is a directory", "", true, R"(sh -c '"$0" "$@" <.')"},
   };
   // clang-format on
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
@@ -285,7 +304,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const RunResult run = Zet(args, "", c.out);
+    const RunResult run = Zet(args, c.prefix, c.out);
     SCOPED_TRACE(run.err);
     EXPECT_EQ(run.status, c.status);
     EXPECT_THAT(run.err, HasSubstr(c.says));

@@ -82,6 +82,8 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   std::filesystem::copy_file(dir_.Path("odbc.db"), dir_.Path("old.db"));
   embedded::Database::Open(dir_.Path("old.db"))->Execute("UPDATE t_ZetSchemaInfo SET FVersion=3");
   const std::string old = "--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("old.db") + "' --user 1 todo";
+  std::ofstream(dir_.Path("noise.db")) << std::string(4096, 'x');
+  const std::string noise = "DRIVER={SQLite3};Database=" + dir_.Path("noise.db");
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
       {OverOdbc() + " init --demo",                        "", 2, "init works on a database file (--db) only"},
@@ -89,6 +91,7 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {OverOdbc() + " verify",                             "", 2, "verify works on a database file (--db) only"},
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
       {old,                                                "", 2, "DRIVER={SQLite3};Database=" + dir_.Path("old.db") + " has schema version 3"},
+      {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read through ODBC: "},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
