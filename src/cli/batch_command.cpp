@@ -1,7 +1,13 @@
 #include "cli/batch_command.hpp"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +69,12 @@ BatchLine ReadLine(const std::string& line, const std::string& default_props) {
 }  // namespace
 
 int RunBatch(const GlobalOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+#ifndef _WIN32
+  // A closed standard input reads as an empty one, and the next file opened
+  // would take its number: asked before anything is opened.
+  if (&in == &std::cin && ::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF)
+    throw UsageError("cannot read standard input: it is closed");
+#endif
   Session session(options, err);
   const std::string default_props = options.PropsString();
   std::string current_props = default_props;

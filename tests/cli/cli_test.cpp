@@ -295,6 +295,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--help"}, 5, "cannot write standard output", "/dev/full"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: Broken pipe", "", false, closed_pipe},
       {{"--user", "16394", "batch"}, 2, "cannot read standard input: Is a directory", "", true, R"(sh -c '"$0" "$@" <.')"},
+      {{"--user", "16394", "batch"}, 2, "cannot read standard input: it is closed", "", false, R"(sh -c '"$0" "$@" <&-')"},
   };
   // clang-format on
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
