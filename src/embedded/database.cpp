@@ -348,13 +348,16 @@ void Database::Fail() const {
   if (damage_.empty() && (rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || rc == SQLITE_IOERR)) {
     try {
       ThrowIfUnavailable();
+    } catch (const PassingReadFailure& e) {
+      damage_ = e.what();
+      passing_read_ = true;
     } catch (const DatabaseUnavailable& e) {
       damage_ = e.what();
     }
   }
   // A page that failed to read is reported as malformed; when the file checks
   // out whole (the classification above looked again), say what it was.
-  if (rc == SQLITE_CORRUPT && damage_.rfind("I/O error", 0) == 0)
+  if (rc == SQLITE_CORRUPT && passing_read_)
     throw AutomationError(err::kDatabaseError, std::string("disk I/O error: ") + kPassingReadFailure);
   throw AutomationError(err::kDatabaseError, sqlite3_errmsg(db_));
 }

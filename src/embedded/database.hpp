@@ -124,6 +124,8 @@ class Database {
   // Why this process may not write the file; "" when it may.
   std::string read_only_reason_;
   mutable std::string damage_;
+  // The damage is a read that failed on a file found whole.
+  mutable bool passing_read_ = false;
   // A read lock held while the file is read without SQLite's locking (see
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;

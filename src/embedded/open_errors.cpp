@@ -120,7 +120,7 @@ void ThrowIfUnavailable(sqlite3* db, const std::string& path, const std::string&
       throw DatabaseUnavailable("I/O error on " + path + ": " + message + system);
     case SQLITE_CORRUPT:
       if (ChecksOut(path, read_only_reason))
-        throw DatabaseUnavailable("I/O error on " + path + ": " + kPassingReadFailure);
+        throw PassingReadFailure("I/O error on " + path + ": " + kPassingReadFailure);
       throw DatabaseUnavailable(path + " is damaged: " + message);
     default:
       return;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "embedded/result_set.hpp"
+
 struct sqlite3;
 
 namespace zet::embedded {
@@ -25,6 +27,13 @@ std::string ImmutableUri(const std::string& path);
 // damaged one and a second look finds the file whole.
 inline constexpr const char* kPassingReadFailure =
     "a read failed, yet the file checks out whole (a fault of the disk or its link)";
+
+// The file is unusable now because a read failed, though the file itself is
+// whole: told apart by its type, so that a statement's error can say so.
+class PassingReadFailure : public DatabaseUnavailable {
+ public:
+  using DatabaseUnavailable::DatabaseUnavailable;
+};
 
 // Raises DatabaseUnavailable with the cause, as one line, when the
 // connection's last failure says that the file cannot be used now: locked
