@@ -27,6 +27,10 @@ class Connection {
   // The host's own lookups: one plain SELECT that both dialects read alike,
   // its "?" placeholders bound to `params` in order.
   virtual ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) = 0;
+  // A method of the component begins and ends (see Platform::MethodBegins):
+  // the reads in between may share one snapshot, let go at the end.
+  virtual void MethodBegins() noexcept {}
+  virtual void MethodEnds() noexcept {}
   // Why a write cannot succeed now, as one line; "" when that is not known.
   virtual std::string WriteBlocker() const { return ""; }
   // What a statement found wrong with the database itself (a damaged page,
