@@ -418,6 +418,8 @@ constexpr size_t kCacheLimit = 512;
 // new one each time, so these are many more, and cheap to forget.
 constexpr size_t kExactLimit = 4096;
 
+const std::vector<Variant> kNoValues;
+
 }  // namespace
 
 ResultSet Database::Run(const Prepared& prepared, const std::vector<Variant>& values) {
@@ -491,40 +493,34 @@ std::shared_ptr<Database::PreparedText> Database::PrepareStatements(const std::v
 Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptions& options) {
   // A text sent before is found as it stands: taking it apart into shape
   // and values would cost more than running its statement.
-  std::string exact_key = options.today;
-  exact_key += '\n';
-  exact_key += tsql;
-  ReadyText ready;
-  if (auto found = exact_.find(exact_key); found != exact_.end()) {
-    ready.prepared = found->second.prepared;
-    ready.values = found->second.values;
-    return ready;
+  if (exact_day_ != options.today) {
+    exact_.clear();
+    exact_day_ = options.today;
   }
+  if (auto found = exact_.find(tsql); found != exact_.end()) return found->second;
   ParameterizedText shaped = Parameterize(tsql);
   std::string key = options.today;
   key += '\n';
   key += shaped.shape;
+  ReadyText ready;
   if (auto found = cache_.find(key); found != cache_.end()) {
     ready.prepared = found->second;
-    ready.values = std::move(shaped.values);
-    if (exact_.size() >= kExactLimit) exact_.clear();
-    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
-    return ready;
-  }
-  // Translating the shape raises what translating the text would: the
-  // values taken out are plain literals, which the adapter never refuses.
-  bool failed = false;
-  std::shared_ptr<const PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
-  if (!failed) {
+  } else {
+    // Translating the shape raises what translating the text would: the
+    // values taken out are plain literals, which the adapter never refuses.
+    bool failed = false;
+    std::shared_ptr<const PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
+    if (failed) {
+      ready.prepared = PrepareStatements(TranslateBatch(tsql, options), failed);
+      if (failed) Fail();
+      return ready;
+    }
     ready.prepared = prepared;
-    ready.values = std::move(shaped.values);
     cache_.emplace(std::move(key), std::move(prepared));
-    if (exact_.size() >= kExactLimit) exact_.clear();
-    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
-    return ready;
   }
-  ready.prepared = PrepareStatements(TranslateBatch(tsql, options), failed);
-  if (failed) Fail();
+  ready.values = std::make_shared<const std::vector<Variant>>(std::move(shaped.values));
+  if (exact_.size() >= kExactLimit) exact_.clear();
+  exact_.emplace(std::string(tsql), ready);
   return ready;
 }
 
@@ -576,7 +572,7 @@ ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) 
   if (!sqlite3_stmt_readonly(statements.front().statement.get()))
     throw AutomationError(err::kDatabaseError, "A read cannot change the database; refused: " + std::string(tsql));
   JoinCallTransaction();
-  return Run(statements.front(), ready.values);
+  return Run(statements.front(), ready.values ? *ready.values : kNoValues);
 }
 
 void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
@@ -599,7 +595,8 @@ void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOp
   if (several && sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
   try {
     for (const ReadyText& text : texts) {
-      for (const Prepared& statement : text.prepared->statements) Run(statement, text.values);
+      for (const Prepared& statement : text.prepared->statements)
+        Run(statement, text.values ? *text.values : kNoValues);
     }
   } catch (...) {
     if (several) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "embedded/result_set.hpp"
@@ -116,7 +117,7 @@ class Database {
   // with the caches, so that trimming them mid-batch frees nothing in use.
   struct ReadyText {
     std::shared_ptr<const PreparedText> prepared;
-    std::vector<Variant> values;
+    std::shared_ptr<const std::vector<Variant>> values;  // none for a text prepared as written
   };
   // From the cache, or translated and prepared now. A shape that SQLite
   // will not prepare is prepared as written instead, uncached, so that its
@@ -157,13 +158,15 @@ class Database {
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
   std::map<std::string, std::shared_ptr<const PreparedText>, std::less<>> cache_;
-  // Texts already seen, by pinned day and exact text: their entry in cache_
-  // and the values taken out of them. Cleared whenever cache_ is.
-  struct ExactText {
-    std::shared_ptr<const PreparedText> prepared;
-    std::vector<Variant> values;
+  // Texts already seen for the pinned day exact_day_, by their exact text:
+  // their entry in cache_ and the values taken out of them. Cleared whenever
+  // cache_ is, and when the day changes.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
-  std::map<std::string, ExactText, std::less<>> exact_;
+  std::unordered_map<std::string, ReadyText, TextHash, std::equal_to<>> exact_;
+  std::string exact_day_;
   // Query's statements in SQLite's own dialect, by their text.
   std::map<std::string, Statement, std::less<>> own_statements_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,8 +47,8 @@ class Connection {
 class HostState : public std::enable_shared_from_this<HostState> {
  public:
   // `db`: the embedded file `connection` runs over, if it is one.
-  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr)
-      : db_(db), connection_(std::move(connection)) {}
+  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr);
+  ~HostState();
 
   // The embedded file; std::logic_error over any other connection.
   Database& Db();
@@ -59,7 +61,7 @@ class HostState : public std::enable_shared_from_this<HostState> {
   void SetTraceSink(TraceSink sink);
   void SetMessageSink(MessageSink sink);
 
-  void Trace(const std::string& object, std::string_view member, std::span<Argument> args) const;
+  void Trace(std::string_view object, std::string_view member, std::span<Argument> args) const;
   void ShowMessage(std::string_view text) const noexcept;
 
   // A new object of the class registered under `prog_id`, traced under that
@@ -73,6 +75,9 @@ class HostState : public std::enable_shared_from_this<HostState> {
   std::string props_;
   TSqlOptions options_;
   TraceSink trace_;
+  std::atomic<bool> tracing_{false};  // trace_ is set
+  // One object of each service (see CreateObject).
+  std::array<std::unique_ptr<Dispatch>, 8> services_;
   MessageSink messages_;
 };
 
