@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include "embedded/database.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
@@ -212,6 +215,20 @@ TEST(MethodCall, ReadsOneSnapshotAndLetsItGoWhenItEnds) {
     EXPECT_EQ(last(), std::to_string(bill)) << want;
   }
   EXPECT_EQ(host.messages.size(), 2u);  // the failing list, then the statement it left unfinished
+
+  // Another thread's call on the same host waits until the call ends, and
+  // then reads past its snapshot.
+  std::string seen;
+  std::thread waiting;
+  {
+    const MethodScope scope(host.platform());
+    last();
+    add_bill(*other);
+    waiting = std::thread([&] { seen = last(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  waiting.join();
+  EXPECT_EQ(seen, std::to_string(bill));
 }
 
 // A file of an older build keeps its data; its indexes and triggers are
