@@ -267,7 +267,8 @@ class ShareProps : public Service {
     if (!EqualsIgnoreCase(member, "GetProperty")) Unknown();
     ExpectArgs(args, 2);
     const Variant& name = args[1].Value();
-    if (EqualsIgnoreCase(name.IsString() ? name.AsString() : CStr(name), "PropsString"))
+    if (name.IsString() ? EqualsIgnoreCase(name.AsString(), "PropsString")
+                        : EqualsIgnoreCase(CStr(name), "PropsString"))
       return Variant::String(state_.Props());
     return {};
   }
@@ -351,7 +352,9 @@ class ServiceFactory : public Service {
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
     if (!EqualsIgnoreCase(member, "CreateService")) Unknown();
     ExpectArgs(args, 1, 2);
-    return Variant::Object(state_.CreateObject(CStr(args[0].Value())));
+    const Variant& prog_id = args[0].Value();
+    if (prog_id.IsString()) return Variant::Object(state_.CreateObject(prog_id.AsString()));
+    return Variant::Object(state_.CreateObject(CStr(prog_id)));
   }
 };
 
