@@ -64,8 +64,10 @@ class HostState : public std::enable_shared_from_this<HostState> {
   void Trace(std::string_view object, std::string_view member, std::span<Argument> args) const;
   void ShowMessage(std::string_view text) const noexcept;
 
-  // A new object of the class registered under `prog_id`, traced under that
-  // ProgID; error 429 for a ProgID that names no class here.
+  // An object of the class registered under `prog_id`, traced under that
+  // ProgID (a new list each time; a service, which keeps nothing between
+  // calls, is the same object each time); error 429 for a ProgID that names
+  // no class here.
   ObjectRef CreateObject(std::string_view prog_id);
 
  private:
