@@ -1,6 +1,7 @@
 // The suite's services over SQLite: recordsets, the database's own errors,
 // text compared as the server does, CharIndex, batches run whole, reads that
-// cannot write, access rights, the trace, and indexes brought up to date.
+// cannot write, access rights, the trace, one snapshot per method call, and
+// indexes brought up to date.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
 
