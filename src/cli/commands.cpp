@@ -79,6 +79,8 @@ class RecordingWatch : public Platform {
     return std::make_shared<Watched>(*this, inner_.CreateObject(prog_id));
   }
   int32_t CurrentProcessId() override { return inner_.CurrentProcessId(); }
+  void MethodBegins() noexcept override { inner_.MethodBegins(); }
+  void MethodEnds() noexcept override { inner_.MethodEnds(); }
   void ShowMessage(std::string_view text) noexcept override {
     try {
       held.emplace_back(text);

@@ -171,6 +171,8 @@ Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(pat
 }
 
 Database::~Database() {
+  begin_ = Statement();
+  commit_ = Statement();
   exact_.clear();
   cache_.clear();
   own_statements_.clear();
@@ -365,6 +367,7 @@ void Database::Fail() const {
 void Database::Execute(std::string_view script) {
   std::lock_guard lock(mutex_);
   waited_ = {};
+  EndCallTransaction();
   char* message = nullptr;
   const std::string text(script);
   if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
@@ -414,6 +417,8 @@ constexpr size_t kCacheLimit = 512;
 // Texts differ by their values too: a user stepping through bills sends a
 // new one each time, so these are many more, and cheap to forget.
 constexpr size_t kExactLimit = 4096;
+
+const std::vector<Variant> kNoValues;
 
 }  // namespace
 
@@ -488,40 +493,34 @@ std::shared_ptr<Database::PreparedText> Database::PrepareStatements(const std::v
 Database::ReadyText Database::PrepareText(std::string_view tsql, const TSqlOptions& options) {
   // A text sent before is found as it stands: taking it apart into shape
   // and values would cost more than running its statement.
-  std::string exact_key = options.today;
-  exact_key += '\n';
-  exact_key += tsql;
-  ReadyText ready;
-  if (auto found = exact_.find(exact_key); found != exact_.end()) {
-    ready.prepared = found->second.prepared;
-    ready.values = found->second.values;
-    return ready;
+  if (exact_day_ != options.today) {
+    exact_.clear();
+    exact_day_ = options.today;
   }
+  if (auto found = exact_.find(tsql); found != exact_.end()) return found->second;
   ParameterizedText shaped = Parameterize(tsql);
   std::string key = options.today;
   key += '\n';
   key += shaped.shape;
+  ReadyText ready;
   if (auto found = cache_.find(key); found != cache_.end()) {
     ready.prepared = found->second;
-    ready.values = std::move(shaped.values);
-    if (exact_.size() >= kExactLimit) exact_.clear();
-    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
-    return ready;
-  }
-  // Translating the shape raises what translating the text would: the
-  // values taken out are plain literals, which the adapter never refuses.
-  bool failed = false;
-  std::shared_ptr<const PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
-  if (!failed) {
+  } else {
+    // Translating the shape raises what translating the text would: the
+    // values taken out are plain literals, which the adapter never refuses.
+    bool failed = false;
+    std::shared_ptr<const PreparedText> prepared = PrepareStatements(TranslateBatch(shaped.shape, options), failed);
+    if (failed) {
+      ready.prepared = PrepareStatements(TranslateBatch(tsql, options), failed);
+      if (failed) Fail();
+      return ready;
+    }
     ready.prepared = prepared;
-    ready.values = std::move(shaped.values);
     cache_.emplace(std::move(key), std::move(prepared));
-    if (exact_.size() >= kExactLimit) exact_.clear();
-    exact_.emplace(std::move(exact_key), ExactText{ready.prepared, ready.values});
-    return ready;
   }
-  ready.prepared = PrepareStatements(TranslateBatch(tsql, options), failed);
-  if (failed) Fail();
+  ready.values = std::make_shared<const std::vector<Variant>>(std::move(shaped.values));
+  if (exact_.size() >= kExactLimit) exact_.clear();
+  exact_.emplace(std::string(tsql), ready);
   return ready;
 }
 
@@ -545,6 +544,11 @@ ResultSet Database::Query(std::string_view sql, const std::vector<Variant>& para
     found = own_statements_.emplace(std::string(sql), std::move(text->statements.front().statement)).first;
   }
   sqlite3_stmt* raw = found->second.get();
+  if (sqlite3_stmt_readonly(raw)) {
+    JoinCallTransaction();
+  } else {
+    EndCallTransaction();
+  }
   ResetGuard reset{raw};
   for (size_t i = 0; i < params.size(); ++i) {
     int rc = SQLITE_OK;
@@ -567,7 +571,8 @@ ResultSet Database::RunQuery(std::string_view tsql, const TSqlOptions& options) 
   }
   if (!sqlite3_stmt_readonly(statements.front().statement.get()))
     throw AutomationError(err::kDatabaseError, "A read cannot change the database; refused: " + std::string(tsql));
-  return Run(statements.front(), ready.values);
+  JoinCallTransaction();
+  return Run(statements.front(), ready.values ? *ready.values : kNoValues);
 }
 
 void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options) {
@@ -583,11 +588,15 @@ void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOp
     count += texts.back().prepared->statements.size();
   }
   if (count == 0) throw AutomationError(err::kDatabaseError, "there is no statement to run");
+  // A read transaction cannot be made a write one while another writer holds
+  // the file, nor wait for it: the write takes its own, waiting as usual.
+  EndCallTransaction();
   const bool several = count > 1;
   if (several && sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
   try {
     for (const ReadyText& text : texts) {
-      for (const Prepared& statement : text.prepared->statements) Run(statement, text.values);
+      for (const Prepared& statement : text.prepared->statements)
+        Run(statement, text.values ? *text.values : kNoValues);
     }
   } catch (...) {
     if (several) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -598,6 +607,42 @@ void Database::RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOp
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw error;
   }
+}
+
+void Database::BeginCall() {
+  mutex_.lock();
+  ++call_depth_;
+}
+
+void Database::EndCall() noexcept {
+  if (--call_depth_ == 0) EndCallTransaction();
+  mutex_.unlock();
+}
+
+void Database::JoinCallTransaction() {
+  // Outside a call, or inside a transaction the caller opened itself, each
+  // statement runs as it would anyway. A transaction that SQLite rolled back
+  // after an error is begun again by the next read.
+  if (call_depth_ == 0 || !sqlite3_get_autocommit(db_)) return;
+  if (!begin_.get() &&
+      sqlite3_prepare_v3(db_, "BEGIN", -1, SQLITE_PREPARE_PERSISTENT, begin_.Receive(), nullptr) != SQLITE_OK)
+    return;
+  const int rc = sqlite3_step(begin_.get());
+  sqlite3_reset(begin_.get());
+  call_transaction_ = rc == SQLITE_DONE;
+}
+
+void Database::EndCallTransaction() noexcept {
+  if (!call_transaction_) return;
+  call_transaction_ = false;
+  if (sqlite3_get_autocommit(db_)) return;
+  bool ended = false;
+  if (commit_.get() != nullptr ||
+      sqlite3_prepare_v3(db_, "COMMIT", -1, SQLITE_PREPARE_PERSISTENT, commit_.Receive(), nullptr) == SQLITE_OK) {
+    ended = sqlite3_step(commit_.get()) == SQLITE_DONE;
+    sqlite3_reset(commit_.get());
+  }
+  if (!ended) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 int64_t Database::LastStatementSteps() const {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "embedded/result_set.hpp"
@@ -63,6 +64,16 @@ class Database {
   // Every statement of every text, in one transaction: all of them or none.
   void RunBatch(const std::vector<std::string>& tsql_texts, const TSqlOptions& options);
 
+  // A method of the component begins and ends on this thread (calls nest).
+  // In between, the connection is this thread's alone, and its reads share
+  // one read transaction, begun at the first of them: one snapshot, and the
+  // file's locks taken and dropped once instead of at every statement. A
+  // write (RunBatch, Execute, a Query that writes) ends it first and runs as
+  // it would outside; a read after it begins another. EndCall ends it
+  // whatever happened in between.
+  void BeginCall();
+  void EndCall() noexcept;
+
   // Virtual-machine steps of the last statement run: small for an index
   // seek, growing with the table for a scan.
   int64_t LastStatementSteps() const;
@@ -106,7 +117,7 @@ class Database {
   // with the caches, so that trimming them mid-batch frees nothing in use.
   struct ReadyText {
     std::shared_ptr<const PreparedText> prepared;
-    std::vector<Variant> values;
+    std::shared_ptr<const std::vector<Variant>> values;  // none for a text prepared as written
   };
   // From the cache, or translated and prepared now. A shape that SQLite
   // will not prepare is prepared as written instead, uncached, so that its
@@ -118,6 +129,11 @@ class Database {
   // Steps a bound statement to its end, counting its steps.
   ResultSet Collect(sqlite3_stmt* statement);
   void TrimCache();
+  // Under the lock: the read about to run joins the call's read transaction,
+  // beginning it when none is open.
+  void JoinCallTransaction();
+  // Under the lock: ends the read transaction the call began, if it is open.
+  void EndCallTransaction() noexcept;
 
   sqlite3* db_;
   std::string path_;
@@ -129,19 +145,28 @@ class Database {
   // A read lock held while the file is read without SQLite's locking (see
   // Open), so that a writer's final checkpoint does not rewrite it meanwhile.
   int shared_lock_fd_ = -1;
-  mutable std::mutex mutex_;
+  // Recursive: a method call holds it from its beginning to its end, and its
+  // statements take it again.
+  mutable std::recursive_mutex mutex_;
+  int call_depth_ = 0;
+  // The open transaction is the one a call began.
+  bool call_transaction_ = false;
+  Statement begin_;
+  Statement commit_;
   // Time spent waiting for other connections' locks in the current operation.
   std::chrono::steady_clock::duration waited_{};
   int64_t last_steps_ = 0;
   int64_t total_steps_ = 0;
   std::map<std::string, std::shared_ptr<const PreparedText>, std::less<>> cache_;
-  // Texts already seen, by pinned day and exact text: their entry in cache_
-  // and the values taken out of them. Cleared whenever cache_ is.
-  struct ExactText {
-    std::shared_ptr<const PreparedText> prepared;
-    std::vector<Variant> values;
+  // Texts already seen for the pinned day exact_day_, by their exact text:
+  // their entry in cache_ and the values taken out of them. Cleared whenever
+  // cache_ is, and when the day changes.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
-  std::map<std::string, ExactText, std::less<>> exact_;
+  std::unordered_map<std::string, ReadyText, TextHash, std::equal_to<>> exact_;
+  std::string exact_day_;
   // Query's statements in SQLite's own dialect, by their text.
   std::map<std::string, Statement, std::less<>> own_statements_;
 };

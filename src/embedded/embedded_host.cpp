@@ -43,6 +43,8 @@ class SqliteFile : public Connection {
   ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override {
     return db_->Query(sql, params);
   }
+  void MethodBegins() noexcept override { db_->BeginCall(); }
+  void MethodEnds() noexcept override { db_->EndCall(); }
   std::string WriteBlocker() const override { return db_->WriteBlocker(); }
   std::string Damage() const override { return db_->Damage(); }
 
@@ -100,6 +102,14 @@ int32_t EmbeddedPlatform::CurrentProcessId() {
 
 void EmbeddedPlatform::ShowMessage(std::string_view text) noexcept {
   impl_->state->ShowMessage(text);
+}
+
+void EmbeddedPlatform::MethodBegins() noexcept {
+  impl_->state->Conn().MethodBegins();
+}
+
+void EmbeddedPlatform::MethodEnds() noexcept {
+  impl_->state->Conn().MethodEnds();
 }
 
 void EmbeddedPlatform::SetTraceSink(TraceSink sink) {

@@ -44,6 +44,8 @@ class EmbeddedPlatform : public Platform {
   ObjectRef CreateObject(std::string_view prog_id) override;
   int32_t CurrentProcessId() override;
   void ShowMessage(std::string_view text) noexcept override;
+  void MethodBegins() noexcept override;
+  void MethodEnds() noexcept override;
 
   void SetTraceSink(TraceSink sink);
   void SetMessageSink(MessageSink sink);

@@ -1,5 +1,6 @@
 #include "embedded/host_objects.hpp"
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -154,11 +155,12 @@ class RecordsetObject : public Dispatch {
          }},
         {"Fields", Reach::Any, -1,
          [](Self& self, std::span<Argument> given) {
-           // rs.Fields(i) is rs.Fields.Item(i).
+           // rs.Fields(i) is rs.Fields.Item(i). One collection serves every
+           // read of the recordset's fields.
            ExpectArgs(given, 0, 1);
-           auto fields = std::make_shared<FieldsObject>(self.cursor_);
-           if (given.size() == 1) return fields->Item(given[0].Value());
-           return Variant::Object(std::move(fields));
+           if (!self.fields_) self.fields_ = std::make_shared<FieldsObject>(self.cursor_);
+           if (given.size() == 1) return self.fields_->Item(given[0].Value());
+           return Variant::Object(self.fields_);
          }},
         {"MoveNext", Reach::Any, -1,
          [](Self& self, std::span<Argument> given) {
@@ -199,6 +201,7 @@ class RecordsetObject : public Dispatch {
 
  private:
   std::shared_ptr<Cursor> cursor_;
+  std::shared_ptr<FieldsObject> fields_;
 };
 
 // ---------------------------------------------------------------------------
@@ -206,16 +209,18 @@ class RecordsetObject : public Dispatch {
 
 class Service : public HostObject {
  public:
-  explicit Service(std::shared_ptr<HostState> state) : state_(std::move(state)) {}
+  explicit Service(HostState& state) : state_(state) {}
 
  protected:
   // The read services run reads only; UpdateBatch is the one way to write.
   Variant Query(const Variant& sql) {
-    return Variant::Object(MakeRecordset(state_->Conn().RunQuery(CStr(sql), state_->Options())));
+    if (sql.IsString()) return Variant::Object(MakeRecordset(state_.Conn().RunQuery(sql.AsString(), state_.Options())));
+    return Variant::Object(MakeRecordset(state_.Conn().RunQuery(CStr(sql), state_.Options())));
   }
   [[noreturn]] static void Unknown() { RaiseRuntimeError(err::kMemberNotFound); }
 
-  std::shared_ptr<HostState> state_;
+  // Whoever holds the service holds the state too (see HostState::CreateObject).
+  HostState& state_;
 };
 
 // The three read services differ only in the member's name and where the
@@ -223,8 +228,8 @@ class Service : public HostObject {
 // and GetData.ExecuteSQL(props, sql).
 class ReadService : public Service {
  public:
-  ReadService(std::shared_ptr<HostState> state, std::string_view member, size_t sql_at)
-      : Service(std::move(state)), member_(member), sql_at_(sql_at) {}
+  ReadService(HostState& state, std::string_view member, size_t sql_at)
+      : Service(state), member_(member), sql_at_(sql_at) {}
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
     if (!EqualsIgnoreCase(member, member_)) Unknown();
     ExpectArgs(args, sql_at_ + 1);
@@ -248,7 +253,7 @@ class ClassUpdate : public Service {
     if (!batch.IsArray()) RaiseRuntimeError(err::kTypeMismatch);
     std::vector<std::string> texts;
     for (const Variant& item : batch.AsArray().items) texts.push_back(CStr(item));
-    state_->Conn().RunBatch(texts, state_->Options());
+    state_.Conn().RunBatch(texts, state_.Options());
     return {};
   }
 };
@@ -261,7 +266,10 @@ class ShareProps : public Service {
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
     if (!EqualsIgnoreCase(member, "GetProperty")) Unknown();
     ExpectArgs(args, 2);
-    if (EqualsIgnoreCase(CStr(args[1].Value()), "PropsString")) return Variant::String(state_->Props());
+    const Variant& name = args[1].Value();
+    if (name.IsString() ? EqualsIgnoreCase(name.AsString(), "PropsString")
+                        : EqualsIgnoreCase(CStr(name), "PropsString"))
+      return Variant::String(state_.Props());
     return {};
   }
 };
@@ -276,8 +284,8 @@ class SysInfo : public Service {
     if (!EqualsIgnoreCase(member, "GetSysValue")) Unknown();
     ExpectArgs(args, 3, 4);
     const ResultSet rows =
-        state_->Conn().Lookup("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
-                              {Variant::String(CStr(args[1].Value())), Variant::String(CStr(args[2].Value()))});
+        state_.Conn().Lookup("SELECT FValue FROM t_SystemProfile WHERE FCategory=? AND FKey=?",
+                             {Variant::String(CStr(args[1].Value())), Variant::String(CStr(args[2].Value()))});
     if (rows.rows.empty()) return Variant::String(args.size() == 4 ? CStr(args[3].Value()) : "0");
     const Variant& value = rows.rows.front().front();
     return Variant::String(value.IsNull() ? std::string() : CStr(value));
@@ -301,7 +309,7 @@ class SecurityInfo : public Service {
 
     const std::optional<int32_t> user = ParseUserId(user_text);
     if (!user) Deny("no user is logged in", right, object_type, object_id, object_name);
-    Connection& db = state_->Conn();
+    Connection& db = state_.Conn();
     if (!db.Lookup("SELECT 1 FROM t_Group WHERE FUserID=? AND FGroupID=1", {Variant::Long(*user)}).rows.empty()) {
       return Variant::Boolean(true);
     }
@@ -344,7 +352,9 @@ class ServiceFactory : public Service {
   Variant Invoke(std::string_view member, CallKind, std::span<Argument> args) override {
     if (!EqualsIgnoreCase(member, "CreateService")) Unknown();
     ExpectArgs(args, 1, 2);
-    return Variant::Object(state_->CreateObject(CStr(args[0].Value())));
+    const Variant& prog_id = args[0].Value();
+    if (prog_id.IsString()) return Variant::Object(state_.CreateObject(prog_id.AsString()));
+    return Variant::Object(state_.CreateObject(CStr(prog_id)));
   }
 };
 
@@ -383,6 +393,31 @@ class ValueList : public HostObject {
   std::vector<Variant> items_;
 };
 
+// A service and the trace of the calls on it in one object, its ProgID
+// kept as the constant it is.
+template <class Object>
+class TracedService final : public Object {
+ public:
+  template <class... Args>
+  TracedService(HostState& state, std::string_view prog_id, Args&&... args)
+      : Object(state, std::forward<Args>(args)...), prog_id_(prog_id) {}
+
+  Variant Invoke(std::string_view member, CallKind kind, std::span<Argument> args) override {
+    // Recorded before the call, as for any traced object.
+    this->state_.Trace(prog_id_, member, args);
+    return Object::Invoke(member, kind, args);
+  }
+
+ private:
+  std::string_view prog_id_;
+};
+
+// The ProgIDs of the services, in the order HostState keeps them.
+std::array<std::string_view, 8> ServiceProgIds() {
+  return {kAppConnectionProgId, kClassInfoProgId, kBillDataProgId,     kClassUpdateProgId,
+          kSharePropsProgId,    kSysInfoProgId,   kSecurityInfoProgId, ServiceFactoryProgId()};
+}
+
 class TracedObject : public Dispatch {
  public:
   TracedObject(std::shared_ptr<HostState> state, ObjectRef inner, std::string name, bool follow)
@@ -409,6 +444,21 @@ class TracedObject : public Dispatch {
 };
 
 }  // namespace
+
+HostState::HostState(std::unique_ptr<Connection> connection, Database* db)
+    : db_(db), connection_(std::move(connection)) {
+  const auto ids = ServiceProgIds();
+  services_ = {std::make_unique<TracedService<ReadService>>(*this, ids[0], "Execute", size_t{0}),
+               std::make_unique<TracedService<ReadService>>(*this, ids[1], "GetData", size_t{1}),
+               std::make_unique<TracedService<ReadService>>(*this, ids[2], "ExecuteSQL", size_t{1}),
+               std::make_unique<TracedService<ClassUpdate>>(*this, ids[3]),
+               std::make_unique<TracedService<ShareProps>>(*this, ids[4]),
+               std::make_unique<TracedService<SysInfo>>(*this, ids[5]),
+               std::make_unique<TracedService<SecurityInfo>>(*this, ids[6]),
+               std::make_unique<TracedService<ServiceFactory>>(*this, ids[7])};
+}
+
+HostState::~HostState() = default;
 
 Database& HostState::Db() {
   if (!db_) throw std::logic_error("the host runs over ODBC, not over an embedded file");
@@ -437,6 +487,7 @@ void HostState::SetToday(std::string day) {
 
 void HostState::SetTraceSink(TraceSink sink) {
   std::lock_guard lock(mutex_);
+  tracing_.store(static_cast<bool>(sink), std::memory_order_release);
   trace_ = std::move(sink);
 }
 
@@ -445,14 +496,16 @@ void HostState::SetMessageSink(MessageSink sink) {
   messages_ = std::move(sink);
 }
 
-void HostState::Trace(const std::string& object, std::string_view member, std::span<Argument> args) const {
+void HostState::Trace(std::string_view object, std::string_view member, std::span<Argument> args) const {
+  // Asked at every call on a host object: without a sink, that is all.
+  if (!tracing_.load(std::memory_order_acquire)) return;
   TraceSink sink;
   {
     std::lock_guard lock(mutex_);
     sink = trace_;
   }
   if (!sink) return;
-  TraceRecord record{object, std::string(member), {}};
+  TraceRecord record{std::string(object), std::string(member), {}};
   for (const Argument& arg : args) record.args.push_back(arg.Value());
   sink(record);
 }
@@ -475,36 +528,18 @@ void HostState::ShowMessage(std::string_view text) const noexcept {
 }
 
 ObjectRef HostState::CreateObject(std::string_view prog_id) {
+  // A service holds nothing of its own between calls, so one object of each
+  // serves every creation, made with the state. What CreateObject hands out
+  // shares the ownership of the state: the service answers from it.
   auto self = shared_from_this();
-  ObjectRef object;
-  std::string_view canonical;
-  auto is = [&](std::string_view id) {
-    if (!EqualsIgnoreCase(prog_id, id)) return false;
-    canonical = id;
-    return true;
-  };
-  if (is(kAppConnectionProgId)) {
-    object = std::make_shared<ReadService>(self, "Execute", 0);
-  } else if (is(kClassInfoProgId)) {
-    object = std::make_shared<ReadService>(self, "GetData", 1);
-  } else if (is(kBillDataProgId)) {
-    object = std::make_shared<ReadService>(self, "ExecuteSQL", 1);
-  } else if (is(kClassUpdateProgId)) {
-    object = std::make_shared<ClassUpdate>(self);
-  } else if (is(kSharePropsProgId)) {
-    object = std::make_shared<ShareProps>(self);
-  } else if (is(kSysInfoProgId)) {
-    object = std::make_shared<SysInfo>(self);
-  } else if (is(kSecurityInfoProgId)) {
-    object = std::make_shared<SecurityInfo>(self);
-  } else if (is(ServiceFactoryProgId())) {
-    object = std::make_shared<ServiceFactory>(self);
-  } else if (is(ValueListProgId())) {
-    object = std::make_shared<ValueList>();
-  } else {
-    RaiseRuntimeError(err::kCannotCreateObject);
+  const auto ids = ServiceProgIds();
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (EqualsIgnoreCase(prog_id, ids[i])) return ObjectRef(self, services_[i].get());
   }
-  return MakeTraced(std::move(self), std::move(object), std::string(canonical), false);
+  // A list holds what is added to it: a new one each time.
+  if (EqualsIgnoreCase(prog_id, ValueListProgId()))
+    return MakeTraced(std::move(self), std::make_shared<ValueList>(), std::string(ValueListProgId()), false);
+  RaiseRuntimeError(err::kCannotCreateObject);
 }
 
 ObjectRef MakeTraced(std::shared_ptr<HostState> state, ObjectRef inner, std::string name, bool follow) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +29,10 @@ class Connection {
   // The host's own lookups: one plain SELECT that both dialects read alike,
   // its "?" placeholders bound to `params` in order.
   virtual ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) = 0;
+  // A method of the component begins and ends (see Platform::MethodBegins):
+  // the reads in between may share one snapshot, let go at the end.
+  virtual void MethodBegins() noexcept {}
+  virtual void MethodEnds() noexcept {}
   // Why a write cannot succeed now, as one line; "" when that is not known.
   virtual std::string WriteBlocker() const { return ""; }
   // What a statement found wrong with the database itself (a damaged page,
@@ -41,8 +47,8 @@ class Connection {
 class HostState : public std::enable_shared_from_this<HostState> {
  public:
   // `db`: the embedded file `connection` runs over, if it is one.
-  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr)
-      : db_(db), connection_(std::move(connection)) {}
+  explicit HostState(std::unique_ptr<Connection> connection, Database* db = nullptr);
+  ~HostState();
 
   // The embedded file; std::logic_error over any other connection.
   Database& Db();
@@ -55,11 +61,13 @@ class HostState : public std::enable_shared_from_this<HostState> {
   void SetTraceSink(TraceSink sink);
   void SetMessageSink(MessageSink sink);
 
-  void Trace(const std::string& object, std::string_view member, std::span<Argument> args) const;
+  void Trace(std::string_view object, std::string_view member, std::span<Argument> args) const;
   void ShowMessage(std::string_view text) const noexcept;
 
-  // A new object of the class registered under `prog_id`, traced under that
-  // ProgID; error 429 for a ProgID that names no class here.
+  // An object of the class registered under `prog_id`, traced under that
+  // ProgID (a new list each time; a service, which keeps nothing between
+  // calls, is the same object each time); error 429 for a ProgID that names
+  // no class here.
   ObjectRef CreateObject(std::string_view prog_id);
 
  private:
@@ -69,6 +77,9 @@ class HostState : public std::enable_shared_from_this<HostState> {
   std::string props_;
   TSqlOptions options_;
   TraceSink trace_;
+  std::atomic<bool> tracing_{false};  // trace_ is set
+  // One object of each service (see CreateObject).
+  std::array<std::unique_ptr<Dispatch>, 8> services_;
   MessageSink messages_;
 };
 

@@ -31,6 +31,14 @@ class Platform {
   // no caption of the component's own. Must not throw.
   virtual void ShowMessage(std::string_view text) noexcept = 0;
 
+  // A public method of the component begins, and has ended (a method called
+  // inside another counts with it). A host may let the method's reads share
+  // one snapshot of its database, taken at the first of them; it lets the
+  // snapshot go when the method ends, so that the next method reads what
+  // others have written meanwhile.
+  virtual void MethodBegins() noexcept {}
+  virtual void MethodEnds() noexcept {}
+
   // Tells platforms apart for the per-thread module data, even when one is
   // destroyed and another is built at the same address.
   uint64_t Serial() const { return serial_; }
@@ -54,6 +62,8 @@ class ForwardingPlatform : public Platform {
   ObjectRef CreateObject(std::string_view prog_id) override;
   int32_t CurrentProcessId() override { return inner_.CurrentProcessId(); }
   void ShowMessage(std::string_view text) noexcept override { inner_.ShowMessage(text); }
+  void MethodBegins() noexcept override { inner_.MethodBegins(); }
+  void MethodEnds() noexcept override { inner_.MethodEnds(); }
 
   // `prog_id` names the class the object, or the object that handed it back,
   // was made as. May throw: the call then fails as if the host had failed it.
@@ -61,6 +71,18 @@ class ForwardingPlatform : public Platform {
 
  private:
   Platform& inner_;
+};
+
+// One public method's run, from its first statement to its return.
+class MethodScope {
+ public:
+  explicit MethodScope(Platform& platform) noexcept : platform_(platform) { platform_.MethodBegins(); }
+  ~MethodScope() { platform_.MethodEnds(); }
+  MethodScope(const MethodScope&) = delete;
+  MethodScope& operator=(const MethodScope&) = delete;
+
+ private:
+  Platform& platform_;
 };
 
 }  // namespace zet

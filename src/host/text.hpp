@@ -33,8 +33,10 @@ inline std::string AsciiLower(std::string_view text) {
 
 constexpr bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  // Names mostly come spelt as they are registered: a byte that matches as
+  // it stands needs no folding.
   for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 

@@ -1,5 +1,8 @@
 #include "rights/rights.hpp"
 
+#include <algorithm>
+#include <array>
+
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/login_context.hpp"
@@ -69,16 +72,22 @@ bool IsInArray(const Variant& value, const Variant& values) {
   return false;
 }
 
+namespace {
+constexpr std::array<int16_t, 18> kSharedTableTranTypes = {1,  2,  5,  10, 21, 24, 28,  29,  40,
+                                                           41, 43, 75, 76, 80, 86, 100, 101, 102};
+}  // namespace
+
 Variant SharedTableTranTypes() {
-  static constexpr std::array<int16_t, 18> kTypes = {1,  2,  5,  10, 21, 24, 28,  29,  40,
-                                                     41, 43, 75, 76, 80, 86, 100, 101, 102};
   VariantArray list;
-  for (int16_t type : kTypes) list.items.push_back(Variant::Integer(type));
+  for (int16_t type : kSharedTableTranTypes) list.items.push_back(Variant::Integer(type));
   return Variant::Array(std::move(list));
 }
 
 bool IsSharedTableTranType(int32_t lTransType) {
-  return IsInArray(Variant::Long(lTransType), SharedTableTranTypes());
+  // What IsInArray over SharedTableTranTypes() answers for a Long, without
+  // building the list at every statement.
+  return std::find(kSharedTableTranTypes.begin(), kSharedTableTranTypes.end(), lTransType) !=
+         kSharedTableTranTypes.end();
 }
 
 }  // namespace zet

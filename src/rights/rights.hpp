@@ -34,7 +34,7 @@ bool IsInArray(const Variant& value, const Variant& values);
 // Variants for IsInArray.
 Variant SharedTableTranTypes();
 
-// Shorthand for the navigation statements: IsInArray over a fresh list.
+// Shorthand for the navigation statements: IsInArray over that list.
 bool IsSharedTableTranType(int32_t lTransType);
 
 }  // namespace zet

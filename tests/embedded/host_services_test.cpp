@@ -1,8 +1,12 @@
 // The suite's services over SQLite: recordsets, the database's own errors,
 // text compared as the server does, CharIndex, batches run whole, reads that
-// cannot write, access rights, the trace, and indexes brought up to date.
+// cannot write, access rights, the trace, one snapshot per method call, and
+// indexes brought up to date.
 #include <gmock/gmock.h>
 #include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
 
 #include "embedded/database.hpp"
 #include "host/error.hpp"
@@ -169,6 +173,63 @@ TEST(Trace, RecordsEveryCallOnHostObjects) {
       "ZetPropsMgr.ShareProps.GetProperty " + std::to_string(host.platform().CurrentProcessId()) + " PropsString";
   EXPECT_EQ(trace, (std::vector<std::string>{std::string(ServiceFactoryProgId()) + ".CreateService ZetMClass.ClassInfo",
                                              props, props, "ZetMClass.ClassInfo.GetData UserID=25; select 1"}));
+}
+
+// The reads of one method call share one snapshot, taken at the first of
+// them; a write in the call takes the file for itself, and the reads after it
+// see it; however the call ends, it leaves no transaction open, and the next
+// call reads what another connection committed meanwhile.
+TEST(MethodCall, ReadsOneSnapshotAndLetsItGoWhenItEnds) {
+  Host host(false, "UserID=1;");
+  // User 17 sees the bills of a group whose member list holds a text: the
+  // list's read fails halfway, after the call's first read.
+  host.Exec(
+      "INSERT INTO t_Group (FUserID, FGroupID) VALUES (1, 1), (17, 3), ('x', 3);"
+      "INSERT INTO t_User (FUserID, FUserGroupRight) VALUES (17, 1);"
+      "INSERT INTO ICStockBill (FInterID, FTranType, FBillNo) VALUES (10, 1, 'A')");
+  const auto other = Database::Open(host.path());
+  int32_t bill = 10;
+  const auto add_bill = [&](Database& db) {
+    db.Query("INSERT INTO ICStockBill (FInterID, FTranType, FBillNo) VALUES (?, 1, 'B')", {Variant::Long(++bill)});
+  };
+  const auto last = [&] { return std::to_string(clsMoveBill(host.platform()).GetMaxMinInterID(1, 2)); };
+  // clang-format off
+  const std::vector<std::pair<std::string, std::function<std::string()>>> calls = {
+      {"10 10", [&] { const std::string before = last(); add_bill(*other); return before + " " + last(); }},
+      {"12 14", [&] { const std::string before = last();
+                      const std::string insert = "insert into ICStockBill (FInterID, FTranType, FBillNo) values (";
+                      bill += 2;
+                      UpdateData(host.platform(), insert + std::to_string(bill - 1) + ", 1, 'W')\r\n" +
+                                                  insert + std::to_string(bill) + ", 1, 'W')");
+                      return before + " " + last(); }},
+      {"0", [&] { host.As(17); const std::string answer = last(); host.As(1); return answer; }}};
+  // clang-format on
+  for (const auto& [want, call] : calls) {
+    std::string answer;
+    {
+      const MethodScope scope(host.platform());
+      answer = call();
+    }
+    EXPECT_EQ(answer, want);
+    EXPECT_TRUE(sqlite3_get_autocommit(host.db().Handle())) << want;
+    add_bill(*other);
+    EXPECT_EQ(last(), std::to_string(bill)) << want;
+  }
+  EXPECT_EQ(host.messages.size(), 2u);  // the failing list, then the statement it left unfinished
+
+  // Another thread's call on the same host waits until the call ends, and
+  // then reads past its snapshot.
+  std::string seen;
+  std::thread waiting;
+  {
+    const MethodScope scope(host.platform());
+    last();
+    add_bill(*other);
+    waiting = std::thread([&] { seen = last(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  waiting.join();
+  EXPECT_EQ(seen, std::to_string(bill));
 }
 
 // A file of an older build keeps its data; its indexes and triggers are
