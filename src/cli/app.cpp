@@ -235,6 +235,16 @@ std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* c
   return std::nullopt;
 }
 
+// The first word of the command line that neither a command nor an option
+// took, named as the user typed it.
+std::optional<std::string> Stray(const CLI::App& app, const CommandEntry* command) {
+  const std::vector<std::string> strays = app.remaining();
+  if (strays.empty()) return std::nullopt;
+  const std::string& first = strays.front();
+  if (command || first.rfind('-', 0) == 0) return "unexpected argument '" + first + "'";
+  return "unknown command '" + first + "'";
+}
+
 int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
   try {
     CLI::App app{"", "zetmovebill"};
@@ -250,14 +260,12 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     } catch (const CLI::CallForAllHelp& e) {
       return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
+      // CLI11 checks required operands before it reports words no command
+      // takes: `first --nope` would blame the missing TYPE, not the typo.
+      if (const auto stray = Stray(app, command)) return Usage(err, *stray);
       return Usage(err, e.what());
     }
-    const std::vector<std::string> strays = app.remaining();
-    if (!strays.empty()) {
-      const std::string& first = strays.front();
-      if (command || first.rfind('-', 0) == 0) return Usage(err, "unexpected argument '" + first + "'");
-      return Usage(err, "unknown command '" + first + "'");
-    }
+    if (const auto stray = Stray(app, command)) return Usage(err, *stray);
     if (!command) return Usage(err, "no command given");
     if (parsed.options.db.empty()) return Usage(err, "--db names no file");
     // A user id is a number: the component puts it into its statements as
