@@ -83,6 +83,7 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   embedded::Database::Open(dir_.Path("old.db"))->Execute("UPDATE t_ZetSchemaInfo SET FVersion=3");
   const std::string old = "--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("old.db") + "' --user 1 todo";
   std::ofstream(dir_.Path("noise.db")) << std::string(4096, 'x');
+  std::ofstream{dir_.Path("empty.db")};
   const std::string noise = "DRIVER={SQLite3};Database=" + dir_.Path("noise.db");
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
@@ -92,6 +93,9 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
       {old,                                                "", 2, "DRIVER={SQLite3};Database=" + dir_.Path("old.db") + " has schema version 3"},
       {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read through ODBC: "},
+      // The driver makes a file for a path that names none; one made so goes again, one found empty stays.
+      {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("none.db") + "' todo", "", 2, "no database file at " + dir_.Path("none.db") + " (SQLite's"},
+      {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("empty.db") + "' todo", "", 2, dir_.Path("empty.db") + " holds no tables"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
@@ -103,6 +107,8 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_THAT(run.err, ::testing::Not(::testing::HasSubstr("s3cret")));
   }
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("none.db")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.Path("empty.db")));
 }
 
 }  // namespace
