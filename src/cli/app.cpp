@@ -56,6 +56,7 @@ struct Parsed {
   bool force = false;
   bool sql = false;
   bool repair = false;
+  bool full = false;
   CallRequest call;
   // Read with ParseLong, as `call` reads a Long, not by CLI11's own rules.
   std::string trans_type;
@@ -96,7 +97,9 @@ struct CommandEntry {
 constexpr const char* kWhyFooter =
     "Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
     "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.";
-constexpr const char* kVerifyFooter = "Exit status: 0 no drift (left), 1 drift, 4 the database could not be used.";
+constexpr const char* kVerifyFooter =
+    "Exit status: 0 no drift (left), 1 drift, 2 bad input, 4 the database could not be used (with --full: also\n"
+    "when a page is damaged; nothing is repaired then).";
 constexpr const char* kWhyToDoFooter =
     "Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
     "and the method disagree, 4 the database could not be used.";
@@ -137,8 +140,9 @@ const CommandEntry kCommands[] = {
     {"demo", "create the demo database at --db when there is none and take a short tour", Operands::kNone, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { RequireFile(p.options, "demo"); return RunDemo(p.options, out, err); }},
     {"verify", "recompute every derived row and compare the schema with what init makes; each drift as one line", Operands::kNone,
-     {{{"--repair", &Parsed::repair, "rebuild what drifted and upgrade an older file, in one transaction"}}}, kVerifyFooter,
-     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "verify"); return RunVerify(p.options, p.repair, out); }},
+     {{{"--repair", &Parsed::repair, "rebuild what drifted and upgrade an older file, in one transaction"},
+       {"--full", &Parsed::full, "first read every page of the file (SQLite's integrity check), which takes longer"}}}, kVerifyFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "verify"); return RunVerify(p.options, p.repair, p.full, out); }},
 };
 // clang-format on
 
