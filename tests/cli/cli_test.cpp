@@ -380,6 +380,15 @@ TEST_F(OnDemo, ALockedDatabaseIsNamedWithItsHolderAndOpenIsNotClaimed) {
             "zetmovebill: demo.db is locked: process " + pid +
                 " holds an exclusive lock: it is writing the file, or keeps it to itself (gave up after 5 s)\n");
   sqlite3_close(holder);
+  // In rollback-journal mode a reader holds off a repair's commit: the holder
+  // named is that reader, not the repair's own pending lock.
+  ASSERT_EQ(sqlite3_open(box.Path("demo.db").c_str(), &holder), SQLITE_OK);
+  sqlite3_exec(holder,
+               "PRAGMA journal_mode=DELETE; UPDATE t_ZetBillRPMoney SET FRPAmountFor=0; BEGIN; SELECT 1 FROM t_User",
+               nullptr, nullptr, nullptr);
+  EXPECT_EQ(Zet({"verify", "--repair"}).err, "zetmovebill: demo.db is locked: process " + pid +
+                                                 " holds a shared lock: it is reading (gave up after 5 s)\n");
+  sqlite3_close(holder);
 }
 
 // A journal mode chosen for the file stays: reading does not switch it.
