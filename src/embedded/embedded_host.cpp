@@ -21,6 +21,7 @@
 
 #include "embedded/database.hpp"
 #include "embedded/demo_data.hpp"
+#include "embedded/file_locks.hpp"
 #include "embedded/schema.hpp"
 #endif
 
@@ -192,6 +193,17 @@ std::string Target(const std::string& path, bool overwrite) {
   return std::filesystem::canonical(path).string();
 }
 
+// A process that has the old file open would go on reading and writing it
+// after it is replaced, unlinked and out of everyone else's sight: what it
+// writes then is lost. Asked before the build, so that no work is wasted,
+// and again just before the old file goes.
+void RequireNoOtherOpener(const std::string& path, const std::string& target) {
+  const std::string opener = OpenElsewhere(target);
+  if (!opener.empty())
+    throw DatabaseUnavailable("cannot replace " + path + ": " + opener +
+                              " and would go on with the old file; close it first");
+}
+
 void SyncFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || ::fsync(fd) != 0) {
@@ -210,6 +222,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today) {
   const std::string target = Target(path, overwrite);
+  RequireNoOtherOpener(path, target);
   // Built aside, complete and checked, then moved into place in one step:
   // a failure at any point leaves the old file as it was and nothing beside.
   const std::string building = target + ".building-" + std::to_string(::getpid());
@@ -245,6 +258,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
       throw DatabaseUnavailable("cannot create " + path + ": its log could not be folded into it");
     SyncFile(building);
     VerifyDatabaseFile(building);
+    RequireNoOtherOpener(path, target);
     for (const char* suffix : {"-shm", "-wal"}) std::filesystem::remove(building + suffix);
     std::filesystem::remove(target + "-shm");
     for (const char* suffix : {"-journal", "-wal"}) {
