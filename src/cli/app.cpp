@@ -277,14 +277,28 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
     VouchForContext(parsed.options.PropsString());
     // Held back until the command ends: answers read from a file that proved
-    // damaged meanwhile are not shown as if they were true.
+    // damaged meanwhile are not shown as if they were true, and the damage is
+    // the one line said, not what the command made of its failed reads (nor
+    // an internal error when one of them ended it).
     if (command->streams) return command->run(parsed, out, err);
-    std::ostringstream answer;
-    const int status = command->run(parsed, answer, err);
-    if (const std::string damage = TakeDamage(); !damage.empty()) {
+    std::ostringstream answer, said;
+    int status = kExitInternal;
+    std::string damage;
+    try {
+      status = command->run(parsed, answer, said);
+      damage = TakeDamage();
+    } catch (...) {
+      damage = TakeDamage();
+      if (damage.empty()) {
+        err << said.str();
+        throw;
+      }
+    }
+    if (!damage.empty()) {
       err << "zetmovebill: " << OneLine(damage) << '\n';
       return kExitDatabase;
     }
+    err << said.str();
     out << answer.str();
     return status;
   } catch (const UsageError& e) {

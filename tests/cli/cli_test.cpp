@@ -328,6 +328,9 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--db", "x\ny.db", "--user", "1", "todo"}, 2, "no database file at x\\ny.db"},
       {{"--db", "noise.db", "--user", "1", "todo"}, 2, "noise.db is not an SQLite database"},
       {{"--db", "cut.db", "--user", "1", "todo"}, 4, "cut.db is damaged: database disk image is malformed"},
+      // The damage alone, not what the command made of its failed reads.
+      {{"--db", "users.db", "who", "1", "1003"}, 4, "users.db is damaged: database disk image is malformed"},
+      {{"--db", "users.db", "--user", "25", "why-todo", "5"}, 4, "users.db is damaged: database disk image is malformed"},
       {{"call", "GetMaxMinInterID", "1", "1"}, 1, "message: "},  // the empty context goes through
       {{"--trace", "/dev/full", "--user", "16394", "first", "1"}, 5, "cannot write the trace to '/dev/full': No space"},
       {{"--user", "16394", "first", "1"}, 5, "cannot write standard output: No space left", "/dev/full"},
@@ -341,6 +344,12 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   ASSERT_EQ(::mkfifo(box.Path("fifo").c_str(), 0600), 0);
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
   std::filesystem::resize_file(box.Path("cut.db"), 20000);  // pages the file's header still counts are gone
+  std::filesystem::copy_file(box.Path("demo.db"), box.Path("users.db"));
+  for (const auto& row : embedded::Database::Open(box.Path("demo.db"))
+                             ->Query("SELECT rootpage FROM sqlite_master WHERE name IN ('t_User', 't_AccessControl')")
+                             .rows)
+    std::fstream(box.Path("users.db"), std::ios::in | std::ios::out | std::ios::binary).seekp((CLng(row[0]) - 1) * 4096)
+        << std::string(4096, '\x7f');
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--trace", "t.jsonl"};
     args.insert(args.end(), c.args.begin(), c.args.end());
