@@ -22,6 +22,7 @@
 #include "embedded/database.hpp"
 #include "embedded/demo_data.hpp"
 #include "embedded/file_locks.hpp"
+#include "embedded/open_errors.hpp"
 #include "embedded/schema.hpp"
 #endif
 
@@ -193,15 +194,23 @@ std::string Target(const std::string& path, bool overwrite) {
   return std::filesystem::canonical(path).string();
 }
 
-// A process that has the old file open would go on reading and writing it
-// after it is replaced, unlinked and out of everyone else's sight: what it
-// writes then is lost. Asked before the build, so that no work is wasted,
-// and again just before the old file goes.
-void RequireNoOtherOpener(const std::string& path, const std::string& target) {
+// Whether the old file may be replaced now: asked before the build, so that
+// no work is wasted, and again just before the old file goes.
+void RequireReplaceable(const std::string& path, const std::string& target) {
+  // A process that has the old file open would go on reading and writing it
+  // after it is replaced, unlinked and out of everyone else's sight: what it
+  // writes then is lost.
   const std::string opener = OpenElsewhere(target);
   if (!opener.empty())
     throw DatabaseUnavailable("cannot replace " + path + ": " + opener +
                               " and would go on with the old file; close it first");
+  // Replacing is a rename in the folder, which a user who may not write the
+  // file itself (a reader of a shared folder) could still do: it would be
+  // the one write he may not make. Named as given, unless a link names
+  // another file.
+  const std::string file = std::filesystem::is_symlink(path) ? target : path;
+  if (std::string reason = std::filesystem::exists(target) ? ReadOnlyReason(file) : ""; !reason.empty())
+    throw DatabaseUnavailable("cannot replace " + path + ": " + reason);
 }
 
 void SyncFile(const std::string& path) {
@@ -222,7 +231,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today) {
   const std::string target = Target(path, overwrite);
-  RequireNoOtherOpener(path, target);
+  RequireReplaceable(path, target);
   // Built aside, complete and checked, then moved into place in one step:
   // a failure at any point leaves the old file as it was and nothing beside.
   const std::string building = target + ".building-" + std::to_string(::getpid());
@@ -258,7 +267,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
       throw DatabaseUnavailable("cannot create " + path + ": its log could not be folded into it");
     SyncFile(building);
     VerifyDatabaseFile(building);
-    RequireNoOtherOpener(path, target);
+    RequireReplaceable(path, target);
     for (const char* suffix : {"-shm", "-wal"}) std::filesystem::remove(building + suffix);
     std::filesystem::remove(target + "-shm");
     for (const char* suffix : {"-journal", "-wal"}) {

@@ -473,6 +473,9 @@ TEST_F(OnDemo, AReaderInASharedFolderLeavesNothingThatBlocksTheOwnerAndSeesTheFi
   run = box.Zet({"--db", "ro/new.db", "init"}, "mkdir ro && chmod 755 ro && " + As(65534));
   EXPECT_EQ(run.status, 4);
   EXPECT_THAT(run.err, HasSubstr("cannot create ro/new.db: its folder ro is not writable by this user (uid 65534)"));
+  // Replacing takes only the folder, yet it is a write to the file.
+  EXPECT_THAT(Zet({"init", "--force"}, As(65534)).err,
+              HasSubstr("cannot replace demo.db: demo.db is read-only for this user (uid 65534)"));
 }
 
 // verify in steps on one file: clean; drift planted by another client, each
