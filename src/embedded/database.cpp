@@ -181,6 +181,11 @@ Database::~Database() {
 std::unique_ptr<Database> Database::Open(const std::string& path, bool any_version) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory, not a database file");
+  // A FIFO or a device: init would not replace it either.
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+    throw std::runtime_error(path + " is not a regular file, so not a database file");
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)) && !std::filesystem::exists(path, ec))
+    throw std::runtime_error(path + " is a link to nothing");
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
   // SQLite follows a link to the file and keeps the log beside the file, so

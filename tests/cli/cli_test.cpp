@@ -319,6 +319,8 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--props", "UserID=2147483648;", "why-todo", "1"}, 2, "bad UserID '2147483648': out of range for Long"},
       {{"--trace", "fifo", "--user", "16394", "first", "1"}, 2, "trace file 'fifo' for writing: no process reads it"},
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
+      {{"--db", "fifo", "--user", "1", "todo"}, 2, "zetmovebill: fifo is not a regular file, so not a database file"},
+      {{"--db", "gone.db", "verify"}, 2, "zetmovebill: gone.db is a link to nothing"},
       {{"--db", "demo.db", "--trace", "./demo.db-wal", "--user", "1", "todo"}, 2, "'./demo.db-wal' is the database file demo.db-wal"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
@@ -342,6 +344,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   // clang-format on
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
   ASSERT_EQ(::mkfifo(box.Path("fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("nowhere.db", box.Path("gone.db"));
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
   std::filesystem::resize_file(box.Path("cut.db"), 20000);  // pages the file's header still counts are gone
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("users.db"));
