@@ -230,7 +230,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   // Done with it: a statement left open would hold the schema against the
   // index refresh below.
   sqlite3_reset(raw);
-  if (version != kSchemaVersion && !any_version) {
+  // A later build's file is that build's to check and repair: read by this
+  // one, its newer objects would count as drift and a repair would drop them.
+  if (version > kSchemaVersion || (version != kSchemaVersion && !any_version)) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
                              std::to_string(kSchemaVersion) +
                              (version < kSchemaVersion ? "; 'zetmovebill verify --repair' upgrades it in place" : ""));

@@ -321,6 +321,7 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
       {{"--db", "fifo", "--user", "1", "todo"}, 2, "zetmovebill: fifo is not a regular file, so not a database file"},
       {{"--db", "gone.db", "verify"}, 2, "zetmovebill: gone.db is a link to nothing"},
+      {{"--db", "later.db", "verify", "--repair"}, 2, "later.db has schema version 5, this build reads version 4\n"},
       {{"--db", "demo.db", "--trace", "./demo.db-wal", "--user", "1", "todo"}, 2, "'./demo.db-wal' is the database file demo.db-wal"},
       {{"todo"}, 2, "no user is logged in: give one with --user ID", "", true},
       {{"--props", "Lang=1;", "recent", "1"}, 2, "no user is logged in"},
@@ -345,6 +346,8 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
   std::ofstream(box.Path("noise.db")) << std::string(4096, 'x');
   ASSERT_EQ(::mkfifo(box.Path("fifo").c_str(), 0600), 0);
   std::filesystem::create_symlink("nowhere.db", box.Path("gone.db"));
+  std::filesystem::copy_file(box.Path("demo.db"), box.Path("later.db"));  // of a later build
+  embedded::Database::Open(box.Path("later.db"))->Execute("UPDATE t_ZetSchemaInfo SET FVersion=5");
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("cut.db"));
   std::filesystem::resize_file(box.Path("cut.db"), 20000);  // pages the file's header still counts are gone
   std::filesystem::copy_file(box.Path("demo.db"), box.Path("users.db"));
