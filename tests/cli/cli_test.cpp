@@ -318,6 +318,8 @@ TEST_F(OnDemo, BadInputAndUnwritableOutputEachHaveOneLineAndTheirStatus) {
       {{"--props", "XUserID=25 or 1=1;UserID=25;", "call", "SaveRecentBills", "1", "1"}, 2, "bad UserID '25 OR 1=1'"},
       {{"--props", "UserID=2147483648;", "why-todo", "1"}, 2, "bad UserID '2147483648': out of range for Long"},
       {{"--trace", "fifo", "--user", "16394", "first", "1"}, 2, "trace file 'fifo' for writing: no process reads it"},
+      {{"--trace", ".", "--user", "16394", "first", "1"}, 2, "trace file '.' for writing: Is a directory"},
+      {{"--db", std::string(5000, 'x'), "init"}, 2, "cannot create xxx"},
       {{"--db", "fifo", "init", "--force"}, 2, "zetmovebill: fifo is not a regular file"},
       {{"--db", "fifo", "--user", "1", "todo"}, 2, "zetmovebill: fifo is not a regular file, so not a database file"},
       {{"--db", "gone.db", "verify"}, 2, "zetmovebill: gone.db is a link to nothing"},
