@@ -17,6 +17,8 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "embedded/database.hpp"
@@ -223,6 +225,43 @@ void SyncFile(const std::string& path) {
   ::close(fd);
 }
 
+// Ctrl-C, a hang-up or a kill while the new file is built would leave it
+// beside the old one, and while the old file's log is set aside, that log
+// would stay there. These signals wait while a replacement runs: one that
+// came before the old file is touched undoes the build, and the process then
+// ends by it as it would have; one that comes later ends the process once
+// the new file is in place.
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigemptyset(&held_);
+    for (const int signal : kHeld) sigaddset(&held_, signal);
+    pthread_sigmask(SIG_BLOCK, &held_, &before_);
+  }
+  ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+  // Whether one came that will end the process (an ignored one, under
+  // nohup say, will not).
+  bool Came() const {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : kHeld) {
+      struct sigaction action {};
+      if (sigismember(&pending, signal) == 1 && sigaction(signal, nullptr, &action) == 0 &&
+          action.sa_handler != SIG_IGN)
+        return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
+  sigset_t held_{};
+  sigset_t before_{};
+};
+
 }  // namespace
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
@@ -240,6 +279,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
   // while the old one stays they would take its last commits with them.
   const std::string aside = building + "-old";
   std::vector<std::string> moved;
+  const HeldSignals held;
   RemoveDatabaseFiles(building);
   try {
     std::unique_ptr<Database> db;
@@ -268,6 +308,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
     SyncFile(building);
     VerifyDatabaseFile(building);
     RequireReplaceable(path, target);
+    if (held.Came()) throw DatabaseUnavailable("cannot create " + path + ": interrupted");
     for (const char* suffix : {"-shm", "-wal"}) std::filesystem::remove(building + suffix);
     std::filesystem::remove(target + "-shm");
     for (const char* suffix : {"-journal", "-wal"}) {
