@@ -272,6 +272,7 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     if (const auto stray = Stray(app, command)) return Usage(err, *stray);
     if (!command) return Usage(err, "no command given");
     if (parsed.options.db.empty()) return Usage(err, "--db names no file");
+    if (parsed.options.odbc && parsed.options.odbc->empty()) return Usage(err, "--odbc names no connection");
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));

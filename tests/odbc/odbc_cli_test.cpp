@@ -96,6 +96,7 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       // The driver makes a file for a path that names none; one made so goes again, one found empty stays.
       {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("none.db") + "' todo", "", 2, "no database file at " + dir_.Path("none.db") + " (SQLite's"},
       {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("empty.db") + "' todo", "", 2, dir_.Path("empty.db") + " holds no tables"},
+      {"--odbc '' todo",                                   "", 2, "--odbc names no connection"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
