@@ -309,12 +309,17 @@ void Database::RefreshIndexes() {
       if (found != stored.end() && found->second == object.sql) continue;
       script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
+    // Taken only if free now: a command that only reads must not wait for
+    // another process's write for this.
+    sqlite3_busy_handler(db_, nullptr, nullptr);
     if (!script.empty()) {
       Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
       mark = mark_of(nullptr);
     }
     Execute("PRAGMA user_version=" + std::to_string(mark));
+    sqlite3_busy_handler(db_, WaitForLock, &waited_);
   } catch (const AutomationError&) {
+    sqlite3_busy_handler(db_, WaitForLock, &waited_);
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }
