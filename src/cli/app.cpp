@@ -277,6 +277,7 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
     VouchForContext(parsed.options.PropsString());
+    parsed.options.trace_to = &err;
     // Held back until the command ends: answers read from a file that proved
     // damaged meanwhile are not shown as if they were true, and the damage is
     // the one line said, not what the command made of its failed reads (nor
