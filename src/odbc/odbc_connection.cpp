@@ -58,6 +58,7 @@ class Handle {
 struct Diagnostic {
   std::string state;
   std::string text;
+  int32_t native = 0;  // the database's own error code
 };
 
 Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
@@ -72,7 +73,7 @@ Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   if (!SQL_SUCCEEDED(rc)) return {"HY000", "the driver gave no reason"};
   state.resize(5);
   text.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1));
-  return {Utf16ToUtf8(state), Utf16ToUtf8(text)};
+  return {Utf16ToUtf8(state), Utf16ToUtf8(text), native};
 }
 
 // The text with every occurrence of the password blotted out: a driver may
@@ -202,6 +203,7 @@ class OdbcConnection : public embedded::Connection {
       sqlite_ = FindIgnoreCase(Utf16ToUtf8(name), "SQLite") != std::string::npos;
     }
     if (!sqlite_) return;
+    name_ = Hide(std::string(connection), secret_);
     try {
       RequireThisSchema(connection);
       RequireTables(before);
@@ -300,6 +302,8 @@ class OdbcConnection : public embedded::Connection {
     SetAutocommit(true);
   }
 
+  std::string Damage() const override { return damage_; }
+
   ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override {
     std::lock_guard lock(mutex_);
     return Execute(std::string(sql), params, false);
@@ -313,7 +317,14 @@ class OdbcConnection : public embedded::Connection {
   }
 
   AutomationError Failure(const Handle& handle) const {
-    return AutomationError(err::kDatabaseError, Hide(Diagnose(handle.type(), handle.get()).text, secret_));
+    const Diagnostic why = Diagnose(handle.type(), handle.get());
+    // SQLite's driver gives SQLite's own code: a damaged file (11) or one
+    // that is no database (26) ends the command in one line, as the file
+    // host's does, instead of a message per statement or an explanation cut
+    // short.
+    if (sqlite_ && damage_.empty() && (why.native == 11 || why.native == 26))
+      damage_ = name_ + " is damaged: " + Hide(why.text, secret_);
+    return AutomationError(err::kDatabaseError, Hide(why.text, secret_));
   }
 
   void SetAutocommit(bool on) {
@@ -465,6 +476,8 @@ class OdbcConnection : public embedded::Connection {
   bool connected_ = false;
   bool sqlite_ = false;
   std::string made_;  // a file the driver made empty during the connection
+  std::string name_;  // the connection string, its password hidden
+  mutable std::string damage_;
   std::string secret_;
   embedded::HostLock mutex_;
 };
