@@ -56,6 +56,7 @@ struct Parsed {
   bool force = false;
   bool sql = false;
   bool repair = false;
+  bool full = false;
   CallRequest call;
   // Read with ParseLong, as `call` reads a Long, not by CLI11's own rules.
   std::string trans_type;
@@ -96,7 +97,9 @@ struct CommandEntry {
 constexpr const char* kWhyFooter =
     "Exit status: 0 may be opened, 1 may not (as the verdict line says, whatever messages were shown), 2 bad\n"
     "input, 3 the pieces and CheckSearchBill disagree, 4 the database could not be used.";
-constexpr const char* kVerifyFooter = "Exit status: 0 no drift (left), 1 drift, 4 the database could not be used.";
+constexpr const char* kVerifyFooter =
+    "Exit status: 0 no drift (left), 1 drift, 2 bad input, 4 the database could not be used (with --full: also\n"
+    "when a page is damaged; nothing is repaired then).";
 constexpr const char* kWhyToDoFooter =
     "Exit status: 0 every test passes, 1 one fails (as the verdict line says), 2 bad input, 3 the tests\n"
     "and the method disagree, 4 the database could not be used.";
@@ -137,8 +140,9 @@ const CommandEntry kCommands[] = {
     {"demo", "create the demo database at --db when there is none and take a short tour", Operands::kNone, {}, nullptr,
      [](const Parsed& p, std::ostream& out, std::ostream& err) { RequireFile(p.options, "demo"); return RunDemo(p.options, out, err); }},
     {"verify", "recompute every derived row and compare the schema with what init makes; each drift as one line", Operands::kNone,
-     {{{"--repair", &Parsed::repair, "rebuild what drifted and upgrade an older file, in one transaction"}}}, kVerifyFooter,
-     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "verify"); return RunVerify(p.options, p.repair, out); }},
+     {{{"--repair", &Parsed::repair, "rebuild what drifted and upgrade an older file, in one transaction"},
+       {"--full", &Parsed::full, "first read every page of the file (SQLite's integrity check), which takes longer"}}}, kVerifyFooter,
+     [](const Parsed& p, std::ostream& out, std::ostream&) { RequireFile(p.options, "verify"); return RunVerify(p.options, p.repair, p.full, out); }},
 };
 // clang-format on
 
@@ -235,6 +239,16 @@ std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* c
   return std::nullopt;
 }
 
+// The first word of the command line that neither a command nor an option
+// took, named as the user typed it.
+std::optional<std::string> Stray(const CLI::App& app, const CommandEntry* command) {
+  const std::vector<std::string> strays = app.remaining();
+  if (strays.empty()) return std::nullopt;
+  const std::string& first = strays.front();
+  if (command || first.rfind('-', 0) == 0) return "unexpected argument '" + first + "'";
+  return "unknown command '" + first + "'";
+}
+
 int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream& err) noexcept {
   try {
     CLI::App app{"", "zetmovebill"};
@@ -250,29 +264,43 @@ int RunParsed(int argc, const char* const* argv, std::ostream& out, std::ostream
     } catch (const CLI::CallForAllHelp& e) {
       return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
+      // CLI11 checks required operands before it reports words no command
+      // takes: `first --nope` would blame the missing TYPE, not the typo.
+      if (const auto stray = Stray(app, command)) return Usage(err, *stray);
       return Usage(err, e.what());
     }
-    const std::vector<std::string> strays = app.remaining();
-    if (!strays.empty()) {
-      const std::string& first = strays.front();
-      if (command || first.rfind('-', 0) == 0) return Usage(err, "unexpected argument '" + first + "'");
-      return Usage(err, "unknown command '" + first + "'");
-    }
+    if (const auto stray = Stray(app, command)) return Usage(err, *stray);
     if (!command) return Usage(err, "no command given");
     if (parsed.options.db.empty()) return Usage(err, "--db names no file");
+    if (parsed.options.odbc && parsed.options.odbc->empty()) return Usage(err, "--odbc names no connection");
     // A user id is a number: the component puts it into its statements as
     // it stands.
     if (parsed.options.user) parsed.options.user = std::to_string(ParseLong(*parsed.options.user, "--user"));
     VouchForContext(parsed.options.PropsString());
+    parsed.options.trace_to = &err;
     // Held back until the command ends: answers read from a file that proved
-    // damaged meanwhile are not shown as if they were true.
+    // damaged meanwhile are not shown as if they were true, and the damage is
+    // the one line said, not what the command made of its failed reads (nor
+    // an internal error when one of them ended it).
     if (command->streams) return command->run(parsed, out, err);
-    std::ostringstream answer;
-    const int status = command->run(parsed, answer, err);
-    if (const std::string damage = TakeDamage(); !damage.empty()) {
+    std::ostringstream answer, said;
+    int status = kExitInternal;
+    std::string damage;
+    try {
+      status = command->run(parsed, answer, said);
+      damage = TakeDamage();
+    } catch (...) {
+      damage = TakeDamage();
+      if (damage.empty()) {
+        err << said.str();
+        throw;
+      }
+    }
+    if (!damage.empty()) {
       err << "zetmovebill: " << OneLine(damage) << '\n';
       return kExitDatabase;
     }
+    err << said.str();
     out << answer.str();
     return status;
   } catch (const UsageError& e) {

@@ -145,6 +145,9 @@ int RunInit(const GlobalOptions& options, bool demo, bool force, std::ostream& o
     embedded::CreateDatabase(options.db, demo, force);
   } catch (const embedded::DatabaseUnavailable&) {
     throw;
+  } catch (const std::filesystem::filesystem_error& e) {
+    // A path the system will not take (too long, say), asked before anything is made.
+    throw UsageError("cannot create " + options.db + ": " + e.code().message());
   } catch (const std::runtime_error& e) {
     throw UsageError(e.what());
   }

@@ -133,7 +133,9 @@ PreparedCall PrepareCall(std::string_view method, const std::vector<std::string>
                      (required == accepted ? std::to_string(required)
                                            : std::to_string(required) + " or " + std::to_string(accepted)) +
                      (accepted == 1 ? " argument" : " arguments") + (synopsis.empty() ? "" : " (" + synopsis + ")") +
-                     ", " + std::to_string(args.size()) + " given");
+                     ", " + std::to_string(args.size()) + " given" +
+                     // The first word too many, as the other commands name a stray word.
+                     (args.size() > accepted ? "; unexpected argument '" + args[accepted] + "'" : ""));
   }
 
   size_t next = 0;

@@ -58,7 +58,7 @@ Session::Session(const GlobalOptions& options, std::ostream& err)
     : err_(err), platform_(OpenPlatform(options)), component_(*platform_) {
   if (options.trace) {
     if (*options.trace != "-" && !options.odbc) RefuseTraceOnto(*options.trace, options.db);
-    trace_ = std::make_unique<TraceWriter>(*options.trace, err_);
+    trace_ = std::make_unique<TraceWriter>(*options.trace, options.trace_to ? *options.trace_to : err_);
     platform_->SetTraceSink([this](const embedded::TraceRecord& record) { trace_->Write(record); });
   }
   platform_->SetMessageSink([this](std::string_view text) { ShowMessage(text); });

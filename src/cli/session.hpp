@@ -22,6 +22,9 @@ struct GlobalOptions {
   std::optional<std::string> props;
   std::optional<std::string> trace;
   bool json = false;
+  // Where `--trace -` writes, as it goes: the process's standard error, not
+  // the command's own, which is held until the command ends.
+  std::ostream* trace_to = nullptr;
 
   // The context property string the host publishes: --props as given, else
   // "UserID=<--user>;", else nothing.

@@ -37,11 +37,15 @@ TraceWriter::TraceWriter(const std::string& path, std::ostream& standard_error)
     if (probe < 0) throw UsageError("cannot open the trace file '" + path + "' for writing: no process reads it");
   }
 #endif
+  errno = 0;
   file_.open(path, std::ios::out | std::ios::app | std::ios::binary);
+  const int error = errno;
 #ifndef _WIN32
   if (probe >= 0) ::close(probe);
 #endif
-  if (!file_) throw UsageError("cannot open the trace file '" + path + "' for writing");
+  if (!file_)
+    throw UsageError("cannot open the trace file '" + path + "' for writing" +
+                     (error ? std::string(": ") + std::strerror(error) : ""));
   out_ = &file_;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/verify_command.hpp"
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "cli/usage_error.hpp"
 #include "cli/value_json.hpp"
@@ -14,7 +16,7 @@ namespace zet::cli {
 #ifdef ZET_ODBC_ONLY
 // The Windows tool reaches databases through ODBC only; verify reads the
 // embedded file's own schema.
-int RunVerify(const GlobalOptions&, bool, std::ostream&) {
+int RunVerify(const GlobalOptions&, bool, bool, std::ostream&) {
   throw UsageError("this build has no database file: verify checks one made by init");
 }
 #else
@@ -29,7 +31,7 @@ Json DriftJson(const std::vector<embedded::Drift>& drift) {
 
 }  // namespace
 
-int RunVerify(const GlobalOptions& options, bool repair, std::ostream& out) {
+int RunVerify(const GlobalOptions& options, bool repair, bool full, std::ostream& out) {
   std::unique_ptr<embedded::Database> db;
   try {
     // Any schema version: an older file is what --repair upgrades.
@@ -38,6 +40,19 @@ int RunVerify(const GlobalOptions& options, bool repair, std::ostream& out) {
     throw;
   } catch (const std::runtime_error& e) {
     throw UsageError(e.what());
+  }
+  // Pages first: drift read from a damaged file means little, and a repair
+  // would write into it.
+  if (full) {
+    const std::vector<std::string> damage = embedded::FindDamage(*db);
+    if (!damage.empty()) {
+      const std::string count = damage.size() < embedded::kMostDamageNamed
+                                    ? std::to_string(damage.size())
+                                    : "at least " + std::to_string(damage.size());
+      throw embedded::DatabaseUnavailable(options.db + " is damaged: reading every page found " + count +
+                                          (damage.size() == 1 ? " problem: " : " problems, the first: ") +
+                                          damage.front());
+    }
   }
   const std::vector<embedded::Drift> found = embedded::FindDrift(*db);
   std::vector<embedded::Drift> left = found;

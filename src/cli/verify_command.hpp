@@ -6,8 +6,10 @@
 
 namespace zet::cli {
 
-// zetmovebill verify [--repair]: each drift of --db as one line; 0 when
-// there is none (left), 1 when there is, 4 when the file cannot be read.
-int RunVerify(const GlobalOptions& options, bool repair, std::ostream& out);
+// zetmovebill verify [--repair] [--full]: each drift of --db as one line; 0
+// when there is none (left), 1 when there is, 4 when the file cannot be read
+// or, with `full`, when reading every page finds damage (nothing is repaired
+// then).
+int RunVerify(const GlobalOptions& options, bool repair, bool full, std::ostream& out);
 
 }  // namespace zet::cli

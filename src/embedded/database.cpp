@@ -183,6 +183,11 @@ Database::~Database() {
 std::unique_ptr<Database> Database::Open(const std::string& path, bool any_version) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + " is a directory, not a database file");
+  // A FIFO or a device: init would not replace it either.
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+    throw std::runtime_error(path + " is not a regular file, so not a database file");
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)) && !std::filesystem::exists(path, ec))
+    throw std::runtime_error(path + " is a link to nothing");
   if (!std::filesystem::is_regular_file(path, ec))
     throw std::runtime_error("no database file at " + path + " (create one with init)");
   // SQLite follows a link to the file and keeps the log beside the file, so
@@ -227,7 +232,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   // Done with it: a statement left open would hold the schema against the
   // index refresh below.
   sqlite3_reset(raw);
-  if (version != kSchemaVersion && !any_version) {
+  // A later build's file is that build's to check and repair: read by this
+  // one, its newer objects would count as drift and a repair would drop them.
+  if (version > kSchemaVersion || (version != kSchemaVersion && !any_version)) {
     throw std::runtime_error(path + " has schema version " + std::to_string(version) + ", this build reads version " +
                              std::to_string(kSchemaVersion) +
                              (version < kSchemaVersion ? "; 'zetmovebill verify --repair' upgrades it in place" : ""));
@@ -304,12 +311,17 @@ void Database::RefreshIndexes() {
       if (found != stored.end() && found->second == object.sql) continue;
       script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
+    // Taken only if free now: a command that only reads must not wait for
+    // another process's write for this.
+    sqlite3_busy_handler(db_, nullptr, nullptr);
     if (!script.empty()) {
       Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
       mark = mark_of(nullptr);
     }
     Execute("PRAGMA user_version=" + std::to_string(mark));
+    sqlite3_busy_handler(db_, WaitForLock, &waited_);
   } catch (const AutomationError&) {
+    sqlite3_busy_handler(db_, WaitForLock, &waited_);
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }

@@ -35,9 +35,9 @@ class Database {
   // schema marker, DatabaseUnavailable when it cannot be used now. Never
   // creates a file. A file this process may not write (or whose folder it may
   // not write while no writer has the log open) is opened read-only, in a way
-  // that creates no file beside it. With `any_version`, a file of another
+  // that creates no file beside it. With `any_version`, a file of an older
   // schema version is opened too, and its schema is left exactly as it is
-  // (for verify).
+  // (for verify); a newer one never is.
   static std::unique_ptr<Database> Open(const std::string& path, bool any_version = false);
   // A new database file in write-ahead-log mode, set here once for the file's
   // life; the caller has made sure that none is there. DatabaseUnavailable

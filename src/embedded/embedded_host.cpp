@@ -17,10 +17,14 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "embedded/database.hpp"
 #include "embedded/demo_data.hpp"
+#include "embedded/file_locks.hpp"
+#include "embedded/open_errors.hpp"
 #include "embedded/schema.hpp"
 #endif
 
@@ -202,6 +206,25 @@ std::string Target(const std::string& path, bool overwrite) {
   return std::filesystem::canonical(path).string();
 }
 
+// Whether the old file may be replaced now: asked before the build, so that
+// no work is wasted, and again just before the old file goes.
+void RequireReplaceable(const std::string& path, const std::string& target) {
+  // A process that has the old file open would go on reading and writing it
+  // after it is replaced, unlinked and out of everyone else's sight: what it
+  // writes then is lost.
+  const std::string opener = OpenElsewhere(target);
+  if (!opener.empty())
+    throw DatabaseUnavailable("cannot replace " + path + ": " + opener +
+                              " and would go on with the old file; close it first");
+  // Replacing is a rename in the folder, which a user who may not write the
+  // file itself (a reader of a shared folder) could still do: it would be
+  // the one write he may not make. Named as given, unless a link names
+  // another file.
+  const std::string file = std::filesystem::is_symlink(path) ? target : path;
+  if (std::string reason = std::filesystem::exists(target) ? ReadOnlyReason(file) : ""; !reason.empty())
+    throw DatabaseUnavailable("cannot replace " + path + ": " + reason);
+}
+
 void SyncFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || ::fsync(fd) != 0) {
@@ -212,6 +235,43 @@ void SyncFile(const std::string& path) {
   ::close(fd);
 }
 
+// Ctrl-C, a hang-up or a kill while the new file is built would leave it
+// beside the old one, and while the old file's log is set aside, that log
+// would stay there. These signals wait while a replacement runs: one that
+// came before the old file is touched undoes the build, and the process then
+// ends by it as it would have; one that comes later ends the process once
+// the new file is in place.
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigemptyset(&held_);
+    for (const int signal : kHeld) sigaddset(&held_, signal);
+    pthread_sigmask(SIG_BLOCK, &held_, &before_);
+  }
+  ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+  // Whether one came that will end the process (an ignored one, under
+  // nohup say, will not).
+  bool Came() const {
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : kHeld) {
+      struct sigaction action {};
+      if (sigismember(&pending, signal) == 1 && sigaction(signal, nullptr, &action) == 0 &&
+          action.sa_handler != SIG_IGN)
+        return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
+  sigset_t held_{};
+  sigset_t before_{};
+};
+
 }  // namespace
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
@@ -220,6 +280,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite) {
 
 void CreateDatabase(const std::string& path, bool demo, bool overwrite, const std::string& today) {
   const std::string target = Target(path, overwrite);
+  RequireReplaceable(path, target);
   // Built aside, complete and checked, then moved into place in one step:
   // a failure at any point leaves the old file as it was and nothing beside.
   const std::string building = target + ".building-" + std::to_string(::getpid());
@@ -228,6 +289,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
   // while the old one stays they would take its last commits with them.
   const std::string aside = building + "-old";
   std::vector<std::string> moved;
+  const HeldSignals held;
   RemoveDatabaseFiles(building);
   try {
     std::unique_ptr<Database> db;
@@ -255,6 +317,8 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
       throw DatabaseUnavailable("cannot create " + path + ": its log could not be folded into it");
     SyncFile(building);
     VerifyDatabaseFile(building);
+    RequireReplaceable(path, target);
+    if (held.Came()) throw DatabaseUnavailable("cannot create " + path + ": interrupted");
     for (const char* suffix : {"-shm", "-wal"}) std::filesystem::remove(building + suffix);
     std::filesystem::remove(target + "-shm");
     for (const char* suffix : {"-journal", "-wal"}) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -30,6 +31,14 @@ constexpr int64_t kSharedFirst = kPendingByte + 2;
 constexpr int64_t kSharedLast = kSharedFirst + 509;
 
 }  // namespace
+
+// A file as /proc/locks names it: "major:minor:inode", the device in hex.
+std::string LockId(const struct stat& file) {
+  char id[64];
+  std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
+                static_cast<unsigned long long>(file.st_ino));
+  return id;
+}
 
 std::string LockHolder(const std::string& path) {
   struct Range {
@@ -57,9 +66,7 @@ std::string LockHolder(const std::string& path) {
   for (const Range& range : kRanges) {
     struct stat file {};
     if (::stat((path + range.suffix).c_str(), &file) != 0) continue;
-    char id[64];
-    std::snprintf(id, sizeof id, "%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
-                  static_cast<unsigned long long>(file.st_ino));
+    const std::string id = LockId(file);
     for (const std::string& line : lines) {
       // "1: POSIX  ADVISORY  WRITE 4242 08:01:131 1073741826 1073742335"
       std::istringstream fields(line);
@@ -73,6 +80,44 @@ std::string LockHolder(const std::string& path) {
       if (what == nullptr) continue;
       return (pid == "-1" ? std::string("a process") : "process " + pid) + " holds " + what;
     }
+  }
+  return "";
+}
+
+std::string OpenElsewhere(const std::string& path) {
+  std::vector<struct stat> files;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    struct stat file {};
+    if (::stat((path + suffix).c_str(), &file) == 0) files.push_back(file);
+  }
+  if (files.empty()) return "";
+  const std::string own = std::to_string(::getpid());
+  // Locks first: the lock table lists every process's, whoever asks, and
+  // every SQLite connection in write-ahead-log mode holds one for as long as
+  // it is open.
+  std::ifstream table("/proc/locks");
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream fields(line);
+    std::string number, kind, advisory, mode, pid, inode;
+    fields >> number >> kind >> advisory >> mode >> pid >> inode;
+    if (kind == "->" || pid == own || pid == "-1") continue;
+    for (const struct stat& file : files)
+      if (inode == LockId(file)) return "process " + pid + " has it open";
+  }
+  // Then the descriptors of the processes this user may look into: a
+  // connection between transactions in rollback-journal mode, or any other
+  // program, holds no lock.
+  std::error_code ec;
+  for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string pid = process.path().filename().string();
+    if (pid == own || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", ec)) {
+      struct stat file {};
+      if (::stat(fd.path().c_str(), &file) != 0) continue;
+      for (const struct stat& mine : files)
+        if (file.st_dev == mine.st_dev && file.st_ino == mine.st_ino) return "process " + pid + " has it open";
+    }
+    ec.clear();
   }
   return "";
 }

@@ -15,6 +15,12 @@ constexpr int kBusyTimeoutMs = 5000;
 // database is opened (closing one would drop this process's own locks).
 std::string LockHolder(const std::string& path);
 
+// "process 42 has it open" when another process has the file at `path`, its
+// log or its shared-memory file open, as far as this process can see: any
+// process that holds a lock on one of them, and any whose descriptors this
+// user may read (all of them for root); "" when none is seen.
+std::string OpenElsewhere(const std::string& path);
+
 // A descriptor of the file at `path` holding a read lock on the range where
 // SQLite's readers hold theirs, so that a writer cannot take the exclusive
 // lock it needs to fold its log into the file; -1 when the file cannot be

@@ -238,6 +238,17 @@ std::vector<Drift> FindDrift(Database& db) {
   }
 }
 
+std::vector<std::string> FindDamage(Database& db) {
+  try {
+    std::vector<std::string> damage;
+    for (const auto& row : db.Query("PRAGMA integrity_check(" + std::to_string(kMostDamageNamed) + ")").rows)
+      if (CStr(row.at(0)) != "ok") damage.push_back(CStr(row.at(0)));
+    return damage;
+  } catch (const AutomationError& error) {
+    Unusable(db, error);
+  }
+}
+
 void RepairDrift(Database& db, const std::vector<Drift>& found) {
   std::set<std::string> rebuild;
   for (const Drift& d : found) {

@@ -1,8 +1,14 @@
 #include "odbc/odbc_connection.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <ctime>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -52,6 +58,7 @@ class Handle {
 struct Diagnostic {
   std::string state;
   std::string text;
+  int32_t native = 0;  // the database's own error code
 };
 
 Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
@@ -66,7 +73,7 @@ Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   if (!SQL_SUCCEEDED(rc)) return {"HY000", "the driver gave no reason"};
   state.resize(5);
   text.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1));
-  return {Utf16ToUtf8(state), Utf16ToUtf8(text)};
+  return {Utf16ToUtf8(state), Utf16ToUtf8(text), native};
 }
 
 // The text with every occurrence of the password blotted out: a driver may
@@ -134,6 +141,34 @@ std::string CharIndexExpression(const std::vector<std::string>& args) {
   return text + "WHEN " + hit + "=0 THEN 0 ELSE " + hit + "+" + start + "-1 END)";
 }
 
+// The system's clock as the file system reads it for a file's change time.
+struct FileClock {
+  using time_point = std::pair<int64_t, int64_t>;  // seconds, nanoseconds
+  static time_point Now() {
+#if defined(__linux__)
+    // A file's times come from the coarse clock, which may lag the fine one
+    // by a tick: read against the fine one, a file made a moment later could
+    // seem older.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return {now.tv_sec, now.tv_nsec};
+#else
+    return {std::numeric_limits<int64_t>::max(), 0};  // nothing counts as made now
+#endif
+  }
+  // When the file at `path` last changed, if it is empty.
+  static std::optional<time_point> ChangedIfEmpty(const std::string& path) {
+#if defined(__linux__)
+    struct stat file {};
+    if (!path.empty() && ::stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode) && file.st_size == 0)
+      return time_point{file.st_ctim.tv_sec, file.st_ctim.tv_nsec};
+#else
+    (void)path;
+#endif
+    return std::nullopt;
+  }
+};
+
 class OdbcConnection : public embedded::Connection {
  public:
   OdbcConnection(std::string_view connection, const std::string& password) : secret_(password) {
@@ -148,6 +183,7 @@ class OdbcConnection : public embedded::Connection {
       for (const char c : password) escaped += c == '}' ? std::string("}}") : std::string(1, c);
       full += "PWD={" + escaped + "}";
     }
+    const FileClock::time_point before = FileClock::Now();
     std::u16string wide = Utf8ToUtf16(full);
     std::u16string out(1024, u'\0');
     SQLSMALLINT out_length = 0;
@@ -166,7 +202,38 @@ class OdbcConnection : public embedded::Connection {
       name.resize(static_cast<size_t>(name_length) / sizeof(char16_t));
       sqlite_ = FindIgnoreCase(Utf16ToUtf8(name), "SQLite") != std::string::npos;
     }
-    if (sqlite_) RequireThisSchema(connection);
+    if (!sqlite_) return;
+    name_ = Hide(std::string(connection), secret_);
+    try {
+      RequireThisSchema(connection);
+      RequireTables(before);
+    } catch (...) {
+      SQLDisconnect(dbc_->get());
+      connected_ = false;
+      if (!made_.empty()) std::remove(made_.c_str());
+      throw;
+    }
+  }
+
+  // SQLite's ODBC driver opens a path that names no file by making an empty
+  // one there; every statement would then fail on a missing table, and the
+  // file would stay. An SQLite database without a single table is no file of
+  // this project, whoever made it; one that the driver made during this
+  // connection (empty, and changed no earlier) is removed again. Any driver
+  // whose database calls itself SQLite is read this way; no other makes
+  // files.
+  void RequireTables(FileClock::time_point before) {
+    if (CLng(Lookup("SELECT count(*) FROM sqlite_master", {}).rows.at(0).at(0)) != 0) return;
+    const ResultSet main = Lookup("SELECT file FROM pragma_database_list WHERE name='main'", {});
+    const std::string file = main.rows.empty() ? "" : CStr(main.rows[0][0]);
+    const std::optional<FileClock::time_point> changed = FileClock::ChangedIfEmpty(file);
+    if (changed && *changed >= before) {
+      made_ = file;
+      throw std::runtime_error("no database file at " + file +
+                               " (SQLite's ODBC driver made an empty one there, removed again)");
+    }
+    throw std::runtime_error((file.empty() ? std::string("the database") : file) +
+                             " holds no tables: it is not a database of this schema");
   }
 
   // A file of this project's made by another build lacks tables or columns
@@ -235,6 +302,8 @@ class OdbcConnection : public embedded::Connection {
     SetAutocommit(true);
   }
 
+  std::string Damage() const override { return damage_; }
+
   ResultSet Lookup(std::string_view sql, const std::vector<Variant>& params) override {
     std::lock_guard lock(mutex_);
     return Execute(std::string(sql), params, false);
@@ -248,7 +317,14 @@ class OdbcConnection : public embedded::Connection {
   }
 
   AutomationError Failure(const Handle& handle) const {
-    return AutomationError(err::kDatabaseError, Hide(Diagnose(handle.type(), handle.get()).text, secret_));
+    const Diagnostic why = Diagnose(handle.type(), handle.get());
+    // SQLite's driver gives SQLite's own code: a damaged file (11) or one
+    // that is no database (26) ends the command in one line, as the file
+    // host's does, instead of a message per statement or an explanation cut
+    // short.
+    if (sqlite_ && damage_.empty() && (why.native == 11 || why.native == 26))
+      damage_ = name_ + " is damaged: " + Hide(why.text, secret_);
+    return AutomationError(err::kDatabaseError, Hide(why.text, secret_));
   }
 
   void SetAutocommit(bool on) {
@@ -399,6 +475,9 @@ class OdbcConnection : public embedded::Connection {
   std::unique_ptr<Handle> dbc_;
   bool connected_ = false;
   bool sqlite_ = false;
+  std::string made_;  // a file the driver made empty during the connection
+  std::string name_;  // the connection string, its password hidden
+  mutable std::string damage_;
   std::string secret_;
   embedded::HostLock mutex_;
 };

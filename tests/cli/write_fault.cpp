@@ -1,12 +1,14 @@
 // Preloaded under a command to make one call on a file fail with EIO: the
 // ZET_FAIL_AT-th write or sync, or the ZET_FAIL_READ_AT-th read (counted over
-// files, not standard streams). With ZET_FAULT_REPORT set the counts are
+// files, not standard streams), or with ZET_SIGNAL the process sent that signal
+// there instead. With ZET_FAULT_REPORT set the counts are
 // printed at exit, so that a sweep knows how many calls there are to fail.
 #include <dlfcn.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +19,8 @@ long calls[2] = {};
 bool FailNow(int fd, bool read) {
   static const char* const kNames[2] = {"ZET_FAIL_AT", "ZET_FAIL_READ_AT"};
   if (fd <= 2 || ++calls[read] != std::atol(std::getenv(kNames[read]) ? std::getenv(kNames[read]) : "0")) return false;
+  // With ZET_SIGNAL the call goes through, just after that signal (Ctrl-C, a kill) came.
+  if (const char* signal = std::getenv("ZET_SIGNAL")) return std::raise(std::atoi(signal)), false;
   errno = EIO;
   return true;
 }

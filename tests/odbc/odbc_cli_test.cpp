@@ -83,6 +83,14 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   embedded::Database::Open(dir_.Path("old.db"))->Execute("UPDATE t_ZetSchemaInfo SET FVersion=3");
   const std::string old = "--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("old.db") + "' --user 1 todo";
   std::ofstream(dir_.Path("noise.db")) << std::string(4096, 'x');
+  std::ofstream{dir_.Path("empty.db")};
+  std::filesystem::copy_file(dir_.Path("odbc.db"), dir_.Path("torn.db"));  // t_User's first page scribbled over
+  const auto users =
+      embedded::Database::Open(dir_.Path("odbc.db"))->Query("SELECT rootpage FROM sqlite_master WHERE name='t_User'");
+  std::fstream(dir_.Path("torn.db"), std::ios::in | std::ios::out | std::ios::binary)
+          .seekp((CLng(users.rows.at(0).at(0)) - 1) * 4096)
+      << std::string(4096, '\x7f');
+  const std::string torn = "DRIVER={SQLite3};Database=" + dir_.Path("torn.db");
   const std::string noise = "DRIVER={SQLite3};Database=" + dir_.Path("noise.db");
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
@@ -92,6 +100,11 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {"--odbc 'DSN=x;Pwd={s3cret}' todo",                 "", 2, "the connection string names a password"},
       {old,                                                "", 2, "DRIVER={SQLite3};Database=" + dir_.Path("old.db") + " has schema version 3"},
       {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read through ODBC: "},
+      // The driver makes a file for a path that names none; one made so goes again, one found empty stays.
+      {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("none.db") + "' todo", "", 2, "no database file at " + dir_.Path("none.db") + " (SQLite's"},
+      {"--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("empty.db") + "' todo", "", 2, dir_.Path("empty.db") + " holds no tables"},
+      {"--odbc '" + torn + "' who 1 1003",                "", 4, torn + " is damaged: [SQLite]database disk image is malformed"},
+      {"--odbc '' todo",                                   "", 2, "--odbc names no connection"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
   };
@@ -103,6 +116,8 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_THAT(run.err, ::testing::Not(::testing::HasSubstr("s3cret")));
   }
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("none.db")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.Path("empty.db")));
 }
 
 }  // namespace
