@@ -260,53 +260,51 @@ uint32_t Fold(uint32_t hash, std::string_view text) {
 
 void Database::RefreshIndexes() {
   // A file made by an earlier build of this schema version may hold an index,
-  // view or trigger in an older form, and any client may have dropped one:
-  // each one that is missing or written otherwise than the schema now makes
-  // it is made again, all in one transaction. Tables and their rows are left
-  // to `verify --repair`. When this cannot be done now (another writer holds
+  // view or trigger in an older form, or a trigger that this build no longer
+  // makes, and any client may have dropped one: each one that is missing or
+  // written otherwise than the schema now makes it is made again, and the
+  // triggers of this schema's naming ("tr_") that it does not make are
+  // dropped, all in one transaction. Tables and their rows are left to
+  // `verify --repair`. When this cannot be done now (another writer holds
   // the file), the file is used as it is and the next open tries again.
   //
-  // Comparing means building this build's schema in memory, several times
-  // the cost of a short run; so once a file's schema is found right, the
-  // file keeps a mark of it and of this build's script (user_version), and
-  // an open whose file still reads the same is done at once.
+  // Comparing means reading every object's text and building this build's
+  // schema in memory, several times the cost of a short run. So once a
+  // file's schema is found right, the file keeps a mark (user_version) of
+  // this build's script and of the file's schema cookie, which SQLite
+  // changes with every change of the schema, whoever makes it: an open that
+  // finds the same mark is done after reading two numbers of the header.
   try {
     static const uint32_t script_mark = Fold(2166136261u, SchemaScript());
-    // Read straight from the statement: this runs at every open for writing.
-    const auto mark_of = [&](std::map<std::string, std::string>* stored) {
-      Statement rows;
-      if (sqlite3_prepare_v2(db_, "SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name", -1,
-                             rows.Receive(), nullptr) != SQLITE_OK)
+    const auto number = [&](const char* pragma) {
+      Statement read;
+      if (sqlite3_prepare_v2(db_, pragma, -1, read.Receive(), nullptr) != SQLITE_OK ||
+          sqlite3_step(read.get()) != SQLITE_ROW)
         Fail();
-      uint32_t mark = script_mark;
-      int rc;
-      while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        const std::string_view name(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 0)),
-                                    static_cast<size_t>(sqlite3_column_bytes(rows.get(), 0)));
-        const std::string_view sql(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 1)),
-                                   static_cast<size_t>(sqlite3_column_bytes(rows.get(), 1)));
-        mark = Fold(Fold(mark, name), sql);
-        if (stored) stored->emplace(name, sql);
-      }
-      if (rc != SQLITE_DONE) Fail();
-      return static_cast<int32_t>(mark);
+      return sqlite3_column_int64(read.get(), 0);
     };
-    int32_t mark = mark_of(nullptr);
-    if (CLng(Query("PRAGMA user_version").rows.at(0).at(0)) == mark) return;
-    std::map<std::string, std::string> stored;
-    mark_of(&stored);
+    const auto mark = [&] {
+      return static_cast<int32_t>(Fold(script_mark, std::to_string(number("PRAGMA schema_version"))));
+    };
+    if (number("PRAGMA user_version") == mark()) return;
+    std::map<std::string, std::pair<std::string, std::string>> stored;  // name: type, text
+    for (const auto& row : Query("SELECT name, type, sql FROM sqlite_master WHERE sql IS NOT NULL").rows)
+      stored.emplace(CStr(row[0]), std::pair{CStr(row[1]), CStr(row[2])});
     std::string script;
+    for (const auto& [name, object] : stored) {
+      if (object.first != "trigger" || !name.starts_with("tr_")) continue;
+      const auto& made = SchemaObjects();
+      if (std::none_of(made.begin(), made.end(), [&](const SchemaObject& o) { return o.name == name; }))
+        script += "DROP TRIGGER IF EXISTS \"" + name + "\";\n";
+    }
     for (const SchemaObject& object : SchemaObjects()) {
       if (object.type == "table") continue;
       const auto found = stored.find(object.name);
-      if (found != stored.end() && found->second == object.sql) continue;
+      if (found != stored.end() && found->second.second == object.sql) continue;
       script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
-    if (!script.empty()) {
-      Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
-      mark = mark_of(nullptr);
-    }
-    Execute("PRAGMA user_version=" + std::to_string(mark));
+    if (!script.empty()) Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
+    Execute("PRAGMA user_version=" + std::to_string(mark()));
   } catch (const AutomationError&) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }

@@ -437,7 +437,7 @@ TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
       {"", verify, 0, {"no drift"}},
       {"DROP TRIGGER tr_ICSale_Reregister; UPDATE ICSale SET FBillNo='X' WHERE FInterID=8001;"
        "UPDATE t_ZetBillRPMoney SET FRPAmountFor=0 WHERE FInterID=8002;"
-       "CREATE INDEX ix_Mine ON t_User (FName); DROP TRIGGER tr_ICSale_FInvoiceAmountFor_MoneyChange;"
+       "CREATE INDEX ix_Mine ON t_User (FName);"
        "UPDATE ICSale SET FInvoiceAmountFor=0.30000000000000004 "
        "WHERE FInterID=8001",
        verify,
@@ -449,7 +449,7 @@ TEST_F(OnDemo, VerifyFindsDriftAndRepairsIt) {
         "\nsettled sum bill 8002 of type 80: kept 0.0000, computed 100.0000\n",
         "\namount ICSale.FInvoiceAmountFor of row 8001: kept "
         "0.30000000000000004, computed 0.3000\n"}},
-      {"", repair, 0, {"repaired 6 of 6\n"}},
+      {"", repair, 0, {"repaired 5 of 5\n"}},
       {"", verify, 0, {"no drift"}},
       {"DROP TABLE t_ZetBillRegister; DROP TABLE t_ZetSettlementBill; UPDATE t_ZetSchemaInfo SET FVersion=1",
        {"--user", "16394", "todo"},
