@@ -84,6 +84,9 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   const std::string old = "--odbc 'DRIVER={SQLite3};Database=" + dir_.Path("old.db") + "' --user 1 todo";
   std::ofstream(dir_.Path("noise.db")) << std::string(4096, 'x');
   const std::string noise = "DRIVER={SQLite3};Database=" + dir_.Path("noise.db");
+  // A driver manager that will not load: one that is no library, found first.
+  std::filesystem::create_directory(dir_.Path("lib"));
+  std::ofstream(dir_.Path("lib/libodbc.so.2")) << "no library";
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
       {OverOdbc() + " init --demo",                        "", 2, "init works on a database file (--db) only"},
@@ -94,6 +97,8 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {"--odbc '" + noise + "' --user 1 todo",             "", 2, noise + " cannot be read through ODBC: "},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
+      {OverOdbc() + " --user 1 todo", "LD_LIBRARY_PATH=" + dir_.Path("lib"), 4,
+       "cannot connect through ODBC: the ODBC driver manager (libodbc.so.2, unixODBC) cannot be loaded: "},
   };
   // clang-format on
   for (const auto& c : cases) {
