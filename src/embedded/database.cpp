@@ -28,6 +28,7 @@
 #include "embedded/file_locks.hpp"
 #include "embedded/open_errors.hpp"
 #include "embedded/schema.hpp"
+#include "embedded/schema_mark.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
 
@@ -246,17 +247,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   return db;
 }
 
-namespace {
-
-// FNV-1a, folded over texts in turn: a mark of what a file's schema held when
-// it was last found to be what this build makes, not a defence against a
-// writer who means to deceive.
-uint32_t Fold(uint32_t hash, std::string_view text) {
-  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  return (hash ^ 0xFFu) * 16777619u;
+uint32_t BuiltScriptMark() {
+  return kBuiltScriptMark;
 }
-
-}  // namespace
 
 void Database::RefreshIndexes() {
   // A file made by an earlier build of this schema version may hold an index,
@@ -271,11 +264,11 @@ void Database::RefreshIndexes() {
   // Comparing means reading every object's text and building this build's
   // schema in memory, several times the cost of a short run. So once a
   // file's schema is found right, the file keeps a mark (user_version) of
-  // this build's script and of the file's schema cookie, which SQLite
-  // changes with every change of the schema, whoever makes it: an open that
-  // finds the same mark is done after reading two numbers of the header.
+  // this build's script (its mark worked out when the build was made) and
+  // of the file's schema cookie, which SQLite changes with every change of
+  // the schema, whoever makes it: an open that finds the same mark is done
+  // after reading two numbers of the file's header.
   try {
-    static const uint32_t script_mark = Fold(2166136261u, SchemaScript());
     const auto number = [&](const char* pragma) {
       Statement read;
       if (sqlite3_prepare_v2(db_, pragma, -1, read.Receive(), nullptr) != SQLITE_OK ||
@@ -284,7 +277,8 @@ void Database::RefreshIndexes() {
       return sqlite3_column_int64(read.get(), 0);
     };
     const auto mark = [&] {
-      return static_cast<int32_t>(Fold(script_mark, std::to_string(number("PRAGMA schema_version"))));
+      return static_cast<int32_t>(
+          ScriptMark(std::to_string(BuiltScriptMark()) + " " + std::to_string(number("PRAGMA schema_version"))));
     };
     if (number("PRAGMA user_version") == mark()) return;
     std::map<std::string, std::pair<std::string, std::string>> stored;  // name: type, text

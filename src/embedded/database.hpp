@@ -23,6 +23,10 @@ namespace zet::embedded {
 // this schema's version.
 void VerifyDatabaseFile(const std::string& path);
 
+// The mark (ScriptMark) of this build's schema script, worked out when the
+// build was made; a file opened for writing keeps it with its schema cookie.
+uint32_t BuiltScriptMark();
+
 // One SQLite connection, shared by every host object of a platform. Each
 // call holds the connection's lock for its whole run, so that a batch in one
 // thread never interleaves with statements of another. Every failure raises

@@ -710,6 +710,12 @@ std::span<const MoneyColumn> MoneyColumns() {
   return kMoneyColumns;
 }
 
+uint32_t ScriptMark(std::string_view script) {
+  uint32_t hash = 2166136261u;
+  for (const char c : script) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
+}
+
 std::string_view SchemaScript() {
   static const std::string script = BuildScript();
   return script;

@@ -33,12 +33,13 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR holds UTF-16");
 // when the first connection is made, so that a run on a database file does
 // not pay for loading and relocating it and its dependencies at each start;
 // on Windows odbc32 is a system library, linked as usual.
-#define ZET_ODBC_ENTRIES(X)                                                                                      \
-  X(SQLAllocHandle)                                                                                              \
-  X(SQLFreeHandle)                                                                                               \
-  X(SQLGetDiagRecW) X(SQLSetEnvAttr) X(SQLDriverConnectW) X(SQLGetInfoW) X(SQLDisconnect) X(SQLEndTran)          \
-      X(SQLSetConnectAttrW) X(SQLExecDirectW) X(SQLPrepareW) X(SQLBindParameter) X(SQLExecute) X(SQLMoreResults) \
-          X(SQLNumResultCols) X(SQLDescribeColW) X(SQLFetch) X(SQLGetData)
+// clang-format off
+#define ZET_ODBC_ENTRIES(X)                                                                      \
+  X(SQLAllocHandle) X(SQLFreeHandle) X(SQLGetDiagRecW) X(SQLSetEnvAttr) X(SQLDriverConnectW)     \
+  X(SQLGetInfoW) X(SQLDisconnect) X(SQLEndTran) X(SQLSetConnectAttrW) X(SQLExecDirectW)          \
+  X(SQLPrepareW) X(SQLBindParameter) X(SQLExecute) X(SQLMoreResults) X(SQLNumResultCols)         \
+  X(SQLDescribeColW) X(SQLFetch) X(SQLGetData)
+// clang-format on
 struct DriverManager {
 #define ZET_ODBC_MEMBER(name) decltype(&::name) name = nullptr;
   ZET_ODBC_ENTRIES(ZET_ODBC_MEMBER)

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include "embedded/database.hpp"
+#include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/recordset.hpp"
@@ -183,6 +184,7 @@ TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   };
   const int32_t current = schema_version();
   EXPECT_EQ(schema_version(), current);
+  EXPECT_EQ(BuiltScriptMark(), ScriptMark(SchemaScript()));
   Database::Open(dir.Path())
       ->Execute(
           "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));"
