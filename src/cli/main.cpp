@@ -3,6 +3,9 @@
 #include <iostream>
 
 #include "cli/app.hpp"
+#if !defined(_WIN32)
+#include "embedded/database.hpp"
+#endif
 
 int main(int argc, char** argv) {
   // Run catches everything it can; this is the last guard, for a failure while
@@ -16,6 +19,9 @@ int main(int argc, char** argv) {
   // written: said in one line with its status, not a silent death.
 #ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);
+#endif
+#if !defined(_WIN32)
+  zet::embedded::SkipMemoryStatistics();
 #endif
   try {
     return zet::cli::Run(argc, argv, std::cout, std::cerr);

@@ -144,6 +144,10 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
 
 }  // namespace
 
+void SkipMemoryStatistics() {
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+
 void VerifyDatabaseFile(const std::string& path) {
   sqlite3* db = OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   auto first_value = [&](const char* sql) {

@@ -23,6 +23,11 @@ namespace zet::embedded {
 // this schema's version.
 void VerifyDatabaseFile(const std::string& path);
 
+// SQLite counts every allocation, under a lock, for its memory statistics
+// (a good part of the cost of reading a schema); a process that never reads
+// them calls this before its first connection to have them not kept.
+void SkipMemoryStatistics();
+
 // The mark (ScriptMark) of this build's schema script, worked out when the
 // build was made; a file opened for writing keeps it with its schema cookie.
 uint32_t BuiltScriptMark();
