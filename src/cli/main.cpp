@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
 #endif
 #if !defined(_WIN32)
   zet::embedded::SkipMemoryStatistics();
+  zet::embedded::LeaveIdleConnectionsToExit();
 #endif
   try {
     return zet::cli::Run(argc, argv, std::cout, std::cerr);

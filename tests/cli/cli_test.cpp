@@ -173,6 +173,18 @@ TEST_F(OnDemo, EachCommandRunsOnce) {
   }
 }
 
+// A run that wrote folds its log into the file as it ends; one that only
+// read leaves the file as it found it, for the next run to open as usual.
+TEST_F(OnDemo, ARunEndsWithAnEmptyLog) {
+  const std::vector<std::string> runs[] = {{"--user", "25", "open", "1", "1001"}, {"--user", "25", "recent", "1"}};
+  for (const auto& args : runs) {
+    const RunResult run = Zet(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(std::filesystem::file_size(box.Path("demo.db-wal")), 0u) << args.back();
+  }
+  EXPECT_THAT(Zet({"--user", "25", "recent", "1"}).out, HasSubstr("[1|1001]"));
+}
+
 // Each line of a batch is answered as `call --json` answers the same call,
 // with that call's own messages; a bad line is answered with its error and
 // the lines after it still run.
