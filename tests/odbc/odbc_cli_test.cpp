@@ -108,6 +108,16 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_THAT(run.err, ::testing::Not(::testing::HasSubstr("s3cret")));
   }
+  // The tool alone, without the twin that runs it over ODBC where it has one.
+  std::filesystem::create_directory(dir_.Path("lone"));
+  std::filesystem::copy_file(ZETMOVEBILL_EXE, dir_.Path("lone/zetmovebill"));
+  const int raw = std::system(("'" + dir_.Path("lone/zetmovebill") +
+                               "' --odbc 'DSN=zet-no-such-dsn' todo >/dev/null 2>" + dir_.Path("err") + " </dev/null")
+                                  .c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 4);
+  const std::string err = Read(dir_.Path("err"));
+  EXPECT_THAT(err, ::testing::StartsWith("zetmovebill: cannot connect through ODBC: "));
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 }  // namespace
