@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "embedded/file_locks.hpp"
 #include "embedded/open_errors.hpp"
 #include "embedded/schema.hpp"
+#include "embedded/schema_mark.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
 
@@ -143,6 +145,34 @@ sqlite3* OpenConnection(const std::string& name, const std::string& path, int fl
 
 }  // namespace
 
+namespace {
+
+std::atomic<bool> leave_idle_connections{false};
+
+// Whether closing the connection would leave the file as it is now: no
+// transaction is open and its log holds nothing to fold into the file.
+bool Idle(sqlite3* db) {
+  if (sqlite3_get_autocommit(db) == 0) return false;
+  const char* file = sqlite3_db_filename(db, "main");
+  if (file == nullptr || *file == '\0') return false;
+  struct stat log {};
+  if (::stat(sqlite3_filename_wal(file), &log) == 0) return log.st_size == 0;
+  return errno == ENOENT;
+}
+
+}  // namespace
+
+void LeaveIdleConnectionsToExit() {
+  // A leak checker would count what is left as lost.
+#if !defined(__SANITIZE_ADDRESS__)
+  leave_idle_connections = true;
+#endif
+}
+
+void SkipMemoryStatistics() {
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+
 void VerifyDatabaseFile(const std::string& path) {
   sqlite3* db = OpenConnection(ImmutableUri(path), path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   auto first_value = [&](const char* sql) {
@@ -176,7 +206,7 @@ Database::~Database() {
   exact_.clear();
   cache_.clear();
   own_statements_.clear();
-  sqlite3_close_v2(db_);
+  if (!opened_ || !leave_idle_connections || !Idle(db_)) sqlite3_close_v2(db_);
   if (shared_lock_fd_ >= 0) ::close(shared_lock_fd_);
 }
 
@@ -219,6 +249,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
     db->shared_lock_fd_ = lock;
   }
   db->read_only_reason_ = read_only;
+  db->opened_ = true;
 
   Statement version_read;
   const int rc =
@@ -255,70 +286,61 @@ std::unique_ptr<Database> Database::Open(const std::string& path, bool any_versi
   return db;
 }
 
-namespace {
-
-// FNV-1a, folded over texts in turn: a mark of what a file's schema held when
-// it was last found to be what this build makes, not a defence against a
-// writer who means to deceive.
-uint32_t Fold(uint32_t hash, std::string_view text) {
-  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  return (hash ^ 0xFFu) * 16777619u;
+uint32_t BuiltScriptMark() {
+  return kBuiltScriptMark;
 }
-
-}  // namespace
 
 void Database::RefreshIndexes() {
   // A file made by an earlier build of this schema version may hold an index,
-  // view or trigger in an older form, and any client may have dropped one:
-  // each one that is missing or written otherwise than the schema now makes
-  // it is made again, all in one transaction. Tables and their rows are left
-  // to `verify --repair`. When this cannot be done now (another writer holds
+  // view or trigger in an older form, or a trigger that this build no longer
+  // makes, and any client may have dropped one: each one that is missing or
+  // written otherwise than the schema now makes it is made again, and the
+  // triggers of this schema's naming ("tr_") that it does not make are
+  // dropped, all in one transaction. Tables and their rows are left to
+  // `verify --repair`. When this cannot be done now (another writer holds
   // the file), the file is used as it is and the next open tries again.
   //
-  // Comparing means building this build's schema in memory, several times
-  // the cost of a short run; so once a file's schema is found right, the
-  // file keeps a mark of it and of this build's script (user_version), and
-  // an open whose file still reads the same is done at once.
+  // Comparing means reading every object's text and building this build's
+  // schema in memory, several times the cost of a short run. So once a
+  // file's schema is found right, the file keeps a mark (user_version) of
+  // this build's script (its mark worked out when the build was made) and
+  // of the file's schema cookie, which SQLite changes with every change of
+  // the schema, whoever makes it: an open that finds the same mark is done
+  // after reading two numbers of the file's header.
   try {
-    static const uint32_t script_mark = Fold(2166136261u, SchemaScript());
-    // Read straight from the statement: this runs at every open for writing.
-    const auto mark_of = [&](std::map<std::string, std::string>* stored) {
-      Statement rows;
-      if (sqlite3_prepare_v2(db_, "SELECT name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY name", -1,
-                             rows.Receive(), nullptr) != SQLITE_OK)
+    const auto number = [&](const char* pragma) {
+      Statement read;
+      if (sqlite3_prepare_v2(db_, pragma, -1, read.Receive(), nullptr) != SQLITE_OK ||
+          sqlite3_step(read.get()) != SQLITE_ROW)
         Fail();
-      uint32_t mark = script_mark;
-      int rc;
-      while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        const std::string_view name(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 0)),
-                                    static_cast<size_t>(sqlite3_column_bytes(rows.get(), 0)));
-        const std::string_view sql(reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), 1)),
-                                   static_cast<size_t>(sqlite3_column_bytes(rows.get(), 1)));
-        mark = Fold(Fold(mark, name), sql);
-        if (stored) stored->emplace(name, sql);
-      }
-      if (rc != SQLITE_DONE) Fail();
-      return static_cast<int32_t>(mark);
+      return sqlite3_column_int64(read.get(), 0);
     };
-    int32_t mark = mark_of(nullptr);
-    if (CLng(Query("PRAGMA user_version").rows.at(0).at(0)) == mark) return;
-    std::map<std::string, std::string> stored;
-    mark_of(&stored);
+    const auto mark = [&] {
+      return static_cast<int32_t>(
+          ScriptMark(std::to_string(BuiltScriptMark()) + " " + std::to_string(number("PRAGMA schema_version"))));
+    };
+    if (number("PRAGMA user_version") == mark()) return;
+    std::map<std::string, std::pair<std::string, std::string>> stored;  // name: type, text
+    for (const auto& row : Query("SELECT name, type, sql FROM sqlite_master WHERE sql IS NOT NULL").rows)
+      stored.emplace(CStr(row[0]), std::pair{CStr(row[1]), CStr(row[2])});
     std::string script;
+    for (const auto& [name, object] : stored) {
+      if (object.first != "trigger" || !name.starts_with("tr_")) continue;
+      const auto& made = SchemaObjects();
+      if (std::none_of(made.begin(), made.end(), [&](const SchemaObject& o) { return o.name == name; }))
+        script += "DROP TRIGGER IF EXISTS \"" + name + "\";\n";
+    }
     for (const SchemaObject& object : SchemaObjects()) {
       if (object.type == "table") continue;
       const auto found = stored.find(object.name);
-      if (found != stored.end() && found->second == object.sql) continue;
+      if (found != stored.end() && found->second.second == object.sql) continue;
       script += "DROP " + object.type + " IF EXISTS " + object.name + ";\n" + object.sql + ";\n";
     }
     // Taken only if free now: a command that only reads must not wait for
     // another process's write for this.
     sqlite3_busy_handler(db_, nullptr, nullptr);
-    if (!script.empty()) {
-      Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
-      mark = mark_of(nullptr);
-    }
-    Execute("PRAGMA user_version=" + std::to_string(mark));
+    if (!script.empty()) Execute("BEGIN IMMEDIATE;\n" + script + "COMMIT;");
+    Execute("PRAGMA user_version=" + std::to_string(mark()));
     sqlite3_busy_handler(db_, WaitForLock, &waited_);
   } catch (const AutomationError&) {
     sqlite3_busy_handler(db_, WaitForLock, &waited_);

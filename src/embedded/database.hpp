@@ -24,6 +24,22 @@ namespace zet::embedded {
 // this schema's version.
 void VerifyDatabaseFile(const std::string& path);
 
+// SQLite counts every allocation, under a lock, for its memory statistics
+// (a good part of the cost of reading a schema); a process that never reads
+// them calls this before its first connection to have them not kept.
+void SkipMemoryStatistics();
+
+// For a process that ends when its command is done: a connection of an
+// existing file (Database::Open) destroyed after this call, with no
+// transaction open and nothing in its log to fold into the file, is left to
+// the operating system rather than closed, which would free the whole parsed
+// schema (a tenth of a short run). Closing it would change nothing on disk.
+void LeaveIdleConnectionsToExit();
+
+// The mark (ScriptMark) of this build's schema script, worked out when the
+// build was made; a file opened for writing keeps it with its schema cookie.
+uint32_t BuiltScriptMark();
+
 // One SQLite connection, shared by every host object of a platform. Each
 // call holds the connection's lock for its whole run, so that a batch in one
 // thread never interleaves with statements of another. Every failure raises
@@ -139,6 +155,7 @@ class Database {
   std::string path_;
   // Why this process may not write the file; "" when it may.
   std::string read_only_reason_;
+  bool opened_ = false;  // by Open, of an existing file
   mutable std::string damage_;
   // The damage is a read that failed on a file found whole.
   mutable bool passing_read_ = false;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -510,8 +512,51 @@ std::string Replace(std::string text, std::string_view from, std::string_view to
   return text;
 }
 
+// The statements, for a trigger body, that keep the money columns of
+// `table` to four decimals once the row NEW is written. A binary fraction
+// is kept as the decimal amount it stands for, so that 0.7 + 0.1 and 0.8
+// are the same number once stored. The rounding goes through whole
+// ten-thousandths: round(x, 4) works through 16 significant digits and
+// drops the fourth decimal above about 1e11. Beyond 2^39 a double no longer
+// tells every ten-thousandth apart, so such an amount is refused rather
+// than kept wrong. They come first in a body, so that what the body then
+// derives reads the amount as kept.
+std::string KeepMoney(std::string_view table) {
+  std::string sql;
+  for (const MoneyColumn& m : kMoneyColumns) {
+    if (m.table != table) continue;
+    std::string pattern =
+        R"sql(  SELECT RAISE(ABORT, '@T.@C: an amount must lie between -@L and @L to be kept to four decimals')
+  WHERE typeof(NEW.@C) = 'real' AND abs(NEW.@C) >= @L;
+  UPDATE @T SET @C = round(@C * 10000) / 10000
+  WHERE rowid = NEW.rowid AND typeof(@C) = 'real' AND @C <> round(@C * 10000) / 10000;
+)sql";
+    pattern = Replace(pattern, "@T", m.table);
+    pattern = Replace(pattern, "@C", m.column);
+    sql += Replace(pattern, "@L", kMoneyLimit);
+  }
+  return sql;
+}
+
+const OpenBillKind* OpenKindOf(std::string_view table) {
+  for (const OpenBillKind& k : kOpenBillKinds)
+    if (k.table == table) return &k;
+  return nullptr;
+}
+
 std::string BuildScript() {
   std::string script(kTables);
+  // Every bill that a due list may count as open, worked out from the bill
+  // and its settled sum: what the triggers below keep t_ZetOpenBill equal
+  // to, one bill at a time (SQLite reads just the bills a trigger names).
+  script += "\nCREATE VIEW vw_ZetOpenBill AS\n";
+  for (const OpenBillKind& k : kOpenBillKinds)
+    script += (&k == kOpenBillKinds ? "  " : "  UNION ALL ") + OpenBills(k, "1") + "\n";
+  script += ";\n";
+  // A table has one trigger an event, doing all that its rows derive: each
+  // trigger is read by every connection that opens the file. A new row of a
+  // table whose update trigger does more than the register is derived as an
+  // updated one: its insert trigger only sets its id to itself.
   int source = 0;
   for (const BillTable& t : kBillTables) {
     ++source;
@@ -520,25 +565,40 @@ std::string BuildScript() {
     // conflict displaces is overwritten by the new row's entry. The update
     // trigger names no columns: "UPDATE ... SET rowid=" changes the id
     // without naming it, and a column list would not fire. Bill numbers are
-    // compared exactly, so that a change of case reaches the register.
+    // kept exactly, so that a change of case reaches the register.
     std::string pattern = R"sql(
 CREATE INDEX ix_@T_Preparer ON @T (@K@P, @I);
 CREATE TRIGGER tr_@T_Register AFTER INSERT ON @T BEGIN
-  INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
-  VALUES (@S, NEW.@I, NEW.@N, @V);
+@A
 END;
-CREATE TRIGGER tr_@T_Reregister AFTER UPDATE ON @T
-WHEN OLD.@I IS NOT NEW.@I OR OLD.@N IS NOT NEW.@N COLLATE BINARY@U BEGIN
-  DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
-  INSERT OR REPLACE INTO t_ZetBillRegister (FSource, FInterID, FBillNo, FTranType)
-  VALUES (@S, NEW.@I, NEW.@N, @V);
+CREATE TRIGGER tr_@T_Reregister AFTER UPDATE ON @T BEGIN
+@M  DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
+  REPLACE INTO t_ZetBillRegister VALUES (@S, NEW.@I, NEW.@N, @V);
+@B
 END;
 CREATE TRIGGER tr_@T_Unregister AFTER DELETE ON @T BEGIN
   DELETE FROM t_ZetBillRegister WHERE FSource = @S AND FInterID = OLD.@I;
+@C
 END;
 )sql";
+    // An open bill is listed again from its row whenever the row changes (a
+    // REPLACE conflict may have displaced a listed bill of the same id
+    // without its delete trigger); one that goes is unlisted.
+    std::string insert = "  REPLACE INTO t_ZetBillRegister VALUES (@S, NEW.@I, NEW.@N, @V);", open_update, open_delete;
+    if (const OpenBillKind* k = OpenKindOf(t.table)) {
+      const std::string listed = "t_ZetOpenBill WHERE FTranType = " + std::string(k->type) + " AND FInterID";
+      open_update = "  DELETE FROM " + listed + " IN (OLD.@I, NEW.@I);\n  INSERT INTO t_ZetOpenBill SELECT * FROM " +
+                    "vw_ZetOpenBill WHERE FTranType = " + std::string(k->type) + " AND FInterID IN (OLD.@I, NEW.@I);";
+      open_delete = "  DELETE FROM " + listed + " = OLD.@I;";
+    }
+    const std::string money = KeepMoney(t.table);
+    if (!money.empty() || !open_update.empty()) insert = "  UPDATE @T SET @I = NEW.@I WHERE rowid = NEW.rowid;";
+    pattern = Replace(pattern, "@M", money);
+    pattern = Replace(pattern, "@A", insert);
+    pattern = Replace(pattern, "@B", open_update);
+    pattern = Replace(pattern, "@C", open_delete);
+    pattern = Replace(pattern, "\n\nEND;", "\nEND;");
     pattern = Replace(pattern, "@K", kind_column ? "FTranType, " : "");
-    pattern = Replace(pattern, "@U", kind_column ? " OR OLD.FTranType IS NOT NEW.FTranType" : "");
     pattern = Replace(pattern, "@V", kind_column ? "NEW.FTranType" : t.kind);
     pattern = Replace(pattern, "@T", t.table);
     pattern = Replace(pattern, "@I", t.id);
@@ -547,31 +607,17 @@ END;
     pattern = Replace(pattern, "@S", std::to_string(source));
     script += pattern;
   }
+  // The money columns of tables that have no other trigger.
   for (const MoneyColumn& m : kMoneyColumns) {
-    // A binary fraction is kept as the decimal amount it stands for, so that
-    // 0.7 + 0.1 and 0.8 are the same number once stored. The rounding goes
-    // through whole ten-thousandths: round(x, 4) works through 16 significant
-    // digits and drops the fourth decimal above about 1e11. Beyond 2^39 a
-    // double no longer tells every ten-thousandth apart, so such an amount is
-    // refused rather than kept wrong.
-    std::string pattern = R"sql(
-CREATE TRIGGER tr_@T_@C_Money AFTER INSERT ON @T
-WHEN typeof(NEW.@C) = 'real' AND (abs(NEW.@C) >= @L OR NEW.@C <> round(NEW.@C * 10000) / 10000) BEGIN
-  SELECT RAISE(ABORT, '@T.@C: an amount must lie between -@L and @L to be kept to four decimals')
-  WHERE abs(NEW.@C) >= @L;
-  UPDATE @T SET @C = round(NEW.@C * 10000) / 10000 WHERE rowid = NEW.rowid;
-END;
-CREATE TRIGGER tr_@T_@C_MoneyChange AFTER UPDATE OF @C ON @T
-WHEN typeof(NEW.@C) = 'real' AND (abs(NEW.@C) >= @L OR NEW.@C <> round(NEW.@C * 10000) / 10000) BEGIN
-  SELECT RAISE(ABORT, '@T.@C: an amount must lie between -@L and @L to be kept to four decimals')
-  WHERE abs(NEW.@C) >= @L;
-  UPDATE @T SET @C = round(NEW.@C * 10000) / 10000 WHERE rowid = NEW.rowid;
-END;
-)sql";
-    pattern = Replace(pattern, "@T", m.table);
-    pattern = Replace(pattern, "@C", m.column);
-    pattern = Replace(pattern, "@L", kMoneyLimit);
-    script += pattern;
+    const std::string table(m.table), column(m.column);
+    if (table == "t_RP_Settlement" || std::any_of(std::begin(kBillTables), std::end(kBillTables),
+                                                  [&](const BillTable& t) { return t.table == table; }))
+      continue;
+    script += "CREATE TRIGGER tr_" + table + "_" + column + "_Money AFTER INSERT ON " + table + " BEGIN\n  UPDATE " +
+              table + " SET " + column + " = " + column + " WHERE rowid = NEW.rowid AND typeof(" + column +
+              ") = 'real';\nEND;\n";
+    script += "CREATE TRIGGER tr_" + table + "_" + column + "_MoneyChange AFTER UPDATE OF " + column + " ON " + table +
+              " BEGIN\n" + KeepMoney(table) + "END;\n";
   }
   // The due lists compare these dates with today: an index on the day each
   // stands for makes that a range (the adapter writes the comparison in
@@ -624,39 +670,22 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
       "  INSERT OR REPLACE INTO t_ZetSettlementBill (FID, FInterID, FTranType) VALUES (NEW.FID, NEW.FInterID, "
       "NEW.FTranType);\n";
   const std::string forget = "  DELETE FROM t_ZetSettlementBill WHERE FID = OLD.FID;\n";
-  script += "CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN\n" + displaced + remember +
-            row("NEW") + "END;\n";
-  script += "CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN\n" + displaced + forget +
-            remember + row("OLD") + row("NEW") + "END;\n";
+  script +=
+      "CREATE TRIGGER tr_Settlement_Add AFTER INSERT ON t_RP_Settlement BEGIN\n"
+      "  UPDATE t_RP_Settlement SET FID = NEW.FID WHERE rowid = NEW.rowid;\nEND;\n";
+  script += "CREATE TRIGGER tr_Settlement_Change AFTER UPDATE ON t_RP_Settlement BEGIN\n" +
+            KeepMoney("t_RP_Settlement") + displaced + forget + remember + row("OLD") + row("NEW") + "END;\n";
   script +=
       "CREATE TRIGGER tr_Settlement_Drop AFTER DELETE ON t_RP_Settlement BEGIN\n" + forget + row("OLD") + "END;\n";
-  // A bill's openness is worked out again from its row and its settled sum
-  // whenever either comes, changes or goes. The settled sums change only by
-  // delete and insert; the bill's update trigger names no columns, for the
-  // reason the register's does not.
-  const auto reopen = [](const std::string& type, const std::string& id) {
-    std::string sql = "  DELETE FROM t_ZetOpenBill WHERE FTranType = " + type + " AND FInterID = " + id + ";\n";
-    for (const OpenBillKind& k : kOpenBillKinds)
-      sql += "  INSERT INTO t_ZetOpenBill (FTranType, FInterID) " +
-             OpenBills(k, type + " = " + std::string(k.type) + " AND b." + std::string(k.id) + " = " + id) + ";\n";
-    return sql;
+  // A bill's openness is worked out again whenever its settled sum comes
+  // or goes (the settled sums change only by delete and insert).
+  const auto reopen = [](const std::string& bill) {
+    const std::string which = " WHERE FTranType = " + bill + ".FTranType AND FInterID = " + bill + ".FInterID;\n";
+    return "  DELETE FROM t_ZetOpenBill" + which + "  INSERT INTO t_ZetOpenBill SELECT * FROM vw_ZetOpenBill" + which;
   };
-  script += "CREATE TRIGGER tr_ZetBillRPMoney_Open AFTER INSERT ON t_ZetBillRPMoney BEGIN\n" +
-            reopen("NEW.FTranType", "NEW.FInterID") + "END;\n";
-  script += "CREATE TRIGGER tr_ZetBillRPMoney_Close AFTER DELETE ON t_ZetBillRPMoney BEGIN\n" +
-            reopen("OLD.FTranType", "OLD.FInterID") + "END;\n";
-  for (const OpenBillKind& k : kOpenBillKinds) {
-    const std::string table(k.table), type(k.type), id(k.id);
-    const auto one = [&](const std::string& bill) {
-      return "  DELETE FROM t_ZetOpenBill WHERE FTranType = " + type + " AND FInterID = " + bill + "." + id +
-             ";\n  INSERT INTO t_ZetOpenBill (FTranType, FInterID) " +
-             OpenBills(k, "b." + id + " = " + bill + "." + id) + ";\n";
-    };
-    script += "CREATE TRIGGER tr_" + table + "_Open AFTER INSERT ON " + table + " BEGIN\n" + one("NEW") + "END;\n";
-    script += "CREATE TRIGGER tr_" + table + "_Reopen AFTER UPDATE ON " + table + " BEGIN\n" + one("OLD") + one("NEW") +
-              "END;\n";
-    script += "CREATE TRIGGER tr_" + table + "_Close AFTER DELETE ON " + table + " BEGIN\n" + one("OLD") + "END;\n";
-  }
+  script += "CREATE TRIGGER tr_ZetBillRPMoney_Open AFTER INSERT ON t_ZetBillRPMoney BEGIN\n" + reopen("NEW") + "END;\n";
+  script +=
+      "CREATE TRIGGER tr_ZetBillRPMoney_Close AFTER DELETE ON t_ZetBillRPMoney BEGIN\n" + reopen("OLD") + "END;\n";
   return script;
 }
 
@@ -679,6 +708,12 @@ std::string OpenBills(const OpenBillKind& kind, std::string_view which) {
 
 std::span<const MoneyColumn> MoneyColumns() {
   return kMoneyColumns;
+}
+
+uint32_t ScriptMark(std::string_view script) {
+  uint32_t hash = 2166136261u;
+  for (const char c : script) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
 }
 
 std::string_view SchemaScript() {

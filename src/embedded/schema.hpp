@@ -19,6 +19,11 @@ inline constexpr int32_t kSchemaVersion = 4;
 // any SQLite client may write the file.
 std::string_view SchemaScript();
 
+// A mark of a schema script (FNV-1a over its text): what a file keeps of the
+// script that last found its schema right, not a defence against a writer
+// who means to deceive.
+uint32_t ScriptMark(std::string_view script);
+
 // One object of the schema as SQLite records it in sqlite_master.
 struct SchemaObject {
   std::string type, name, table, sql;

@@ -1,6 +1,9 @@
 #include "odbc/odbc_connection.hpp"
 
 #include <sys/stat.h>
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -31,6 +34,61 @@ using embedded::TSqlOptions;
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR holds UTF-16");
 
+// The driver manager's entry points. On Linux the driver manager is loaded
+// when the first connection is made, so that a run on a database file does
+// not pay for loading and relocating it and its dependencies at each start;
+// on Windows odbc32 is a system library, linked as usual.
+// clang-format off
+#define ZET_ODBC_ENTRIES(X)                                                                      \
+  X(SQLAllocHandle) X(SQLFreeHandle) X(SQLGetDiagRecW) X(SQLSetEnvAttr) X(SQLDriverConnectW)     \
+  X(SQLGetInfoW) X(SQLDisconnect) X(SQLEndTran) X(SQLSetConnectAttrW) X(SQLExecDirectW)          \
+  X(SQLPrepareW) X(SQLBindParameter) X(SQLExecute) X(SQLMoreResults) X(SQLNumResultCols)         \
+  X(SQLDescribeColW) X(SQLFetch) X(SQLGetData)
+// clang-format on
+struct DriverManager {
+#define ZET_ODBC_MEMBER(name) decltype(&::name) name = nullptr;
+  ZET_ODBC_ENTRIES(ZET_ODBC_MEMBER)
+#undef ZET_ODBC_MEMBER
+};
+
+const DriverManager& Odbc() {
+#if defined(_WIN32)
+  static const DriverManager linked = {
+#define ZET_ODBC_LINKED(name) &::name,
+      ZET_ODBC_ENTRIES(ZET_ODBC_LINKED)
+#undef ZET_ODBC_LINKED
+  };
+  return linked;
+#else
+  struct Loaded {
+    DriverManager entries;
+    std::string failure;
+  };
+  static const Loaded loaded = [] {
+    constexpr const char* kLibrary = "libodbc.so.2";
+    Loaded result;
+    // Global, as when linked: a driver may call back into the manager.
+    void* library = ::dlopen(kLibrary, RTLD_NOW | RTLD_GLOBAL);
+    if (library == nullptr) {
+      const char* why = ::dlerror();
+      result.failure = std::string("the ODBC driver manager (") + kLibrary +
+                       ", unixODBC) cannot be loaded: " + (why ? why : "no reason given");
+      return result;
+    }
+#define ZET_ODBC_LOAD(name)                                                                       \
+  if (result.failure.empty()) {                                                                   \
+    result.entries.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name));           \
+    if (result.entries.name == nullptr) result.failure = std::string(kLibrary) + " lacks " #name; \
+  }
+    ZET_ODBC_ENTRIES(ZET_ODBC_LOAD)
+#undef ZET_ODBC_LOAD
+    return result;
+  }();
+  if (!loaded.failure.empty()) throw embedded::DatabaseUnavailable("cannot connect through ODBC: " + loaded.failure);
+  return loaded.entries;
+#endif
+}
+
 SQLWCHAR* Wide(std::u16string& text) {
   return reinterpret_cast<SQLWCHAR*>(text.data());
 }
@@ -39,10 +97,10 @@ SQLWCHAR* Wide(std::u16string& text) {
 class Handle {
  public:
   Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(Odbc().SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
   }
   ~Handle() {
-    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    if (handle_ != SQL_NULL_HANDLE) Odbc().SQLFreeHandle(type_, handle_);
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
@@ -68,8 +126,8 @@ Diagnostic Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   std::u16string text(1024, u'\0');
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  const SQLRETURN rc =
-      SQLGetDiagRecW(type, handle, 1, Wide(state), &native, Wide(text), static_cast<SQLSMALLINT>(text.size()), &length);
+  const SQLRETURN rc = Odbc().SQLGetDiagRecW(type, handle, 1, Wide(state), &native, Wide(text),
+                                             static_cast<SQLSMALLINT>(text.size()), &length);
   if (!SQL_SUCCEEDED(rc)) return {"HY000", "the driver gave no reason"};
   state.resize(5);
   text.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), text.size() - 1));
@@ -173,7 +231,7 @@ class OdbcConnection : public embedded::Connection {
  public:
   OdbcConnection(std::string_view connection, const std::string& password) : secret_(password) {
     if (env_.get() == SQL_NULL_HANDLE) Unreachable(env_);
-    SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    Odbc().SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     dbc_ = std::make_unique<Handle>(SQL_HANDLE_DBC, env_.get());
     if (dbc_->get() == SQL_NULL_HANDLE) Unreachable(env_);
     std::string full(connection);
@@ -188,8 +246,8 @@ class OdbcConnection : public embedded::Connection {
     std::u16string out(1024, u'\0');
     SQLSMALLINT out_length = 0;
     const SQLRETURN rc =
-        SQLDriverConnectW(dbc_->get(), nullptr, Wide(wide), static_cast<SQLSMALLINT>(wide.size()), Wide(out),
-                          static_cast<SQLSMALLINT>(out.size()), &out_length, SQL_DRIVER_NOPROMPT);
+        Odbc().SQLDriverConnectW(dbc_->get(), nullptr, Wide(wide), static_cast<SQLSMALLINT>(wide.size()), Wide(out),
+                                 static_cast<SQLSMALLINT>(out.size()), &out_length, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), u'\0');
     std::fill(out.begin(), out.end(), u'\0');
     if (!SQL_SUCCEEDED(rc)) Unreachable(*dbc_);
@@ -197,8 +255,8 @@ class OdbcConnection : public embedded::Connection {
 
     std::u16string name(256, u'\0');
     SQLSMALLINT name_length = 0;
-    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_->get(), SQL_DBMS_NAME, name.data(),
-                                  static_cast<SQLSMALLINT>(name.size() * sizeof(char16_t)), &name_length))) {
+    if (SQL_SUCCEEDED(Odbc().SQLGetInfoW(dbc_->get(), SQL_DBMS_NAME, name.data(),
+                                         static_cast<SQLSMALLINT>(name.size() * sizeof(char16_t)), &name_length))) {
       name.resize(static_cast<size_t>(name_length) / sizeof(char16_t));
       sqlite_ = FindIgnoreCase(Utf16ToUtf8(name), "SQLite") != std::string::npos;
     }
@@ -208,7 +266,7 @@ class OdbcConnection : public embedded::Connection {
       RequireThisSchema(connection);
       RequireTables(before);
     } catch (...) {
-      SQLDisconnect(dbc_->get());
+      Odbc().SQLDisconnect(dbc_->get());
       connected_ = false;
       if (!made_.empty()) std::remove(made_.c_str());
       throw;
@@ -266,7 +324,7 @@ class OdbcConnection : public embedded::Connection {
   }
 
   ~OdbcConnection() override {
-    if (connected_) SQLDisconnect(dbc_->get());
+    if (connected_) Odbc().SQLDisconnect(dbc_->get());
     dbc_.reset();
   }
 
@@ -289,13 +347,13 @@ class OdbcConnection : public embedded::Connection {
     try {
       for (const std::string& statement : statements) Execute(statement, {}, true);
     } catch (...) {
-      SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+      Odbc().SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
       SetAutocommit(true);
       throw;
     }
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_COMMIT))) {
+    if (!SQL_SUCCEEDED(Odbc().SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_COMMIT))) {
       const AutomationError error = Failure(*dbc_);
-      SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
+      Odbc().SQLEndTran(SQL_HANDLE_DBC, dbc_->get(), SQL_ROLLBACK);
       SetAutocommit(true);
       throw error;
     }
@@ -329,7 +387,8 @@ class OdbcConnection : public embedded::Connection {
 
   void SetAutocommit(bool on) {
     const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
-    if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc_->get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0)))
+    if (!SQL_SUCCEEDED(
+            Odbc().SQLSetConnectAttrW(dbc_->get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0)))
       throw Failure(*dbc_);
   }
 
@@ -357,41 +416,41 @@ class OdbcConnection : public embedded::Connection {
     std::vector<double> doubles(params.size());
     std::vector<SQLLEN> indicators(params.size());
     if (params.empty()) {
-      rc = SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
+      rc = Odbc().SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
     } else {
-      rc = SQLPrepareW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
+      rc = Odbc().SQLPrepareW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
       for (size_t i = 0; SQL_SUCCEEDED(rc) && i < params.size(); ++i) {
         const Variant& value = params[i];
         const auto number = static_cast<SQLUSMALLINT>(i + 1);
         if (value.IsNull()) {
           indicators[i] = SQL_NULL_DATA;
-          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0, nullptr, 0,
-                                &indicators[i]);
+          rc = Odbc().SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 1, 0,
+                                       nullptr, 0, &indicators[i]);
         } else if (value.Type() == VarType::Long || value.Type() == VarType::Integer ||
                    value.Type() == VarType::Boolean) {
           longs[i] = CLng(value);
-          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &longs[i], 0,
-                                nullptr);
+          rc = Odbc().SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                       &longs[i], 0, nullptr);
         } else if (value.Type() == VarType::Double) {
           doubles[i] = CDbl(value);
-          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &doubles[i],
-                                0, nullptr);
+          rc = Odbc().SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0,
+                                       &doubles[i], 0, nullptr);
         } else {
           strings[i] = Utf8ToUtf16(CStr(value));
           indicators[i] = static_cast<SQLLEN>(strings[i].size() * sizeof(char16_t));
-          rc = SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
-                                std::max<SQLULEN>(strings[i].size(), 1), 0, Wide(strings[i]), indicators[i],
-                                &indicators[i]);
+          rc = Odbc().SQLBindParameter(statement.get(), number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                                       std::max<SQLULEN>(strings[i].size(), 1), 0, Wide(strings[i]), indicators[i],
+                                       &indicators[i]);
         }
       }
-      if (SQL_SUCCEEDED(rc)) rc = SQLExecute(statement.get());
+      if (SQL_SUCCEEDED(rc)) rc = Odbc().SQLExecute(statement.get());
     }
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) throw Failure(statement);
     ResultSet result = ReadRows(statement);
     // A T-SQL batch reports each of its statements in turn; an error in a
     // later one shows only when the driver is asked for it.
     while (all_results) {
-      rc = SQLMoreResults(statement.get());
+      rc = Odbc().SQLMoreResults(statement.get());
       if (rc == SQL_NO_DATA) break;
       if (!SQL_SUCCEEDED(rc)) throw Failure(statement);
     }
@@ -401,7 +460,7 @@ class OdbcConnection : public embedded::Connection {
   ResultSet ReadRows(const Handle& statement) const {
     ResultSet result;
     SQLSMALLINT count = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &count))) throw Failure(statement);
+    if (!SQL_SUCCEEDED(Odbc().SQLNumResultCols(statement.get(), &count))) throw Failure(statement);
     std::vector<Fetched> columns(static_cast<size_t>(std::max<SQLSMALLINT>(count, 0)));
     for (SQLUSMALLINT c = 1; c <= columns.size(); ++c) {
       std::u16string name(256, u'\0');
@@ -410,8 +469,8 @@ class OdbcConnection : public embedded::Connection {
       SQLULEN size = 0;
       SQLSMALLINT scale = 0;
       SQLSMALLINT nullable = 0;
-      if (!SQL_SUCCEEDED(SQLDescribeColW(statement.get(), c, Wide(name), static_cast<SQLSMALLINT>(name.size()),
-                                         &name_length, &type, &size, &scale, &nullable)))
+      if (!SQL_SUCCEEDED(Odbc().SQLDescribeColW(statement.get(), c, Wide(name), static_cast<SQLSMALLINT>(name.size()),
+                                                &name_length, &type, &size, &scale, &nullable)))
         throw Failure(statement);
       name.resize(std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(name_length, 0)), name.size() - 1));
       result.columns.push_back(Utf16ToUtf8(name));
@@ -420,7 +479,7 @@ class OdbcConnection : public embedded::Connection {
     }
     if (columns.empty()) return result;
     for (;;) {
-      const SQLRETURN rc = SQLFetch(statement.get());
+      const SQLRETURN rc = Odbc().SQLFetch(statement.get());
       if (rc == SQL_NO_DATA) break;
       if (!SQL_SUCCEEDED(rc)) throw Failure(statement);
       std::vector<Variant> row;
@@ -440,21 +499,22 @@ class OdbcConnection : public embedded::Connection {
     SQLRETURN rc = SQL_SUCCESS;
     switch (FetchKindOf(value.sql_type)) {
       case FetchKind::Integer:
-        rc = SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value.integer, 0, &indicator);
+        rc = Odbc().SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value.integer, 0, &indicator);
         break;
       case FetchKind::Real:
-        rc = SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value.real, 0, &indicator);
+        rc = Odbc().SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value.real, 0, &indicator);
         break;
       case FetchKind::Stamp:
-        rc = SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &value.stamp, sizeof value.stamp, &indicator);
+        rc = Odbc().SQLGetData(statement.get(), column, SQL_C_TYPE_TIMESTAMP, &value.stamp, sizeof value.stamp,
+                               &indicator);
         break;
       case FetchKind::Text: {
         // Read in pieces: a driver tells the whole length late or never.
         value.text.clear();
         std::u16string piece(2048, u'\0');
         for (;;) {
-          rc = SQLGetData(statement.get(), column, SQL_C_WCHAR, Wide(piece),
-                          static_cast<SQLLEN>(piece.size() * sizeof(char16_t)), &indicator);
+          rc = Odbc().SQLGetData(statement.get(), column, SQL_C_WCHAR, Wide(piece),
+                                 static_cast<SQLLEN>(piece.size() * sizeof(char16_t)), &indicator);
           if (rc == SQL_NO_DATA) break;
           if (!SQL_SUCCEEDED(rc) || indicator == SQL_NULL_DATA) break;
           const size_t room = piece.size() - 1;

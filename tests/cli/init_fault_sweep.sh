@@ -11,6 +11,8 @@ export LD_PRELOAD=$2 ASAN_OPTIONS=verify_asan_link_order=0
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir" || exit 1
 "$exe" --db old.db init >/dev/null || exit 1
 calls=$(ZET_FAULT_REPORT=1 "$exe" --db whole.db init --demo 2>&1 >/dev/null | cut -d' ' -f1)
+# A program the shim cannot reach (one linked statically) would pass unswept.
+[[ $calls =~ ^[1-9][0-9]*$ ]] || { echo "the shim counted no writes of $exe"; exit 1; }
 bills=$(LD_PRELOAD= sqlite3 whole.db 'SELECT count(*) FROM ICStockBill')
 wrong=0
 for ((n = 1; n <= calls; n += step)); do

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "embedded/database.hpp"
+#include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "host/gateway.hpp"
 #include "host/recordset.hpp"
@@ -233,8 +234,9 @@ TEST(MethodCall, ReadsOneSnapshotAndLetsItGoWhenItEnds) {
 }
 
 // A file of an older build keeps its data; its indexes and triggers are
-// brought to the schema's form when it is next opened for writing, and a
-// current file's schema is not touched at all.
+// brought to the schema's form when it is next opened for writing (a trigger
+// of the schema's naming that this build does not make is dropped, another
+// client's own is kept), and a current file's schema is not touched at all.
 TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   TempDir dir;
   CreateDatabase(dir.Path(), false, false, kToday);
@@ -243,16 +245,22 @@ TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   };
   const int32_t current = schema_version();
   EXPECT_EQ(schema_version(), current);
+  EXPECT_EQ(BuiltScriptMark(), ScriptMark(SchemaScript()));
   Database::Open(dir.Path())
       ->Execute(
           "DROP INDEX ix_ICSale_PayDay; CREATE INDEX ix_ICSale_PayDay ON ICSale (julianday(date(FPayDate)));"
-          "DROP TRIGGER tr_Settlement_Drop");
-  const auto rows =
-      Database::Open(dir.Path())
-          ->Query(
-              "SELECT sql FROM sqlite_master WHERE name IN ('ix_ICSale_PayDay', 'tr_Settlement_Drop') ORDER BY type");
-  EXPECT_THAT(CStr(rows.rows.at(0).at(0)), HasSubstr("FInvoiceAmountFor"));
-  EXPECT_THAT(CStr(rows.rows.at(1).at(0)), HasSubstr("AFTER DELETE ON t_RP_Settlement"));
+          "DROP TRIGGER tr_Settlement_Drop;"
+          "CREATE TRIGGER tr_ICSale_FInvoiceAmountFor_Money AFTER INSERT ON ICSale BEGIN SELECT 1; END;"
+          "CREATE TRIGGER audit_ICSale AFTER INSERT ON ICSale BEGIN SELECT 1; END;");
+  const auto rows = Database::Open(dir.Path())
+                        ->Query(
+                            "SELECT name, sql FROM sqlite_master WHERE name IN ('ix_ICSale_PayDay', "
+                            "'tr_Settlement_Drop', 'tr_ICSale_FInvoiceAmountFor_Money', 'audit_ICSale') ORDER BY name")
+                        .rows;
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(CStr(rows.at(0).at(0)), "audit_ICSale");
+  EXPECT_THAT(CStr(rows.at(1).at(1)), HasSubstr("FInvoiceAmountFor"));
+  EXPECT_THAT(CStr(rows.at(2).at(1)), HasSubstr("AFTER DELETE ON t_RP_Settlement"));
 }
 
 }  // namespace

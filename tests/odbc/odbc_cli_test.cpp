@@ -92,6 +92,9 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       << std::string(4096, '\x7f');
   const std::string torn = "DRIVER={SQLite3};Database=" + dir_.Path("torn.db");
   const std::string noise = "DRIVER={SQLite3};Database=" + dir_.Path("noise.db");
+  // A driver manager that will not load: one that is no library, found first.
+  std::filesystem::create_directory(dir_.Path("lib"));
+  std::ofstream(dir_.Path("lib/libodbc.so.2")) << "no library";
   // clang-format off
   const struct { std::string args, env; int status; std::string says; } cases[] = {
       {OverOdbc() + " init --demo",                        "", 2, "init works on a database file (--db) only"},
@@ -107,6 +110,8 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
       {"--odbc '' todo",                                   "", 2, "--odbc names no connection"},
       {"--odbc 'DSN=zet-no-such-dsn' todo",                "", 4, "cannot connect through ODBC: SQLSTATE IM002: "},
       {unreachable, "ZETMOVEBILL_ODBC_PASSWORD='s3cret'",      4, "cannot connect through ODBC: SQLSTATE 08"},
+      {OverOdbc() + " --user 1 todo", "LD_LIBRARY_PATH=" + dir_.Path("lib"), 4,
+       "cannot connect through ODBC: the ODBC driver manager (libodbc.so.2, unixODBC) cannot be loaded: "},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -118,6 +123,16 @@ TEST_F(Twins, WhatCannotRunOverOdbcFailsInOneLine) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.Path("none.db")));
   EXPECT_TRUE(std::filesystem::exists(dir_.Path("empty.db")));
+  // The tool alone, without the twin that runs it over ODBC where it has one.
+  std::filesystem::create_directory(dir_.Path("lone"));
+  std::filesystem::copy_file(ZETMOVEBILL_EXE, dir_.Path("lone/zetmovebill"));
+  const int raw = std::system(("'" + dir_.Path("lone/zetmovebill") +
+                               "' --odbc 'DSN=zet-no-such-dsn' todo >/dev/null 2>" + dir_.Path("err") + " </dev/null")
+                                  .c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 4);
+  const std::string err = Read(dir_.Path("err"));
+  EXPECT_THAT(err, ::testing::StartsWith("zetmovebill: cannot connect through ODBC: "));
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 }  // namespace
