@@ -327,8 +327,9 @@ void Database::RefreshIndexes() {
     for (const auto& [name, object] : stored) {
       if (object.first != "trigger" || !name.starts_with("tr_")) continue;
       const auto& made = SchemaObjects();
-      if (std::none_of(made.begin(), made.end(), [&](const SchemaObject& o) { return o.name == name; }))
-        script += "DROP TRIGGER IF EXISTS \"" + name + "\";\n";
+      const std::string& trigger = name;  // clang 14 cannot capture a structured binding
+      if (std::none_of(made.begin(), made.end(), [&](const SchemaObject& o) { return o.name == trigger; }))
+        script += "DROP TRIGGER IF EXISTS \"" + trigger + "\";\n";
     }
     for (const SchemaObject& object : SchemaObjects()) {
       if (object.type == "table") continue;
