@@ -104,6 +104,10 @@ CREATE TABLE ICStockBill (
 -- First/last/previous/next of one type: a seek on (type, id) (and see
 -- the preparer indexes below).
 CREATE INDEX ix_ICStockBill_Type ON ICStockBill (FTranType, FInterID);
+-- The same for a user who sees few customers or suppliers: one seek per
+-- distinct one, and per visible one for its bills of the type.
+CREATE INDEX ix_ICStockBill_Cust ON ICStockBill (FCustID, FTranType);
+CREATE INDEX ix_ICStockBill_Supply ON ICStockBill (FSupplyID, FTranType);
 
 CREATE TABLE ICStockBillEntry (
   FInterID INTEGER NOT NULL DEFAULT 0,
@@ -188,6 +192,7 @@ CREATE TABLE ICPurchase (
   FHookInterID INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX ix_ICPurchase_Type ON ICPurchase (FTranType, FInterID);
+CREATE INDEX ix_ICPurchase_Supply ON ICPurchase (FSupplyID, FTranType);
 
 CREATE TABLE PORFQ (
   FInterID INTEGER PRIMARY KEY,
@@ -214,6 +219,7 @@ CREATE TABLE ICSale (
   FHookInterID INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX ix_ICSale_Type ON ICSale (FTranType, FInterID);
+CREATE INDEX ix_ICSale_Cust ON ICSale (FCustID, FTranType);
 
 CREATE TABLE SEOrder (
   FInterID INTEGER PRIMARY KEY,
