@@ -337,6 +337,7 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
                                "SELECT FInterID FROM ICStockBill WHERE FTranType = 21 ORDER BY FInterID LIMIT 1 "
                                "OFFSET (SELECT count(*) / 10 FROM ICStockBill)");
   const int32_t receipt = Scalar(db, "SELECT max(FBillID) / 2 FROM t_RP_RBill");
+  const int32_t sale = Scalar(db, "SELECT max(FInterID) / 10 FROM ICSale");
   std::vector<Case> cases;
   const std::pair<std::string, int32_t> scopes[] = {{"administrator", 1},
                                                     {"own bills (group right 2)", 16},
@@ -360,9 +361,13 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
   }
   // A sales invoice is visible through its customer alone, with no
   // allowance for a bill without one.
-  for (const auto& [scope, user] :
-       {std::pair<std::string, int32_t>{"rights 1, 4% visible", 31}, {"rights 1, none visible", 32}})
+  for (const auto& [scope, user] : {std::pair<std::string, int32_t>{"data rights 1", 21},
+                                    {"rights 1, 4% visible", 31},
+                                    {"rights 1, none visible", 32}}) {
     cases.push_back({"last sales invoice, " + scope, user, [](auto& bill, auto&) { bill.GetMaxMinInterID(80, 2); }});
+    cases.push_back({"next sales invoice, " + scope, user,
+                     [sale](auto& bill, auto&) { bill.GetMoveInterID(Variant::Long(sale), 2, 80); }});
+  }
   cases.push_back({"last receipt, data rights 8", 28, [](auto& bill, auto&) { bill.GetMaxMinInterID(1000201, 2); }});
   cases.push_back({"next receipt, data rights 8", 28,
                    [receipt](auto& bill, auto&) { bill.GetMoveInterID(Variant::Long(receipt), 3, 1000201); }});
