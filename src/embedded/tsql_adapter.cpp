@@ -819,15 +819,18 @@ std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
 // meaning: CharIndex, NULLs, NOT IN. Only for the pairs below, whose item
 // columns the schema indexes and whose base keys are integer primary keys
 // (so that an item value compares with them as the bill's column does).
+// A file that an older build made and this one only reads may lack the
+// index, and the items are then walked only if it is there: without it each
+// step of that walk would read the whole table.
 struct ItemColumn {
-  std::string_view table, key, item, base, base_key;
+  std::string_view table, key, item, base, base_key, index;
 };
 // clang-format off
 constexpr ItemColumn kItemColumns[] = {
-    {"ICStockBill", "FInterID", "FCustID",   "t_Organization", "FItemID"},
-    {"ICStockBill", "FInterID", "FSupplyID", "t_supplier",     "FItemID"},
-    {"ICSale",      "FInterID", "FCustID",   "t_Organization", "FItemID"},
-    {"ICPurchase",  "FInterID", "FSupplyID", "t_supplier",     "FItemID"},
+    {"ICStockBill", "FInterID", "FCustID",   "t_Organization", "FItemID", "ix_ICStockBill_Cust"},
+    {"ICStockBill", "FInterID", "FSupplyID", "t_supplier",     "FItemID", "ix_ICStockBill_Supply"},
+    {"ICSale",      "FInterID", "FCustID",   "t_Organization", "FItemID", "ix_ICSale_Cust"},
+    {"ICPurchase",  "FInterID", "FSupplyID", "t_supplier",     "FItemID", "ix_ICPurchase_Supply"},
 };
 // clang-format on
 constexpr int kProbeBills[] = {16, 256};
@@ -967,12 +970,15 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
   const std::string item = "v1." + std::string(pair->item);
   std::string visible;
   for (const auto& [b, e] : item_terms) visible += " AND (" + range(b, e) + ")";
+  stages += "(SELECT CASE WHEN EXISTS (SELECT 1 FROM pragma_index_info('" + std::string(pair->index) +
+            "') WHERE seqno = 0 AND name = '" + std::string(pair->item) + "') THEN ";
   stages += "(WITH RECURSIVE zet_item(v) AS (SELECT (SELECT min(" + item + ") FROM " + bills +
             ") UNION ALL SELECT (SELECT min(" + item + ") FROM " + bills + " WHERE " + item +
             " > zet_item.v) FROM zet_item WHERE zet_item.v IS NOT NULL) SELECT " + agg + "(zet_best) FROM (SELECT (" +
             statement(item + " = zet_item.v") + ") AS zet_best FROM zet_item LEFT JOIN " + range(join + 2, join + 4) +
             " ON zet_item.v = " + std::string(text(join + 3)) + "." + std::string(pair->base_key) +
-            " WHERE zet_item.v IS NOT NULL" + visible + " UNION ALL " + statement(item + " IS NULL") + "))";
+            " WHERE zet_item.v IS NOT NULL" + visible + " UNION ALL " + statement(item + " IS NULL") + ")) ELSE (" +
+            statement("1") + ") END)";
 
   std::string name;
   if (alias < n) {

@@ -279,7 +279,7 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
     // Few bills, or past either probe; in a sparse round every bill holds
     // item 1, which the user may not see, but some among the first quarter,
     // which hold any item and lie beyond the probes.
-    const int bills = std::array{3, 30, 400, 1500}[random() % 4];
+    const int bills = std::array{3, 30, 400, 1000}[random() % 4];
     const bool sparse = random() % 3 != 0;
     std::string fill =
         "DELETE FROM ICStockBill; DELETE FROM ICStockBillEntry; DELETE FROM ICSale; DELETE FROM t_Organization; "
@@ -302,6 +302,9 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
         fill += "INSERT INTO ICStockBillEntry (FInterID, FDCStockID) VALUES (" + (random() % 40 ? id : "0") + ", " +
                 (sparse ? "0" : pick(stocks)) + ");";
     }
+    // Without its index (a file of an older build, only read) the items are
+    // not walked, and the statement answers as written.
+    if (round == 40) fill += "DROP INDEX ix_ICSale_Cust;";
     host.Exec("BEGIN;" + fill + "COMMIT;");
     const std::string key = std::to_string(random() % (2 * bills + 3));
     for (const std::string& written : staged) {
