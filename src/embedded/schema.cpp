@@ -104,10 +104,6 @@ CREATE TABLE ICStockBill (
 -- First/last/previous/next of one type: a seek on (type, id) (and see
 -- the preparer indexes below).
 CREATE INDEX ix_ICStockBill_Type ON ICStockBill (FTranType, FInterID);
--- The same for a user who sees few customers or suppliers: one seek per
--- distinct one, and per visible one for its bills of the type.
-CREATE INDEX ix_ICStockBill_Cust ON ICStockBill (FCustID, FTranType);
-CREATE INDEX ix_ICStockBill_Supply ON ICStockBill (FSupplyID, FTranType);
 
 CREATE TABLE ICStockBillEntry (
   FInterID INTEGER NOT NULL DEFAULT 0,
@@ -192,7 +188,6 @@ CREATE TABLE ICPurchase (
   FHookInterID INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX ix_ICPurchase_Type ON ICPurchase (FTranType, FInterID);
-CREATE INDEX ix_ICPurchase_Supply ON ICPurchase (FSupplyID, FTranType);
 
 CREATE TABLE PORFQ (
   FInterID INTEGER PRIMARY KEY,
@@ -219,7 +214,6 @@ CREATE TABLE ICSale (
   FHookInterID INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX ix_ICSale_Type ON ICSale (FTranType, FInterID);
-CREATE INDEX ix_ICSale_Cust ON ICSale (FCustID, FTranType);
 
 CREATE TABLE SEOrder (
   FInterID INTEGER PRIMARY KEY,
@@ -579,6 +573,29 @@ END;
     pattern = Replace(pattern, "@L", kMoneyLimit);
     script += pattern;
   }
+  // A user who sees few of the customers, suppliers or accounts, or none, is
+  // answered by walking the distinct ones a bill table holds, one seek each,
+  // and for each visible one the bills that hold it (of the type), another
+  // seek: the adapter walks these indexes, by these names.
+  script += R"sql(
+CREATE INDEX ix_ICStockBill_Cust ON ICStockBill (FCustID, FTranType);
+CREATE INDEX ix_ICStockBill_Supply ON ICStockBill (FSupplyID, FTranType);
+CREATE INDEX ix_ICPurchase_Supply ON ICPurchase (FSupplyID, FTranType);
+CREATE INDEX ix_ICSale_Cust ON ICSale (FCustID, FTranType);
+CREATE INDEX ix_RP_CheckInfo_Cust ON t_RP_CheckInfo (FCustomerID);
+CREATE INDEX ix_RP_CheckInfo_Vendor ON t_RP_CheckInfo (FVendorID);
+CREATE INDEX ix_POOrder_Supply ON POOrder (FSupplyID);
+CREATE INDEX ix_SEOrder_Cust ON SEOrder (FCustID);
+CREATE INDEX ix_PORFQ_Cust ON PORFQ (FCustID);
+CREATE INDEX ix_RP_RBill_Cust ON t_RP_RBill (FCustomerID);
+CREATE INDEX ix_RP_RBill_Acct ON t_RP_RBill (FAcctID);
+CREATE INDEX ix_RP_PBill_Supply ON t_RP_PBill (FSupplyID);
+CREATE INDEX ix_RP_PBill_Acct ON t_RP_PBill (FAcctID);
+CREATE INDEX ix_RP_ROtherBill_Cust ON t_RP_ROtherBill (FCustomerID);
+CREATE INDEX ix_RP_ROtherBill_Acct ON t_RP_ROtherBill (FAcctID);
+CREATE INDEX ix_RP_POtherBill_Supply ON t_RP_POtherBill (FSupplyID);
+CREATE INDEX ix_RP_POtherBill_Acct ON t_RP_POtherBill (FAcctID);
+)sql";
   // The due lists compare these dates with today: an index on the day each
   // stands for makes that a range (the adapter writes the comparison in
   // this form). A stored 'now' would not be a day, and is refused. Each

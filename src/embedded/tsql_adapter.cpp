@@ -796,8 +796,8 @@ std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
   return std::nullopt;
 }
 
-// The first, last, previous or next bill that a base-data right lets
-// through: "SELECT ISNULL(MIN|MAX(v1.<key>), d) [AS a] FROM <bill table> v1
+// The first, last, previous or next bill that a right on customers,
+// suppliers or accounts lets through: "SELECT ISNULL(MIN|MAX(v1.<key>), d) [AS a] FROM <bill table> v1
 // ... LEFT JOIN <base table> tN ON v1.<item>=tN.<base key> ... WHERE <w>",
 // <w> a chain of AND holding conditions on tN alone. As written, SQLite walks
 // the bills in key order and tests each, so a user who sees few bills or
@@ -827,10 +827,23 @@ struct ItemColumn {
 };
 // clang-format off
 constexpr ItemColumn kItemColumns[] = {
-    {"ICStockBill", "FInterID", "FCustID",   "t_Organization", "FItemID", "ix_ICStockBill_Cust"},
-    {"ICStockBill", "FInterID", "FSupplyID", "t_supplier",     "FItemID", "ix_ICStockBill_Supply"},
-    {"ICSale",      "FInterID", "FCustID",   "t_Organization", "FItemID", "ix_ICSale_Cust"},
-    {"ICPurchase",  "FInterID", "FSupplyID", "t_supplier",     "FItemID", "ix_ICPurchase_Supply"},
+    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust"},
+    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply"},
+    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust"},
+    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply"},
+    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust"},
+    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor"},
+    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply"},
+    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust"},
+    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust"},
+    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust"},
+    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct"},
+    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply"},
+    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct"},
+    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust"},
+    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct"},
+    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply"},
+    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct"},
 };
 // clang-format on
 constexpr int kProbeBills[] = {16, 256};

@@ -72,8 +72,8 @@ namespace zet::embedded {
 // SQLite reads the open bills instead of every dated one. Such a text keeps
 // its literals (it is cached by its whole text, not by shape).
 //
-// The first, last, previous or next bill under a right on customers or
-// suppliers ("SELECT ISNULL(MIN|MAX(v1.key), d) ... FROM <bill table> v1 ...
+// The first, last, previous or next bill under a right on customers,
+// suppliers or accounts ("SELECT ISNULL(MIN|MAX(v1.key), d) ... FROM <bill table> v1 ...
 // LEFT JOIN <base table> tN ON v1.<item>=tN.<base key> ... WHERE <a chain of
 // AND>" where some of the conditions read tN alone, for the bill tables and
 // item columns the schema indexes by item) is answered in stages: the

@@ -256,7 +256,7 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
         last + "ICStockBill v1 left join t_Organization t1 on v1.FCustID=t1.FItemID and t1.FItemID>0 where 1=1" +
             customer,
         last + "ICStockBill v1 left join t_Organization t1 on v1.FSupplyID=t1.FItemID where 1=1" + customer,
-        last + "SEOrder v1 left join t_Organization t2 on v1.FCustID=t2.FItemID where 1=1" + plain,
+        last + "ICApportionFee v1 left join t_Organization t2 on v1.FBillerID=t2.FItemID where 1=1" + plain,
         last + sale + " where 1=1 and (t2.FItemID=0 OR v1.FCustID=0)",
         last + sale + " left join t_supplier t2 on v1.FInterID=t2.FItemID where 1=1" + plain,
         " SELECT ISNULL(Max(v1.FInterID)+1,0) From " + sale + " where 1=1" + plain,
