@@ -246,7 +246,10 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
           "v1.FBillerID in (16,17)" +
           customer + supplier + lines,
       " SELECT ISNULL(Max(v1.FInterID),0) as FInterID From " + sale + " where 1=1  and FTranType=80" + plain,
-      " select ISNULL(min(v1.FInterID),0) from " + sale + " where v1.FTranType=80 and v1.FInterID>@X" + plain};
+      " select ISNULL(min(v1.FInterID),0) from " + sale + " where v1.FTranType=80 and v1.FInterID>@X" + plain,
+      " select ISNULL(max(v1.FBillID),0) from t_RP_RBill v1 left join t_Organization t2 on v1.FCustomerID=t2.FItemID "
+      "\r\n left join t_Account t7 on v1.FAcctID=t7.FAccountID \r\n where v1.FBillID<@X" +
+          plain + " and CharIndex('3',t7.FRightUserID)>0 \r\n"};
   // Left as written: a right that need not hold, a join that may leave the
   // base row out, an item column or bill table without its index, a right
   // that reads the bill too, an alias named twice, no aggregate of the key.
@@ -283,13 +286,13 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
     const bool sparse = random() % 3 != 0;
     std::string fill =
         "DELETE FROM ICStockBill; DELETE FROM ICStockBillEntry; DELETE FROM ICSale; DELETE FROM t_Organization; "
-        "DELETE FROM t_supplier; DELETE FROM t_Stock; INSERT INTO t_Organization (FItemID, FRightUserID) VALUES "
-        "(1, '2'); INSERT INTO t_supplier (FItemID, FRightUserID) VALUES (1, '2');";
-    for (const char* base : {"t_Organization", "t_supplier", "t_Stock"})
+        "DELETE FROM t_supplier; DELETE FROM t_Stock; DELETE FROM t_RP_RBill; DELETE FROM t_Account;";
+    for (const char* base :
+         {"t_Organization (FItemID", "t_supplier (FItemID", "t_Stock (FItemID", "t_Account (FAccountID"})
       for (int item = 0; item < 5; ++item)
-        if (item != 1 && random() % 3 != 0)
-          fill += std::string("INSERT OR REPLACE INTO ") + base + " (FItemID, FRightUserID) VALUES (" +
-                  std::to_string(item) + ", " + pick(rights) + ");";
+        if (item == 1 || random() % 3 != 0)
+          fill += std::string("INSERT INTO ") + base + ", FRightUserID) VALUES (" + std::to_string(item) + ", " +
+                  (item == 1 ? "'2'" : pick(rights)) + ");";
     for (int bill = 1; bill <= bills; ++bill) {
       const auto item = [&] { return sparse && (bill > bills / 4 || random() % 8) ? std::string("1") : pick(items); };
       const std::string id = std::to_string(bill * 2 + static_cast<int>(random() % 2));
@@ -298,6 +301,9 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
               " (FInterID, FTranType, FBillerID, FCustID" + (type == "80" ? "" : ", FSupplyID") + ") VALUES (" + id +
               ", " + type + ", " + (random() % 2 ? "16" : "2") + ", " + item() + (type == "80" ? "" : ", " + item()) +
               ");";
+      if (random() % 2)
+        fill += "INSERT INTO t_RP_RBill (FBillID, FCustomerID, FAcctID) VALUES (" + id + ", " + item() + ", " + item() +
+                ");";
       if (random() % 3 != 0)
         fill += "INSERT INTO ICStockBillEntry (FInterID, FDCStockID) VALUES (" + (random() % 40 ? id : "0") + ", " +
                 (sparse ? "0" : pick(stocks)) + ");";
