@@ -966,8 +966,10 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
   const std::string bills = std::string(text(from + 1)) + " v1";
   const std::string sources = range(from + 1, where);
   const std::string conditions = "(" + range(where + 1, n) + ")";
+  // The added bound goes first: of two bounds on the key in the same
+  // direction, SQLite starts its walk at the first.
   const auto statement = [&](const std::string& also) {
-    return "SELECT " + agg + "(" + key + ") FROM " + sources + " WHERE " + conditions + " AND " + also;
+    return "SELECT " + agg + "(" + key + ") FROM " + sources + " WHERE " + also + " AND " + conditions;
   };
   std::string walked;  // the conditions on v1 alone, which the walk follows
   for (const auto& [b, e] : terms)
@@ -980,18 +982,28 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
     stages += "(" + statement(key + (max ? " >= ifnull(" : " <= ifnull(") + bound + (max ? ", -1e19)" : ", 1e19)")) +
               "), (SELECT 'none' WHERE " + bound + " IS NULL), ";
   }
+  // The last bill of each item the right may let through (the first, going
+  // forward), the bills with no item first: the answer lies at or before the
+  // best of them, and the statement walks from there.
   const std::string item = "v1." + std::string(pair->item);
   std::string visible;
   for (const auto& [b, e] : item_terms) visible += " AND (" + range(b, e) + ")";
-  stages += "(SELECT CASE WHEN EXISTS (SELECT 1 FROM pragma_index_info('" + std::string(pair->index) +
-            "') WHERE seqno = 0 AND name = '" + std::string(pair->item) + "') THEN ";
-  stages += "(WITH RECURSIVE zet_item(v) AS (SELECT (SELECT min(" + item + ") FROM " + bills +
-            ") UNION ALL SELECT (SELECT min(" + item + ") FROM " + bills + " WHERE " + item +
-            " > zet_item.v) FROM zet_item WHERE zet_item.v IS NOT NULL) SELECT " + agg + "(zet_best) FROM (SELECT (" +
-            statement(item + " = zet_item.v") + ") AS zet_best FROM zet_item LEFT JOIN " + range(join + 2, join + 4) +
-            " ON zet_item.v = " + std::string(text(join + 3)) + "." + std::string(pair->base_key) +
-            " WHERE zet_item.v IS NOT NULL" + visible + " UNION ALL " + statement(item + " IS NULL") + ")) ELSE (" +
-            statement("1") + ") END)";
+  const auto last_of = [&](const std::string& which) {
+    return "(SELECT " + agg + "(" + key + ") FROM " + bills + (walked.empty() ? " WHERE " : walked + " AND ") + item +
+           which + ")";
+  };
+  const std::string best =
+      "(WITH RECURSIVE zet_item(v, n) AS (SELECT NULL, 0 UNION ALL SELECT CASE WHEN n = 0 THEN (SELECT min(" + item +
+      ") FROM " + bills + ") ELSE (SELECT min(" + item + ") FROM " + bills + " WHERE " + item +
+      " > zet_item.v) END, n + 1 FROM zet_item WHERE n = 0 OR v IS NOT NULL) SELECT " + agg + "(CASE WHEN n = 0 THEN " +
+      last_of(" IS NULL") + " ELSE " + last_of(" = zet_item.v") + " END) FROM zet_item LEFT JOIN " +
+      range(join + 2, join + 4) + " ON zet_item.v = " + std::string(text(join + 3)) + "." +
+      std::string(pair->base_key) + " WHERE (n = 0 OR v IS NOT NULL)" + visible + ")";
+  stages += "(" +
+            statement(key + (max ? " <= " : " >= ") + "(SELECT CASE WHEN EXISTS (SELECT 1 FROM pragma_index_info('" +
+                      std::string(pair->index) + "') WHERE seqno = 0 AND name = '" + std::string(pair->item) +
+                      "') THEN " + best + (max ? " ELSE 1e19 END)" : " ELSE -1e19 END)")) +
+            ")";
 
   std::string name;
   if (alias < n) {

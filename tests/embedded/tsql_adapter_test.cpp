@@ -240,7 +240,8 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
   const std::vector<std::string> staged = {
       " SELECT ISNULL(Max(v1.FInterID),0) as FInterID From " + stock + " where 1=1  and FTranType=21" + customer,
       " SELECT ISNULL(Min(v1.FInterID),0) as FInterID From " + stock + " where 1=1  and FTranType=21" + supplier,
-      " select ISNULL(min(v1.FInterID),0) from " + stock + " where v1.FTranType=21 and v1.FInterID>@X" + customer,
+      " select ISNULL(min(v1.FInterID),0) from " + stock + " where v1.FTranType=21 and v1.FInterID>@X" + customer +
+          plain,
       " select ISNULL(max(v1.FInterID),0) from " + stock +
           " where v1.FTranType=21 and v1.FInterID<@X and "
           "v1.FBillerID in (16,17)" +
@@ -274,27 +275,33 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
 
   Host host;
   const char* items[] = {"NULL", "0", "1", "2", "3", "4", "'x'", "2.5"};
-  const char* rights[] = {"NULL", "''", "'3'", "'13'", "'1,2'", "'x'"};
+  const char* rights[] = {"NULL", "''", "'3'", "'13'", "'3'", "'13'", "'1,2'", "'x'"};
   const char* stocks[] = {"NULL", "0", "1", "2"};
   std::mt19937 random(21);
   auto pick = [&](const auto& values) { return std::string(values[random() % std::size(values)]); };
   for (int round = 0; round < 60; ++round) {
     // Few bills, or past either probe; in a sparse round every bill holds
-    // item 1, which the user may not see, but some among the first quarter,
-    // which hold any item and lie beyond the probes.
-    const int bills = std::array{3, 30, 400, 1000}[random() % 4];
+    // an item the user may not see, the lowest or the highest, but some
+    // among the first or the last quarter, which hold any item and lie
+    // beyond the probes.
+    const int bills = std::array{3, 30, 400, 1000, 1000, 1000}[random() % 6];
     const bool sparse = random() % 3 != 0;
     std::string fill =
         "DELETE FROM ICStockBill; DELETE FROM ICStockBillEntry; DELETE FROM ICSale; DELETE FROM t_Organization; "
         "DELETE FROM t_supplier; DELETE FROM t_Stock; DELETE FROM t_RP_RBill; DELETE FROM t_Account;";
     for (const char* base :
          {"t_Organization (FItemID", "t_supplier (FItemID", "t_Stock (FItemID", "t_Account (FAccountID"})
-      for (int item = 0; item < 5; ++item)
-        if (item == 1 || random() % 3 != 0)
+      for (int item = -1; item < 10; ++item)
+        if (item == -1 || item == 9 || (item < 5 && random() % 3 != 0))
           fill += std::string("INSERT INTO ") + base + ", FRightUserID) VALUES (" + std::to_string(item) + ", " +
-                  (item == 1 ? "'2'" : pick(rights)) + ");";
+                  (item == -1 || item == 9 ? "'2'" : pick(rights)) + ");";
+    const std::string hidden = random() % 2 ? "-1" : "9";
+    const bool low = random() % 2;
     for (int bill = 1; bill <= bills; ++bill) {
-      const auto item = [&] { return sparse && (bill > bills / 4 || random() % 8) ? std::string("1") : pick(items); };
+      // All items of a bill are drawn or none, so that a bill the first
+      // right lets through is often hidden by the others.
+      const bool drawn = !sparse || ((low ? bill <= bills / 4 : bill > bills * 3 / 4) && random() % 8 == 0);
+      const auto item = [&] { return drawn ? pick(items) : hidden; };
       const std::string id = std::to_string(bill * 2 + static_cast<int>(random() % 2));
       const std::string type = random() % 4 == 0 ? "1" : random() % 2 ? "21" : "80";
       fill += "INSERT OR IGNORE INTO " + std::string(type == "80" ? "ICSale" : "ICStockBill") +
@@ -310,9 +317,11 @@ TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
     }
     // Without its index (a file of an older build, only read) the items are
     // not walked, and the statement answers as written.
-    if (round == 40) fill += "DROP INDEX ix_ICSale_Cust;";
+    if (round == 50) fill += "DROP INDEX ix_ICSale_Cust;";
     host.Exec("BEGIN;" + fill + "COMMIT;");
-    const std::string key = std::to_string(random() % (2 * bills + 3));
+    // A walk from past either end, or from anywhere.
+    const std::string key =
+        std::to_string(std::array{2 * bills + 2, 0, static_cast<int>(random() % (2 * bills + 3))}[random() % 3]);
     for (const std::string& written : staged) {
       const std::string text = with_key(written, key);
       std::string reference = text;
