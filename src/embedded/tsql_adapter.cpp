@@ -797,31 +797,31 @@ std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
 }
 
 // The first, last, previous or next bill that a right on customers,
-// suppliers or accounts lets through: "SELECT ISNULL(MIN|MAX(v1.<key>), d) [AS a] FROM <bill table> v1
-// ... LEFT JOIN <base table> tN ON v1.<item>=tN.<base key> ... WHERE <w>",
-// <w> a chain of AND holding conditions on tN alone. As written, SQLite walks
-// the bills in key order and tests each, so a user who sees few bills or
-// none pays for every bill in between. The answer is kept and found in
-// stages, each exact where it gives one:
-//   - the statement over the first n bills in walk order (16, then 256) of
-//     the conditions on v1 alone: a bill found there is the answer, since every
-//     later one lies past it; fewer than n such bills means the probe saw
-//     them all, and nothing found is the answer;
-//   - else the distinct item values of the bill table, walked through an
-//     index on (item, kind) one seek each; those whose base row (or none,
-//     as the join leaves it) passes the conditions on tN get the statement
-//     run for their bills only, one more seek each; the bills with no item
-//     get it too. Every bill the statement lets through holds one of these
-//     item values or none, and its base row passes the tN conditions, so
-//     the best of these is the statement's answer.
+// suppliers or accounts lets through: "SELECT ISNULL(MIN|MAX(v1.<key>), d)
+// [AS a] FROM <bill table> v1 ... LEFT JOIN <base table> tN ON
+// v1.<item>=tN.<base key> ... WHERE <w>", <w> a chain of AND holding
+// conditions on tN alone. As written, SQLite walks the bills in key order
+// and tests each, so a user who sees few bills or none pays for every bill
+// in between. The answer is found in stages, each exact where it gives one:
+//   - the statement over the first n bills of its walk (16, then 256), as
+//     the conditions on v1 alone order them: a bill found there is the
+//     answer, since every later one lies past it; when there are fewer than
+//     n such bills the probe saw them all, and finding none is the answer;
+//   - else the distinct items of the bill table, walked through an index on
+//     the item one seek each, and for each item whose base row (or none, as
+//     the join leaves it) passes the conditions on tN, and for no item, the
+//     last (first) bill holding it under the conditions on v1: another seek.
+//     Every bill the statement lets through holds such an item or none, so
+//     the answer lies at or before the best of these, and the statement
+//     walks from there.
 // The statement and its joins are repeated whole in each stage (the joins
-// may repeat rows; min and max do not mind), so each stage keeps its exact
-// meaning: CharIndex, NULLs, NOT IN. Only for the pairs below, whose item
-// columns the schema indexes and whose base keys are integer primary keys
-// (so that an item value compares with them as the bill's column does).
-// A file that an older build made and this one only reads may lack the
-// index, and the items are then walked only if it is there: without it each
-// step of that walk would read the whole table.
+// may repeat rows; min and max do not mind) with one more bound on the key,
+// so each stage keeps the statement's meaning: CharIndex, NULLs, NOT IN.
+// Only for the pairs below, whose item columns the schema indexes and whose
+// base keys are integer primary keys (so that an item value compares with
+// them as the bill's column does). A file that an older build made and this
+// one only reads may lack the index: the items are walked only where it is
+// there, since without it each step of that walk would read the whole table.
 struct ItemColumn {
   std::string_view table, key, item, base, base_key, index;
 };
