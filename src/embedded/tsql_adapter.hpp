@@ -78,8 +78,9 @@ namespace zet::embedded {
 // AND>" where some of the conditions read tN alone, for the bill tables and
 // item columns the schema indexes by item) is answered in stages: the
 // statement over the first 16, then 256 bills of the walk; then the distinct
-// items through that index, the statement run for the bills of each item
-// whose base row passes those conditions, and for the bills with no item.
+// items through that index, the last (first) bill of each item whose base
+// row passes those conditions and of the bills with no item, and the
+// statement walked from the best of those.
 // Each stage repeats the statement whole, so the answer is the statement's
 // own; a user who sees few bills or none no longer costs a walk of them all.
 //
