@@ -369,6 +369,7 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
                                "SELECT FInterID FROM ICStockBill WHERE FTranType = 21 ORDER BY FInterID LIMIT 1 "
                                "OFFSET (SELECT count(*) / 10 FROM ICStockBill)");
   const int32_t receipt = Scalar(db, "SELECT max(FBillID) / 2 FROM t_RP_RBill");
+  const int32_t sale = Scalar(db, "SELECT max(FInterID) / 10 FROM ICSale");
   std::vector<Case> cases;
   const std::pair<std::string, int32_t> scopes[] = {{"administrator", 1},
                                                     {"own bills (group right 2)", 16},
@@ -390,11 +391,36 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
                        bill.CheckSearchBill(21, stock, info);
                      }});
   }
+  // Where the next visible bill lies depends on where the walk starts: the
+  // next bill from each of 100 bills of the kind spread over its table, all
+  // 100 calls in one figure. (Of the stock bills of this kind, user 31 sees
+  // one in five: their customers run in steps of five.)
+  const auto spread = [&db](const std::string& bills) {
+    std::vector<int32_t> starts;
+    for (const auto& row : db.Query("SELECT FInterID FROM " + bills + " ORDER BY FInterID").rows)
+      starts.push_back(zet::CLng(row.at(0)));
+    for (size_t k = 0; k < 100; ++k) starts[k] = starts[k * starts.size() / 100];
+    starts.resize(std::min<size_t>(starts.size(), 100));
+    return starts;
+  };
+  for (const auto& [kind, starts] :
+       {std::pair{21, spread("ICStockBill WHERE FTranType = 21")}, std::pair{80, spread("ICSale")}}) {
+    for (const auto& [scope, user] :
+         {std::pair<std::string, int32_t>{"data rights 1", 21}, {"rights 1, 4% visible", 31}})
+      cases.push_back({std::string(kind == 21 ? "next stock bill" : "next sales invoice") + " from 100 bills, " + scope,
+                       user, [starts, kind](auto& bill, auto&) {
+                         for (const int32_t start : starts) bill.GetMoveInterID(Variant::Long(start), 2, kind);
+                       }});
+  }
   // A sales invoice is visible through its customer alone, with no
   // allowance for a bill without one.
-  for (const auto& [scope, user] :
-       {std::pair<std::string, int32_t>{"rights 1, 4% visible", 31}, {"rights 1, none visible", 32}})
+  for (const auto& [scope, user] : {std::pair<std::string, int32_t>{"data rights 1", 21},
+                                    {"rights 1, 4% visible", 31},
+                                    {"rights 1, none visible", 32}}) {
     cases.push_back({"last sales invoice, " + scope, user, [](auto& bill, auto&) { bill.GetMaxMinInterID(80, 2); }});
+    cases.push_back({"next sales invoice, " + scope, user,
+                     [sale](auto& bill, auto&) { bill.GetMoveInterID(Variant::Long(sale), 2, 80); }});
+  }
   cases.push_back({"last receipt, data rights 8", 28, [](auto& bill, auto&) { bill.GetMaxMinInterID(1000201, 2); }});
   cases.push_back({"next receipt, data rights 8", 28,
                    [receipt](auto& bill, auto&) { bill.GetMoveInterID(Variant::Long(receipt), 3, 1000201); }});

@@ -619,6 +619,29 @@ END;
     script += "CREATE TRIGGER tr_" + table + "_" + column + "_MoneyChange AFTER UPDATE OF " + column + " ON " + table +
               " BEGIN\n" + KeepMoney(table) + "END;\n";
   }
+  // A user who sees few of the customers, suppliers or accounts, or none, is
+  // answered by walking the distinct ones a bill table holds, one seek each,
+  // and for each visible one the bills that hold it (of the type), another
+  // seek: the adapter walks these indexes, by these names.
+  script += R"sql(
+CREATE INDEX ix_ICStockBill_Cust ON ICStockBill (FCustID, FTranType);
+CREATE INDEX ix_ICStockBill_Supply ON ICStockBill (FSupplyID, FTranType);
+CREATE INDEX ix_ICPurchase_Supply ON ICPurchase (FSupplyID, FTranType);
+CREATE INDEX ix_ICSale_Cust ON ICSale (FCustID, FTranType);
+CREATE INDEX ix_RP_CheckInfo_Cust ON t_RP_CheckInfo (FCustomerID);
+CREATE INDEX ix_RP_CheckInfo_Vendor ON t_RP_CheckInfo (FVendorID);
+CREATE INDEX ix_POOrder_Supply ON POOrder (FSupplyID);
+CREATE INDEX ix_SEOrder_Cust ON SEOrder (FCustID);
+CREATE INDEX ix_PORFQ_Cust ON PORFQ (FCustID);
+CREATE INDEX ix_RP_RBill_Cust ON t_RP_RBill (FCustomerID);
+CREATE INDEX ix_RP_RBill_Acct ON t_RP_RBill (FAcctID);
+CREATE INDEX ix_RP_PBill_Supply ON t_RP_PBill (FSupplyID);
+CREATE INDEX ix_RP_PBill_Acct ON t_RP_PBill (FAcctID);
+CREATE INDEX ix_RP_ROtherBill_Cust ON t_RP_ROtherBill (FCustomerID);
+CREATE INDEX ix_RP_ROtherBill_Acct ON t_RP_ROtherBill (FAcctID);
+CREATE INDEX ix_RP_POtherBill_Supply ON t_RP_POtherBill (FSupplyID);
+CREATE INDEX ix_RP_POtherBill_Acct ON t_RP_POtherBill (FAcctID);
+)sql";
   // The due lists compare these dates with today: an index on the day each
   // stands for makes that a range (the adapter writes the comparison in
   // this form). A stored 'now' would not be a day, and is refused. Each

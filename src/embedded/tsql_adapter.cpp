@@ -796,6 +796,229 @@ std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
   return std::nullopt;
 }
 
+// The first, last, previous or next bill that a right on customers,
+// suppliers or accounts lets through: "SELECT ISNULL(MIN|MAX(v1.<key>), d)
+// [AS a] FROM <bill table> v1 ... LEFT JOIN <base table> tN ON
+// v1.<item>=tN.<base key> ... WHERE <w>", <w> a chain of AND holding
+// conditions on tN alone. As written, SQLite walks the bills in key order
+// and tests each, so a user who sees few bills or none pays for every bill
+// in between. The answer is found in stages, each exact where it gives one:
+//   - the statement over the first n bills of its walk (16, then 256), as
+//     the conditions on v1 alone order them: a bill found there is the
+//     answer, since every later one lies past it; when there are fewer than
+//     n such bills the probe saw them all, and finding none is the answer;
+//   - else the distinct items of the bill table, walked through an index on
+//     the item one seek each, and for each item whose base row (or none, as
+//     the join leaves it) passes the conditions on tN, and for no item, the
+//     last (first) bill holding it under the conditions on v1: another seek.
+//     Every bill the statement lets through holds such an item or none, so
+//     the answer lies at or before the best of these, and the statement
+//     walks from there.
+// The statement and its joins are repeated whole in each stage (the joins
+// may repeat rows; min and max do not mind) with one more bound on the key,
+// so each stage keeps the statement's meaning: CharIndex, NULLs, NOT IN.
+// Only for the pairs below, whose item columns the schema indexes and whose
+// base keys are integer primary keys (so that an item value compares with
+// them as the bill's column does). A file that an older build made and this
+// one only reads may lack the index: the items are walked only where it is
+// there, since without it each step of that walk would read the whole table.
+struct ItemColumn {
+  std::string_view table, key, item, base, base_key, index;
+};
+// clang-format off
+constexpr ItemColumn kItemColumns[] = {
+    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust"},
+    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply"},
+    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust"},
+    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply"},
+    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust"},
+    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor"},
+    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply"},
+    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust"},
+    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust"},
+    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust"},
+    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct"},
+    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply"},
+    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct"},
+    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust"},
+    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct"},
+    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply"},
+    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct"},
+};
+// clang-format on
+constexpr int kProbeBills[] = {16, 256};
+
+std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewriter& rewriter) {
+  std::vector<size_t> at;  // the significant tokens, and the depth of each
+  std::vector<int> depth;
+  int d = 0;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i].kind == TokenKind::Comment) return std::nullopt;
+    if (!IsSignificant(tokens[i])) continue;
+    if (IsSymbol(tokens[i], ")")) --d;
+    at.push_back(i);
+    depth.push_back(d);
+    if (IsSymbol(tokens[i], "(")) ++d;
+  }
+  const size_t n = at.size();
+  const auto word = [&](size_t k, std::string_view w) { return k < n && IsWord(tokens[at[k]], w); };
+  const auto symbol = [&](size_t k, std::string_view s) { return k < n && IsSymbol(tokens[at[k]], s); };
+  const auto text = [&](size_t k) { return k < n ? tokens[at[k]].text : std::string_view(); };
+  // SELECT ISNULL ( MIN|MAX ( v1 . key ) , default ) [[AS] alias] FROM
+  if (n < 12 || !word(0, "SELECT") || !(word(1, "ISNULL") || word(1, "IFNULL")) || !symbol(2, "(") ||
+      !(word(3, "MIN") || word(3, "MAX")) || !symbol(4, "(") || !word(5, "v1") || !symbol(6, ".") || !symbol(8, ")") ||
+      !symbol(9, ","))
+    return std::nullopt;
+  const bool max = word(3, "MAX");
+  size_t close = 10;
+  while (close < n && depth[close] != 0) ++close;
+  if (close >= n || close == 10 || !symbol(close, ")")) return std::nullopt;
+  size_t from = close + 1;
+  size_t alias = n;
+  if (word(from, "AS")) ++from;
+  if (from < n && !word(from, "FROM") &&
+      (tokens[at[from]].kind == TokenKind::Word || tokens[at[from]].kind == TokenKind::QuotedName)) {
+    alias = from++;
+  }
+  if (!word(from, "FROM") || !word(from + 2, "v1")) return std::nullopt;
+  size_t where = from + 3;
+  while (where < n && !(depth[where] == 0 && word(where, "WHERE"))) ++where;
+  if (where + 1 >= n) return std::nullopt;
+
+  // The WHERE clause: conditions joined by AND at its top level, nothing
+  // after them.
+  std::vector<std::pair<size_t, size_t>> terms;
+  size_t term = where + 1;
+  for (size_t k = where + 1; k <= n; ++k) {
+    if (k < n && depth[k] != 0) continue;
+    if (k < n) {
+      for (const std::string_view w :
+           {"OR", "CASE", "BETWEEN", "GROUP", "HAVING", "ORDER", "LIMIT", "UNION", "EXCEPT", "INTERSECT", "WINDOW"})
+        if (word(k, w)) return std::nullopt;
+      if (symbol(k, ";")) return std::nullopt;
+      if (!word(k, "AND")) continue;
+    }
+    if (k == term) return std::nullopt;
+    terms.emplace_back(term, k);
+    term = k + 1;
+  }
+
+  // Whether the condition [b, e) reads only columns of `qualifier` (and,
+  // with `kind_too`, the bare kind column of the bill table), through none
+  // but the functions both dialects share.
+  const auto reads_only = [&](size_t b, size_t e, std::string_view qualifier, bool kind_too) {
+    bool reads = false;
+    for (size_t k = b; k < e; ++k) {
+      if (tokens[at[k]].kind == TokenKind::QuotedName) return false;
+      if (tokens[at[k]].kind != TokenKind::Word) continue;
+      if (word(k, qualifier) && symbol(k + 1, ".") && k + 2 < e && tokens[at[k + 2]].kind == TokenKind::Word) {
+        reads = true;
+        k += 2;
+        continue;
+      }
+      if (kind_too && word(k, "FTranType") && !symbol(k + 1, ".") && !symbol(k + 1, "(")) continue;
+      if (symbol(k + 1, "(") && (word(k, "ISNULL") || word(k, "IFNULL") || word(k, "CHARINDEX"))) continue;
+      if (word(k, "NOT") || word(k, "IS") || word(k, "NULL") || (word(k, "IN") && symbol(k + 1, "(")) ||
+          ((word(k, "AND") || word(k, "OR")) && depth[k] > 0))
+        continue;
+      return false;
+    }
+    return reads || kind_too;
+  };
+
+  // The joins: plain and LEFT joins only, each alias named once; the base
+  // table joined on the item column alone.
+  const ItemColumn* pair = nullptr;
+  size_t join = 0;
+  std::vector<std::pair<size_t, size_t>> item_terms;
+  for (size_t k = from + 3; k < where; ++k) {
+    if (depth[k] != 0) continue;
+    if (symbol(k, ",") || word(k, "RIGHT") || word(k, "FULL") || word(k, "NATURAL") || word(k, "USING") ||
+        word(k, "CROSS") || (word(k, "v1") && !symbol(k + 1, ".")))
+      return std::nullopt;
+    // LEFT JOIN base tN ON v1 . item = tN . base_key, then the next join or WHERE
+    if (pair != nullptr || !word(k, "LEFT") || !word(k + 1, "JOIN") || !word(k + 4, "ON") || !word(k + 5, "v1") ||
+        !symbol(k + 6, ".") || !symbol(k + 8, "=") || !symbol(k + 10, ".") || text(k + 3) != text(k + 9) ||
+        !(k + 12 == where || word(k + 12, "LEFT") || word(k + 12, "JOIN") || word(k + 12, "INNER")))
+      continue;
+    for (const ItemColumn& c : kItemColumns) {
+      if (!IsWord(tokens[at[from + 1]], c.table) || !word(7, c.key) || !word(k + 2, c.base) || !word(k + 7, c.item) ||
+          !word(k + 11, c.base_key))
+        continue;
+      std::vector<std::pair<size_t, size_t>> found;
+      for (const auto& [b, e] : terms)
+        if (reads_only(b, e, text(k + 3), false)) found.emplace_back(b, e);
+      if (found.empty()) continue;
+      pair = &c;
+      join = k;
+      item_terms = std::move(found);
+      break;
+    }
+  }
+  if (pair == nullptr) return std::nullopt;
+  // The base table's alias is named once in the FROM clause.
+  for (size_t k = from + 3; k < where; ++k)
+    if (k != join + 3 && word(k, text(join + 3)) && !symbol(k + 1, ".")) return std::nullopt;
+
+  const auto range = [&](size_t b, size_t e) { return rewriter.Rewrite(at[b], at[e - 1] + 1); };
+  const std::string agg = max ? "max" : "min";
+  const std::string key = "v1." + std::string(text(7));
+  const std::string bills = std::string(text(from + 1)) + " v1";
+  const std::string sources = range(from + 1, where);
+  const std::string conditions = "(" + range(where + 1, n) + ")";
+  // The added bound goes first: of two bounds on the key in the same
+  // direction, SQLite starts its walk at the first.
+  const auto statement = [&](const std::string& also) {
+    return "SELECT " + agg + "(" + key + ") FROM " + sources + " WHERE " + also + " AND " + conditions;
+  };
+  std::string walked;  // the conditions on v1 alone, which the walk follows
+  for (const auto& [b, e] : terms)
+    if (reads_only(b, e, "v1", true)) walked += (walked.empty() ? " WHERE (" : " AND (") + range(b, e) + ")";
+
+  std::string stages;
+  for (const int probe : kProbeBills) {
+    const std::string bound = "(SELECT " + key + " FROM " + bills + walked + " ORDER BY " + key + (max ? " DESC" : "") +
+                              " LIMIT 1 OFFSET " + std::to_string(probe - 1) + ")";
+    stages += "(" + statement(key + (max ? " >= ifnull(" : " <= ifnull(") + bound + (max ? ", -1e19)" : ", 1e19)")) +
+              "), (SELECT 'none' WHERE " + bound + " IS NULL), ";
+  }
+  // The last bill of each item the right may let through (the first, going
+  // forward), the bills with no item first: the answer lies at or before the
+  // best of them, and the statement walks from there.
+  const std::string item = "v1." + std::string(pair->item);
+  std::string visible;
+  for (const auto& [b, e] : item_terms) visible += " AND (" + range(b, e) + ")";
+  const auto last_of = [&](const std::string& which) {
+    return "(SELECT " + agg + "(" + key + ") FROM " + bills + (walked.empty() ? " WHERE " : walked + " AND ") + item +
+           which + ")";
+  };
+  const std::string best =
+      "(WITH RECURSIVE zet_item(v, n) AS (SELECT NULL, 0 UNION ALL SELECT CASE WHEN n = 0 THEN (SELECT min(" + item +
+      ") FROM " + bills + ") ELSE (SELECT min(" + item + ") FROM " + bills + " WHERE " + item +
+      " > zet_item.v) END, n + 1 FROM zet_item WHERE n = 0 OR v IS NOT NULL) SELECT " + agg + "(CASE WHEN n = 0 THEN " +
+      last_of(" IS NULL") + " ELSE " + last_of(" = zet_item.v") + " END) FROM zet_item LEFT JOIN " +
+      range(join + 2, join + 4) + " ON zet_item.v = " + std::string(text(join + 3)) + "." +
+      std::string(pair->base_key) + " WHERE (n = 0 OR v IS NOT NULL)" + visible + ")";
+  stages += "(" +
+            statement(key + (max ? " <= " : " >= ") + "(SELECT CASE WHEN EXISTS (SELECT 1 FROM pragma_index_info('" +
+                      std::string(pair->index) + "') WHERE seqno = 0 AND name = '" + std::string(pair->item) +
+                      "') THEN " + best + (max ? " ELSE 1e19 END)" : " ELSE -1e19 END)")) +
+            ")";
+
+  std::string name;
+  if (alias < n) {
+    name = range(alias, alias + 1);
+  } else {
+    // Unnamed, the column is called by its expression's text, as written.
+    name = "\"";
+    for (const char c : range(1, close + 1)) name += c == '"' ? std::string("\"\"") : std::string(1, c);
+    name += "\"";
+  }
+  std::string out = TextOf(tokens, 0, at[0]);
+  out += "SELECT ifnull(nullif(coalesce(" + stages + "), 'none'), " + range(10, close) + ") AS " + name;
+  return out;
+}
+
 }  // namespace
 
 std::string TranslateStatement(std::string_view statement, const TSqlOptions& options) {
@@ -807,6 +1030,7 @@ std::string TranslateStatement(std::string_view statement, const TSqlOptions& op
   RefuseServerOnlyConstructs(tokens);
   Rewriter rewriter(tokens, options);
   if (std::optional<Appendix> appendix = OpenBillAppendix(tokens)) rewriter.Append(appendix->after, appendix->text);
+  if (std::optional<std::string> staged = ItemSkipScan(tokens, rewriter)) return *staged;
   return rewriter.Rewrite(0, tokens.size());
 }
 

@@ -11,8 +11,9 @@ namespace zet::embedded {
 // The component speaks SQL Server's dialect and keeps doing so; this adapter
 // turns one of its texts into statements SQLite runs. It works on tokens,
 // never on raw text, so a keyword inside a string literal or a quoted name is
-// left alone. It rewrites what SQLite lacks, and three shapes that SQLite runs
-// slowly (the day range, NOT IN, the due lists of open bills):
+// left alone. It rewrites what SQLite lacks, and four shapes that SQLite runs
+// slowly (the day range, NOT IN, the due lists of open bills, navigation
+// under a base-data right):
 //
 //   several statements in one text   ->  separate statements, split at ";"
 //                                        and at a statement keyword that
@@ -70,6 +71,18 @@ namespace zet::embedded {
 // the schema's triggers keep and verify checks, so the answer is the same and
 // SQLite reads the open bills instead of every dated one. Such a text keeps
 // its literals (it is cached by its whole text, not by shape).
+//
+// The first, last, previous or next bill under a right on customers,
+// suppliers or accounts ("SELECT ISNULL(MIN|MAX(v1.key), d) ... FROM <bill table> v1 ...
+// LEFT JOIN <base table> tN ON v1.<item>=tN.<base key> ... WHERE <a chain of
+// AND>" where some of the conditions read tN alone, for the bill tables and
+// item columns the schema indexes by item) is answered in stages: the
+// statement over the first 16, then 256 bills of the walk; then the distinct
+// items through that index, the last (first) bill of each item whose base
+// row passes those conditions and of the bills with no item, and the
+// statement walked from the best of those.
+// Each stage repeats the statement whole, so the answer is the statement's
+// own; a user who sees few bills or none no longer costs a walk of them all.
 //
 // CharIndex is not rewritten: the database registers a function of that name
 // (case-blind, 1-based, 0 when not found). Anything outside the subset it
