@@ -399,8 +399,9 @@ std::vector<Case> Cases(zet::embedded::Database& db) {
     std::vector<int32_t> starts;
     for (const auto& row : db.Query("SELECT FInterID FROM " + bills + " ORDER BY FInterID").rows)
       starts.push_back(zet::CLng(row.at(0)));
-    for (size_t k = 0; k < 100; ++k) starts[k] = starts[k * starts.size() / 100];
-    starts.resize(std::min<size_t>(starts.size(), 100));
+    const size_t count = std::min<size_t>(starts.size(), 100);
+    for (size_t k = 0; k < count; ++k) starts[k] = starts[k * starts.size() / count];
+    starts.resize(count);
     return starts;
   };
   for (const auto& [kind, starts] :
@@ -573,12 +574,27 @@ int main(int argc, char** argv) {
   Spawner spawner;
   std::vector<int64_t> sizes;
   std::vector<std::string> only;
+  const char* const usage =
+      "usage: host_bench [--only TEXT]... [BILLS...]\n"
+      "  times each call on a database of BILLS bills (default 10000 100000 1000000),\n"
+      "  only the rows whose name holds one of the TEXTs when --only is given\n";
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--only" && i + 1 < argc) {
+    const std::string arg = argv[i];
+    if (arg == "--only" && i + 1 < argc) {
       only.emplace_back(argv[++i]);
-    } else {
-      sizes.push_back(std::atoll(argv[i]));
+      continue;
     }
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    char* end = nullptr;
+    const long long bills = std::strtoll(arg.c_str(), &end, 10);
+    if (end == arg.c_str() || *end != '\0' || bills < 100) {
+      std::fprintf(stderr, "host_bench: '%s' is no number of bills (100 or more)\n%s", arg.c_str(), usage);
+      return 2;
+    }
+    sizes.push_back(bills);
   }
   if (sizes.empty()) sizes = {10'000, 100'000, 1'000'000};
   // The command line built beside this program.
