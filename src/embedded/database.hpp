@@ -111,10 +111,13 @@ class Database {
   // and goes on, so a caller asks here whether its answers can be trusted.
   const std::string& Damage() const { return damage_; }
 
- private:
   // Makes again each index, view and trigger of the schema that this file
-  // lacks or holds in another form; run when a file is opened for writing.
+  // lacks or holds in another form, and marks the file as found right; run
+  // when a file is opened for writing, and by init once the file is built,
+  // so that its first open reads only the mark.
   void RefreshIndexes();
+
+ private:
   Database(sqlite3* db, std::string path);
   [[noreturn]] void Fail() const;
 

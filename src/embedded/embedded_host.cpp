@@ -302,6 +302,7 @@ void CreateDatabase(const std::string& path, bool demo, bool overwrite, const st
                 {Variant::Long(kSchemaVersion), Variant::String(today)});
       if (demo) FillDemoData(*db, today);
       db->Execute("COMMIT");
+      db->RefreshIndexes();
       // Everything into the file itself, so that the file alone is the
       // database: the log is not moved with it.
       const ResultSet folded = db->Query("PRAGMA wal_checkpoint(TRUNCATE)");

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "embedded/database.hpp"
@@ -240,6 +241,9 @@ TEST(MethodCall, ReadsOneSnapshotAndLetsItGoWhenItEnds) {
 TEST(Schema, OpeningForWritingRemakesAnIndexOfAnOlderForm) {
   TempDir dir;
   CreateDatabase(dir.Path(), false, false, kToday);
+  char mark[4] = {};  // user_version, in the file's header
+  std::ifstream(dir.Path(), std::ios::binary).seekg(60).read(mark, sizeof mark);
+  EXPECT_NE(std::string(mark, sizeof mark), std::string(4, '\0')) << "init leaves the file marked as found right";
   const auto schema_version = [&] {
     return CLng(Database::Open(dir.Path())->Query("PRAGMA schema_version").rows[0][0]);
   };
