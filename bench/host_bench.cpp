@@ -141,7 +141,7 @@ INSERT INTO PORFQ (FInterID, FBillNo, FBillerID, FCustID) SELECT i, 'RFQ' || i, 
 INSERT INTO ICMO (FInterID, FBillNo, FBillerID) SELECT i, 'MO' || i, u FROM b WHERE i <= @M;
 INSERT INTO ICApportionFee (FInterID, FBillNo, FBillerID, FAmount) SELECT i, 'AF' || i, u, a FROM b WHERE i <= @M;
 INSERT INTO t_Voucher (FVoucherID, FNumber, FPreparerID, FCheckerID, FCashierID)
-  SELECT i, 'V' || i, u, CASE WHEN i % 100 = 0 THEN -1 ELSE 1 END, CASE WHEN i % 100 = 1 THEN -1 ELSE 1 END
+  SELECT i, 'V' || i, u, CASE WHEN i % @P = 0 THEN -1 ELSE 1 END, CASE WHEN i % @P = 1 THEN -1 ELSE 1 END
   FROM b WHERE i <= @M;
 INSERT INTO t_VoucherEntry (FVoucherID, FEntryID, FAccountID, FAmount) SELECT i, 1, c, a FROM b WHERE i <= @M;
 INSERT INTO t_RP_RBill (FBillID, FBillNo, FPreparer, FCustomerID, FAcctID, FAmountFor)
@@ -190,7 +190,8 @@ void Populate(const std::string& path, int64_t bills) {
   std::string script = kPopulate;
   script = Replace(script, "@S", std::to_string(bills / 2));
   script = Replace(script, "@M", std::to_string(bills / 2 / 15));
-  // One line in a hundred still open up to a million bills; past that the
+  // One line in a hundred still open (and one voucher in a hundred waiting
+  // for a check, one for a cashier) up to a million bills; past that the
   // same number, so that a larger file holds only more history.
   script = Replace(script, "@P", std::to_string(std::max<int64_t>(100, bills / 10'000)));
   script = Replace(script, "@U", std::to_string(kRecentUsers));
