@@ -37,8 +37,16 @@ void ObjectDestroyed() {
 void ServerLocked() {
   InterlockedIncrement(&server_locks);
 }
+// An unlock with no lock to match is the client's slip; counting it would
+// leave the server unable to unload for the rest of the process, and the
+// client's next lock would not keep it loaded.
 void ServerUnlocked() {
-  InterlockedDecrement(&server_locks);
+  LONG locks = server_locks;
+  while (locks > 0) {
+    const LONG seen = InterlockedCompareExchange(&server_locks, locks - 1, locks);
+    if (seen == locks) return;
+    locks = seen;
+  }
 }
 
 bool CanUnload() {

@@ -388,6 +388,56 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
          InvokeRaw(object, kToDo, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed", L"0");
 }
 
+// What a careless or hostile client does with every entry point: each row
+// one call and the answer it must get, never a crash or an exception.
+void CheckHostileClient(IDispatch* object, HMODULE module) {
+  using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get_class = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ComPtr<IUnknown> unknown;
+  get_class(kClsId, IID_IClassFactory, &factory);
+  VARIANT big = Make(VT_I8), huge = Make(VT_DECIMAL), none = Make(VT_BSTR);
+  V_I8(&big) = 1LL << 40;
+  VarDecFromR8(1e20, &V_DECIMAL(&huge));
+  V_VT(&huge) = VT_DECIMAL;
+  std::vector<LPOLESTR> many(200, const_cast<LPOLESTR>(L"x"));
+  many[0] = const_cast<LPOLESTR>(L"GetMaxMinInterID");
+  std::vector<DISPID> many_ids(many.size());
+  UINT arg_err = 99;
+  auto invoke = [&](DISPID id, std::vector<VARIANT> args, std::vector<DISPID> named = {}) {
+    arg_err = 99;
+    const HRESULT hr = InvokeRaw(object, id, std::move(args), &arg_err, std::move(named));
+    return Hex(hr) + L" " + std::to_wstring(arg_err);
+  };
+  auto args = [](HRESULT hr, UINT at) { return Hex(hr) + L" " + std::to_wstring(at); };
+  const std::pair<const char*, std::pair<std::wstring, std::wstring>> rows[] = {
+      {"a Long from Nothing", {invoke(kMaxMin, {Make(VT_DISPATCH), Long(1)}), args(DISP_E_TYPEMISMATCH, 0)}},
+      {"a Long from a null string", {invoke(kMaxMin, {Long(1), none}), args(DISP_E_TYPEMISMATCH, 1)}},
+      {"a Long from Null", {invoke(kMaxMin, {Make(VT_NULL), Long(1)}), args(DISP_E_TYPEMISMATCH, 0)}},
+      {"a Long from 2^40", {invoke(kMaxMin, {big, Long(1)}), args(DISP_E_OVERFLOW, 0)}},
+      {"a Long from a Decimal 1E20", {invoke(kMaxMin, {Long(1), huge}), args(DISP_E_OVERFLOW, 1)}},
+      {"a named argument twice", {invoke(kMaxMin, {Long(1), Long(1)}, {0, 0}), args(DISP_E_PARAMNOTFOUND, 1)}},
+      {"a named put to a method",
+       {invoke(kMaxMin, {Long(1), Long(1)}, {DISPID_PROPERTYPUT}), args(DISP_E_PARAMNOTFOUND, 0)}},
+      {"DISPID 0", {invoke(DISPID_VALUE, {}), args(DISP_E_MEMBERNOTFOUND, 99)}},
+      {"Invoke for another interface",
+       {Hex(object->Invoke(kToDo, kIid, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr)),
+        Hex(DISP_E_UNKNOWNINTERFACE)}},
+      {"200 names, one known",
+       {Hex(object->GetIDsOfNames(IID_NULL, many.data(), 200, 0, many_ids.data())), Hex(DISP_E_UNKNOWNNAME)}},
+      {"names for another interface",
+       {Hex(object->GetIDsOfNames(kIid, many.data(), 1, 0, many_ids.data())), Hex(DISP_E_UNKNOWNINTERFACE)}},
+      {"QueryInterface into null", {Hex(object->QueryInterface(IID_IUnknown, nullptr)), Hex(E_POINTER)}},
+      {"QueryInterface for IMarshal", {Hex(object->QueryInterface(IID_IMarshal, &unknown)), Hex(E_NOINTERFACE)}},
+      {"DllGetClassObject into null", {Hex(get_class(kClsId, IID_IClassFactory, nullptr)), Hex(E_POINTER)}},
+      {"DllGetClassObject for IDispatch", {Hex(get_class(kClsId, IID_IDispatch, &unknown)), Hex(E_NOINTERFACE)}},
+      {"CreateInstance into null", {Hex(factory->CreateInstance(nullptr, kIid, nullptr)), Hex(E_POINTER)}},
+      {"CreateInstance for IPersist",
+       {Hex(factory->CreateInstance(nullptr, IID_IPersist, &unknown)), Hex(E_NOINTERFACE)}},
+  };
+  for (const auto& [name, outcome] : rows) Expect(name, outcome.first, outcome.second);
+}
+
 void CheckCalls() {
   CoInitialize(nullptr);
   ComPtr<IDispatch> recorder = Create(L"ZetTestHost.Recorder"), object = Create(kProgId);
@@ -474,6 +524,7 @@ void CheckCalls() {
   Expect("an unknown name", object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
   Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
   CheckNullPointers(object.Get(), recorder.Get());
+  CheckHostileClient(object.Get(), module);
 
   // Unload accounting: objects and server locks.
   ComPtr<IClassFactory> factory;
@@ -486,6 +537,12 @@ void CheckCalls() {
   Expect("DllCanUnloadNow while locked", can_unload(), S_FALSE);
   factory->LockServer(FALSE);
   Expect("DllCanUnloadNow unlocked", can_unload(), S_OK);
+  // One unlock too many must not keep the server loaded for good.
+  factory->LockServer(FALSE);
+  Expect("DllCanUnloadNow after an unlock too many", can_unload(), S_OK);
+  factory->LockServer(TRUE);
+  Expect("DllCanUnloadNow locked again", can_unload(), S_FALSE);
+  factory->LockServer(FALSE);
   using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto get_class = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
   Expect("no factory for another CLSID", get_class(kLibId, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
