@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,8 @@ class Scripted final : public IDispatch {
     if (properties_.count(member)) return void(VariantCopy(&out, &properties_[member]));
     for (const Rule& rule : state.rules) {
       if (line.find(rule.pattern) == std::wstring::npos) continue;
+      // A scode of -1 is a service that lets a C++ exception out of Invoke.
+      if (rule.raises && rule.answer.scode == -1) throw std::runtime_error("a service's own fault");
       if (rule.raises) throw rule.answer;
       return rule.table ? Return(Rows(rule.table), out) : Return(rule.answer.text, out);
     }

@@ -33,6 +33,10 @@ Scenario "a service failing with neither code nor text", "UserID=16;"
 rec.Fail "SELECT TOP 1 1 FROM", "0", ""
 Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "FalseAutomation error" & vbCrLf
 
+Scenario "a service letting an exception out", "UserID=16;"
+rec.Fail "SELECT TOP 1 1 FROM", "0xFFFFFFFF", ""
+Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "Falsea service's own fault" & vbCrLf
+
 Scenario "a service answering text for a recordset", "UserID=16;"
 rec.Value "SELECT TOP 1 1 FROM", "not a recordset"
 Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "FalseType mismatch" & vbCrLf
