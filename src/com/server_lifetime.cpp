@@ -27,7 +27,22 @@ std::wstring ModulePath() {
   }
 }
 
+// A thread that used an object keeps state of the component's until it ends
+// (its creation service), and the run time runs that state's destructor in
+// this module when the thread ends, then lets go of the module. Freed before
+// that, when DllCanUnloadNow let its client go, the module would be gone
+// under the ending thread, which then crashes. So once an object exists the
+// module stays for the life of the process; freeing it is then harmless.
+void KeepModuleLoaded() {
+  static LONG pinned = 0;
+  if (InterlockedExchange(&pinned, 1) != 0) return;
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&KeepModuleLoaded), &self);
+}
+
 void ObjectCreated() {
+  KeepModuleLoaded();
   InterlockedIncrement(&live_objects);
 }
 void ObjectDestroyed() {

@@ -37,10 +37,6 @@ Scenario "a service letting an exception out", "UserID=16;"
 rec.Fail "SELECT TOP 1 1 FROM", "0xFFFFFFFF", ""
 Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "Falsea service's own fault" & vbCrLf
 
-Scenario "a service answering text for a recordset", "UserID=16;"
-rec.Value "SELECT TOP 1 1 FROM", "not a recordset"
-Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "FalseType mismatch" & vbCrLf
-
 Scenario "object results with a failing query", "UserID=1;"
 rec.Answer kAdmin, "X", "1"
 rec.Fail "SELECT Count(distinct", "0x80040E14", "Deadlock victim"
