@@ -179,6 +179,7 @@ for test in errors calls; do
   run_program "$test.vbs" cscript //nologo "$(winpath "$logs/$test.vbs")"
 done
 run_program calls "$(winpath "$tests/com_check.exe")" calls
+run_program unload "$(winpath "$tests/com_check.exe")" unload "$(winpath "$dll64")"
 
 phase "unregistration"
 for round in 1 2; do

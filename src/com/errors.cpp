@@ -40,11 +40,14 @@ void RaiseInvokeError(HRESULT hr, EXCEPINFO& info) {
     case DISP_E_EXCEPTION: {
       if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
       // The scode is what VB raises; a server that only sets wCode gives that.
-      number = info.scode != 0 ? ErrorNumberOf(info.scode) : info.wCode;
+      // One that sets neither still failed: the call's own HRESULT is then
+      // the number, never 0 with the system's text for success.
+      const HRESULT code = info.scode == 0 && info.wCode == 0 ? DISP_E_EXCEPTION : info.scode;
+      number = code != 0 ? ErrorNumberOf(code) : info.wCode;
       description = BstrToUtf8(info.bstrDescription);
       source = BstrToUtf8(info.bstrSource);
       if (description.empty()) {
-        description = number > 0 && number < 65536 ? RuntimeErrorText(number) : SystemMessage(info.scode);
+        description = number > 0 && number < 65536 ? RuntimeErrorText(number) : SystemMessage(code);
       }
       break;
     }

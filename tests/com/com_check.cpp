@@ -3,6 +3,7 @@
 //   com_check registry <dll>              registering and unregistering, in process
 //   com_check calls                       vtable calls, the corners of Invoke, every pointer a client may get wrong,
 //                                         threads and unloading (both DLLs registered)
+//   com_check unload <dll>                the DLL freed under a thread that called it
 #include <windows.h>
 // The COM headers build on <windows.h>.
 #include <oaidl.h>
@@ -388,6 +389,40 @@ void CheckNullPointers(IDispatch* object, IDispatch* recorder) {
          InvokeRaw(object, kToDo, {}) == S_OK ? Call(recorder, L"Live", {Text(L"ValueList")}) : L"failed", L"0");
 }
 
+// What a careless or hostile client does with every entry point: each row
+// one call and the answer it must get, never a crash or an exception.
+void CheckHostileClient(IDispatch* object, IDispatch* recorder, HMODULE module) {
+  using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get_class = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ComPtr<IUnknown> unknown;
+  get_class(kClsId, IID_IClassFactory, &factory);
+  VARIANT nul_inside = Make(VT_BSTR);
+  V_BSTR(&nul_inside) = SysAllocStringLen(L"77\0x", 4);
+  Script(recorder, L"UserID=1;");
+  UINT arg_err = 99;
+  auto invoke = [&](DISPID id, std::vector<VARIANT> args, std::vector<DISPID> named = {}) {
+    arg_err = 99;
+    const HRESULT hr = InvokeRaw(object, id, std::move(args), &arg_err, std::move(named));
+    return Hex(hr) + L" " + std::to_wstring(arg_err);
+  };
+  auto args = [](HRESULT hr, UINT at) { return Hex(hr) + L" " + std::to_wstring(at); };
+  // clang-format off
+  const std::pair<const char*, std::pair<std::wstring, std::wstring>> rows[] = {
+      {"a named argument twice", {invoke(kMaxMin, {Long(1), Long(1)}, {0, 0}), args(DISP_E_PARAMNOTFOUND, 1)}},
+      // The host answers 80 for 77: text with a NUL inside is no number.
+      {"a bill id with a NUL inside", {Call(object, L"GetMoveInterID", {nul_inside, Long(3), Long(1000201)}), L"0"}},
+      {"Invoke for another interface", {Hex(object->Invoke(kToDo, kIid, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr)), Hex(DISP_E_UNKNOWNINTERFACE)}},
+      {"QueryInterface into null", {Hex(object->QueryInterface(IID_IUnknown, nullptr)), Hex(E_POINTER)}},
+      {"DllGetClassObject into null", {Hex(get_class(kClsId, IID_IClassFactory, nullptr)), Hex(E_POINTER)}},
+      {"no factory for another CLSID", {Hex(get_class(kLibId, IID_IClassFactory, &unknown)), Hex(CLASS_E_CLASSNOTAVAILABLE)}},
+      {"CreateInstance into null", {Hex(factory->CreateInstance(nullptr, kIid, nullptr)), Hex(E_POINTER)}},
+      {"CreateInstance for IPersist", {Hex(factory->CreateInstance(nullptr, IID_IPersist, &unknown)), Hex(E_NOINTERFACE)}},
+  };
+  // clang-format on
+  for (const auto& [name, outcome] : rows) Expect(name, outcome.first, outcome.second);
+}
+
 void CheckCalls() {
   CoInitialize(nullptr);
   ComPtr<IDispatch> recorder = Create(L"ZetTestHost.Recorder"), object = Create(kProgId);
@@ -474,6 +509,7 @@ void CheckCalls() {
   Expect("an unknown name", object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
   Expect("no host call for them", Call(recorder.Get(), L"Journal"), L"");
   CheckNullPointers(object.Get(), recorder.Get());
+  CheckHostileClient(object.Get(), recorder.Get(), module);
 
   // Unload accounting: objects and server locks.
   ComPtr<IClassFactory> factory;
@@ -486,9 +522,12 @@ void CheckCalls() {
   Expect("DllCanUnloadNow while locked", can_unload(), S_FALSE);
   factory->LockServer(FALSE);
   Expect("DllCanUnloadNow unlocked", can_unload(), S_OK);
-  using GetClass = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get_class = reinterpret_cast<GetClass>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-  Expect("no factory for another CLSID", get_class(kLibId, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
+  // One unlock too many must not keep the server loaded for good.
+  factory->LockServer(FALSE);
+  Expect("DllCanUnloadNow after an unlock too many", can_unload(), S_OK);
+  factory->LockServer(TRUE);
+  Expect("DllCanUnloadNow locked again", can_unload(), S_FALSE);
+  factory->LockServer(FALSE);
 
   // The per-thread creation service outlives the calls and goes with the
   // thread, without a Release; neither may take the process down.
@@ -517,6 +556,37 @@ void CheckCalls() {
   CoUninitialize();
 }
 
+// A client frees the DLL once its objects are gone, as DllCanUnloadNow
+// allows, while a thread that called it still runs: that thread ends cleanly.
+HANDLE called = CreateEventW(nullptr, TRUE, FALSE, nullptr), freed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI CallThenWait(void* dll) {
+  CoInitialize(nullptr);
+  auto get_class = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(dll), "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ComPtr<IDispatch> object;
+  get_class(kClsId, IID_IClassFactory, &factory);
+  if (factory) factory->CreateInstance(nullptr, IID_IDispatch, &object);
+  const bool worked = object && Call(object.Get(), L"GetMoveInterID", {Long(77), Long(3), Long(1000201)}) == L"0";
+  object.Reset(), factory.Reset();
+  SetEvent(called);
+  WaitForSingleObject(freed, 30000);
+  CoUninitialize();
+  return worked ? 0 : 1;
+}
+
+void CheckUnload(const wchar_t* path) {
+  HMODULE dll = LoadLibraryW(path);
+  HANDLE thread = CreateThread(nullptr, 0, CallThenWait, dll, 0, nullptr);
+  WaitForSingleObject(called, 30000);
+  FreeLibrary(dll);
+  SetEvent(freed);
+  DWORD outcome = 2;
+  WaitForSingleObject(thread, 30000);
+  GetExitCodeThread(thread, &outcome);
+  Expect("the thread called, then ended after the DLL was freed", outcome, 0);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -527,10 +597,12 @@ int wmain(int argc, wchar_t** argv) {
     CheckTypeLib(argv[2], std::wstring(argv[3]) == L"win64" ? SYS_WIN64 : SYS_WIN32);
   } else if (mode == L"registry" && argc == 3) {
     CheckRegistry(argv[2]);
+  } else if (mode == L"unload" && argc == 3) {
+    CheckUnload(argv[2]);
   } else if (mode == L"calls") {
     CheckCalls();
   } else {
-    std::printf("usage: com_check typelib <dll> win32|win64 | registry <dll> | calls\n");
+    std::printf("usage: com_check typelib <dll> win32|win64 | registry <dll> | calls | unload <dll>\n");
     return 2;
   }
   std::printf("DONE %d passed, %d failed\n", passes, failures);

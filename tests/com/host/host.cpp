@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ struct Rule {  // a recordset, a value, or an error to raise when scode is set
   std::wstring pattern;
   std::shared_ptr<Table> table;
   Raise answer;
+  bool raises = false;
 };
 struct Cursor {
   std::shared_ptr<Table> table;
@@ -220,7 +222,9 @@ class Scripted final : public IDispatch {
     if (properties_.count(member)) return void(VariantCopy(&out, &properties_[member]));
     for (const Rule& rule : state.rules) {
       if (line.find(rule.pattern) == std::wstring::npos) continue;
-      if (rule.answer.scode != S_OK) throw rule.answer;
+      // A scode of -1 is a service that lets a C++ exception out of Invoke.
+      if (rule.raises && rule.answer.scode == -1) throw std::runtime_error("a service's own fault");
+      if (rule.raises) throw rule.answer;
       return rule.table ? Return(Rows(rule.table), out) : Return(rule.answer.text, out);
     }
     if (member == L"getproperty") return Return(state.props, out);
@@ -282,7 +286,7 @@ class Scripted final : public IDispatch {
     if (member == L"value") state.rules.push_back(Rule{Arg(args, 0), nullptr, {S_OK, Arg(args, 1)}});
     if (member == L"fail") {
       const auto scode = static_cast<HRESULT>(std::wcstoul(Arg(args, 1).c_str(), nullptr, 0));
-      state.rules.push_back(Rule{Arg(args, 0), nullptr, {scode, Arg(args, 2)}});
+      state.rules.push_back(Rule{Arg(args, 0), nullptr, {scode, Arg(args, 2)}, true});
     }
     if (member == L"messages") {  // the component's diagnostic file, UTF-8
       std::string bytes(1 << 16, '\0');

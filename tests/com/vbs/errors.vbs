@@ -29,6 +29,14 @@ Check "sInfo as it was", info, "before"
 Check "message", rec.Messages, "Login failed.\r\nSecond \\ line." & vbCrLf
 Check "released on the failure path", rec.Live("AppConnection") + rec.Live("ShareProps") + rec.Live("Recordset"), CLng(0)
 
+Scenario "a service failing with neither code nor text", "UserID=16;"
+rec.Fail "SELECT TOP 1 1 FROM", "0", ""
+Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "FalseAutomation error" & vbCrLf
+
+Scenario "a service letting an exception out", "UserID=16;"
+rec.Fail "SELECT TOP 1 1 FROM", "0xFFFFFFFF", ""
+Check "neutral result, a true message", mb.CheckSearchBill(1, 1050, info) & rec.Messages, "Falsea service's own fault" & vbCrLf
+
 Scenario "object results with a failing query", "UserID=1;"
 rec.Answer kAdmin, "X", "1"
 rec.Fail "SELECT Count(distinct", "0x80040E14", "Deadlock victim"
