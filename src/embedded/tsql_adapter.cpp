@@ -1045,6 +1045,12 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
 
 }  // namespace
 
+std::vector<WalkedIndex> ItemWalkIndexes() {
+  std::vector<WalkedIndex> indexes;
+  for (const ItemColumn& c : kItemColumns) indexes.push_back({c.index, c.table, c.item});
+  return indexes;
+}
+
 std::string TranslateStatement(std::string_view statement, const TSqlOptions& options) {
   const std::vector<Token> tokens = Tokenize(statement);
   const size_t head = NextSignificant(tokens, 0, tokens.size());

@@ -5,8 +5,10 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <random>
 
+#include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "support/embedded_host.hpp"
 #include "support/fake_platform.hpp"
@@ -225,6 +227,19 @@ TEST(RewriteDifferential, DueListsOfOpenBillsCountAsWritten) {
 // text or without a base row, rights texts holding the user inside a longer
 // number, entry lines and stocks for the NOT IN beside it, and enough bills
 // that every stage is reached.
+// An index renamed or reshaped on one side only would leave the statement
+// to run as written: the same answer, found by walking every bill.
+TEST(Translate, WalksOnlyIndexesTheSchemaMakes) {
+  const auto& objects = SchemaObjects();
+  for (const WalkedIndex& walked : ItemWalkIndexes()) {
+    const auto made = std::find_if(objects.begin(), objects.end(),
+                                   [&](const SchemaObject& o) { return o.type == "index" && o.name == walked.index; });
+    ASSERT_NE(made, objects.end()) << walked.index;
+    EXPECT_THAT(made->sql, ::testing::HasSubstr(" ON " + std::string(walked.table) + " (" + std::string(walked.item)))
+        << made->sql;
+  }
+}
+
 TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
   const std::string stock =
                         "ICStockBill v1 left join ICStockBillEntry u1 on v1.FInterID=u1.FInterID \r\n left join "
