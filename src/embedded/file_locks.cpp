@@ -107,17 +107,20 @@ std::string OpenElsewhere(const std::string& path) {
   // Then the descriptors of the processes this user may look into: a
   // connection between transactions in rollback-journal mode, or any other
   // program, holds no lock.
+  // Stepped with error codes: a process may end while its descriptors are
+  // read, and that is no failure of this check.
+  using std::filesystem::directory_iterator;
   std::error_code ec;
-  for (const auto& process : std::filesystem::directory_iterator("/proc", ec)) {
-    const std::string pid = process.path().filename().string();
+  for (directory_iterator process("/proc", ec), end; !ec && process != end; process.increment(ec)) {
+    const std::string pid = process->path().filename().string();
     if (pid == own || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", ec)) {
+    std::error_code fd_ec;
+    for (directory_iterator fd(process->path() / "fd", fd_ec); !fd_ec && fd != end; fd.increment(fd_ec)) {
       struct stat file {};
-      if (::stat(fd.path().c_str(), &file) != 0) continue;
+      if (::stat(fd->path().c_str(), &file) != 0) continue;
       for (const struct stat& mine : files)
         if (file.st_dev == mine.st_dev && file.st_ino == mine.st_ino) return "process " + pid + " has it open";
     }
-    ec.clear();
   }
   return "";
 }
