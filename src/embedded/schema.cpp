@@ -544,6 +544,28 @@ const OpenBillKind* OpenKindOf(std::string_view table) {
   return nullptr;
 }
 
+// clang-format off
+constexpr ItemColumn kItemColumns[] = {
+    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust",     true},
+    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply",   true},
+    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply",    true},
+    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust",          true},
+    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust",    false},
+    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor",  false},
+    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply",       false},
+    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust",         false},
+    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust",           false},
+    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust",        false},
+    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct",        false},
+    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply",      false},
+    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct",        false},
+    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust",   false},
+    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct",   false},
+    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply", false},
+    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct",   false},
+};
+// clang-format on
+
 std::string BuildScript() {
   std::string script(kTables);
   // Every bill that a due list may count as open, worked out from the bill
@@ -622,26 +644,12 @@ END;
   // A user who sees few of the customers, suppliers or accounts, or none, is
   // answered by walking the distinct ones a bill table holds, one seek each,
   // and for each visible one the bills that hold it (of the type), another
-  // seek: the adapter walks these indexes, by these names.
-  script += R"sql(
-CREATE INDEX ix_ICStockBill_Cust ON ICStockBill (FCustID, FTranType);
-CREATE INDEX ix_ICStockBill_Supply ON ICStockBill (FSupplyID, FTranType);
-CREATE INDEX ix_ICPurchase_Supply ON ICPurchase (FSupplyID, FTranType);
-CREATE INDEX ix_ICSale_Cust ON ICSale (FCustID, FTranType);
-CREATE INDEX ix_RP_CheckInfo_Cust ON t_RP_CheckInfo (FCustomerID);
-CREATE INDEX ix_RP_CheckInfo_Vendor ON t_RP_CheckInfo (FVendorID);
-CREATE INDEX ix_POOrder_Supply ON POOrder (FSupplyID);
-CREATE INDEX ix_SEOrder_Cust ON SEOrder (FCustID);
-CREATE INDEX ix_PORFQ_Cust ON PORFQ (FCustID);
-CREATE INDEX ix_RP_RBill_Cust ON t_RP_RBill (FCustomerID);
-CREATE INDEX ix_RP_RBill_Acct ON t_RP_RBill (FAcctID);
-CREATE INDEX ix_RP_PBill_Supply ON t_RP_PBill (FSupplyID);
-CREATE INDEX ix_RP_PBill_Acct ON t_RP_PBill (FAcctID);
-CREATE INDEX ix_RP_ROtherBill_Cust ON t_RP_ROtherBill (FCustomerID);
-CREATE INDEX ix_RP_ROtherBill_Acct ON t_RP_ROtherBill (FAcctID);
-CREATE INDEX ix_RP_POtherBill_Supply ON t_RP_POtherBill (FSupplyID);
-CREATE INDEX ix_RP_POtherBill_Acct ON t_RP_POtherBill (FAcctID);
-)sql";
+  // seek.
+  script += "\n";
+  for (const ItemColumn& c : kItemColumns) {
+    script += "CREATE INDEX " + std::string(c.index) + " ON " + std::string(c.table) + " (" + std::string(c.item) +
+              (c.typed ? ", FTranType);\n" : ");\n");
+  }
   // The due lists compare these dates with today: an index on the day each
   // stands for makes that a range (the adapter writes the comparison in
   // this form). A stored 'now' would not be a day, and is refused. Each
@@ -716,6 +724,10 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
 
 std::span<const BillTable> BillTables() {
   return kBillTables;
+}
+
+std::span<const ItemColumn> ItemColumns() {
+  return kItemColumns;
 }
 
 std::span<const OpenBillKind> OpenBillKinds() {

@@ -32,6 +32,16 @@ struct SchemaObject {
 // database in memory that ran it, in the order they were made.
 const std::vector<SchemaObject>& SchemaObjects();
 
+// A customer, supplier or account column of a bill table, and the base
+// table and key it names. The schema indexes each (index, on the item and,
+// in a table of several types, the type); the adapter walks these indexes
+// for a user who sees few of the items, one seek per distinct item.
+struct ItemColumn {
+  std::string_view table, key, item, base, base_key, index;
+  bool typed;  // the table holds bills of several types
+};
+std::span<const ItemColumn> ItemColumns();
+
 // A table of bills, registered in t_ZetBillRegister under its place in
 // BillTables() counted from 1 (FSource). `kind` is the column that holds the
 // transaction type, or the one code every bill of the table has.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "embedded/schema.hpp"
 #include "host/error.hpp"
 #include "host/text.hpp"
 
@@ -818,35 +819,11 @@ std::optional<Appendix> OpenBillAppendix(const std::vector<Token>& tokens) {
 // The statement and its joins are repeated whole in each stage (the joins
 // may repeat rows; min and max do not mind) with one more bound on the key,
 // so each stage keeps the statement's meaning: CharIndex, NULLs, NOT IN.
-// Only for the pairs below, whose item columns the schema indexes and whose
-// base keys are integer primary keys (so that an item value compares with
-// them as the bill's column does). A file that an older build made and this
+// Only for the pairs of ItemColumns(), whose item columns the schema indexes
+// and whose base keys are integer primary keys (so that an item value
+// compares with them as the bill's column does). A file that an older build made and this
 // one only reads may lack the index: the items are walked only where it is
 // there, since without it each step of that walk would read the whole table.
-struct ItemColumn {
-  std::string_view table, key, item, base, base_key, index;
-};
-// clang-format off
-constexpr ItemColumn kItemColumns[] = {
-    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust"},
-    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply"},
-    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust"},
-    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply"},
-    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust"},
-    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor"},
-    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply"},
-    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust"},
-    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust"},
-    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust"},
-    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct"},
-    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply"},
-    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct"},
-    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust"},
-    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct"},
-    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply"},
-    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct"},
-};
-// clang-format on
 constexpr int kProbeBills[] = {16, 64, 256};
 
 std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewriter& rewriter) {
@@ -942,7 +919,7 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
         !symbol(k + 6, ".") || !symbol(k + 8, "=") || !symbol(k + 10, ".") || text(k + 3) != text(k + 9) ||
         !(k + 12 == where || word(k + 12, "LEFT") || word(k + 12, "JOIN") || word(k + 12, "INNER")))
       continue;
-    for (const ItemColumn& c : kItemColumns) {
+    for (const ItemColumn& c : ItemColumns()) {
       if (!IsWord(tokens[at[from + 1]], c.table) || !word(7, c.key) || !word(k + 2, c.base) || !word(k + 7, c.item) ||
           !word(k + 11, c.base_key))
         continue;
@@ -1044,12 +1021,6 @@ std::optional<std::string> ItemSkipScan(const std::vector<Token>& tokens, Rewrit
 }
 
 }  // namespace
-
-std::vector<WalkedIndex> ItemWalkIndexes() {
-  std::vector<WalkedIndex> indexes;
-  for (const ItemColumn& c : kItemColumns) indexes.push_back({c.index, c.table, c.item});
-  return indexes;
-}
 
 std::string TranslateStatement(std::string_view statement, const TSqlOptions& options) {
   const std::vector<Token> tokens = Tokenize(statement);

@@ -152,13 +152,4 @@ struct ParameterizedText {
 };
 ParameterizedText Parameterize(std::string_view sql);
 
-// The indexes TranslateStatement walks, by name, for a user who sees few of
-// the customers, suppliers or accounts of a bill table: each on the item
-// column of its table first. The schema makes them; without one a statement
-// runs as written.
-struct WalkedIndex {
-  std::string_view index, table, item;
-};
-std::vector<WalkedIndex> ItemWalkIndexes();
-
 }  // namespace zet::embedded

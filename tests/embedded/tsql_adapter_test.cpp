@@ -221,17 +221,12 @@ TEST(RewriteDifferential, DueListsOfOpenBillsCountAsWritten) {
   }
 }
 
-// The first, last, previous or next bill under a right on customers or
-// suppliers is found in stages (a bounded walk, then a walk of the items);
-// it must be the statement's own answer whatever the data: items NULL, 0,
-// text or without a base row, rights texts holding the user inside a longer
-// number, entry lines and stocks for the NOT IN beside it, and enough bills
-// that every stage is reached.
-// An index renamed or reshaped on one side only would leave the statement
-// to run as written: the same answer, found by walking every bill.
+// Each item column the adapter walks is indexed with the item first: an
+// index missing or led by another column would leave every walk reading the
+// whole table, with the same answer and nothing else to show it.
 TEST(Translate, WalksOnlyIndexesTheSchemaMakes) {
   const auto& objects = SchemaObjects();
-  for (const WalkedIndex& walked : ItemWalkIndexes()) {
+  for (const ItemColumn& walked : ItemColumns()) {
     const auto made = std::find_if(objects.begin(), objects.end(),
                                    [&](const SchemaObject& o) { return o.type == "index" && o.name == walked.index; });
     ASSERT_NE(made, objects.end()) << walked.index;
@@ -240,6 +235,12 @@ TEST(Translate, WalksOnlyIndexesTheSchemaMakes) {
   }
 }
 
+// The first, last, previous or next bill under a right on customers or
+// suppliers is found in stages (a bounded walk, then a walk of the items);
+// it must be the statement's own answer whatever the data: items NULL, 0,
+// text or without a base row, rights texts holding the user inside a longer
+// number, entry lines and stocks for the NOT IN beside it, and enough bills
+// that every stage is reached.
 TEST(RewriteDifferential, BillsUnderABaseRightAnswerAsWritten) {
   const std::string stock =
                         "ICStockBill v1 left join ICStockBillEntry u1 on v1.FInterID=u1.FInterID \r\n left join "
