@@ -324,14 +324,14 @@ void Database::RefreshIndexes() {
     for (const auto& row : Query("SELECT name, type, sql FROM sqlite_master WHERE sql IS NOT NULL").rows)
       stored.emplace(CStr(row[0]), std::pair{CStr(row[1]), CStr(row[2])});
     std::string script;
+    const auto& made = SchemaObjects();
     for (const auto& [name, object] : stored) {
       if (object.first != "trigger" || !name.starts_with("tr_")) continue;
-      const auto& made = SchemaObjects();
       const std::string& trigger = name;  // clang 14 cannot capture a structured binding
       if (std::none_of(made.begin(), made.end(), [&](const SchemaObject& o) { return o.name == trigger; }))
         script += "DROP TRIGGER IF EXISTS \"" + trigger + "\";\n";
     }
-    for (const SchemaObject& object : SchemaObjects()) {
+    for (const SchemaObject& object : made) {
       if (object.type == "table") continue;
       const auto found = stored.find(object.name);
       if (found != stored.end() && found->second.second == object.sql) continue;
