@@ -544,28 +544,6 @@ const OpenBillKind* OpenKindOf(std::string_view table) {
   return nullptr;
 }
 
-// clang-format off
-constexpr ItemColumn kItemColumns[] = {
-    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust",     true},
-    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply",   true},
-    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply",    true},
-    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust",          true},
-    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust",    false},
-    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor",  false},
-    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply",       false},
-    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust",         false},
-    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust",           false},
-    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust",        false},
-    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct",        false},
-    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply",      false},
-    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct",        false},
-    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust",   false},
-    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct",   false},
-    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply", false},
-    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct",   false},
-};
-// clang-format on
-
 std::string BuildScript() {
   std::string script(kTables);
   // Every bill that a due list may count as open, worked out from the bill
@@ -646,7 +624,7 @@ END;
   // and for each visible one the bills that hold it (of the type), another
   // seek.
   script += "\n";
-  for (const ItemColumn& c : kItemColumns) {
+  for (const ItemColumn& c : ItemColumns()) {
     script += "CREATE INDEX " + std::string(c.index) + " ON " + std::string(c.table) + " (" + std::string(c.item) +
               (c.typed ? ", FTranType);\n" : ");\n");
   }
@@ -724,10 +702,6 @@ CREATE INDEX ix_Voucher_Cashier ON t_Voucher
 
 std::span<const BillTable> BillTables() {
   return kBillTables;
-}
-
-std::span<const ItemColumn> ItemColumns() {
-  return kItemColumns;
 }
 
 std::span<const OpenBillKind> OpenBillKinds() {

@@ -40,7 +40,32 @@ struct ItemColumn {
   std::string_view table, key, item, base, base_key, index;
   bool typed;  // the table holds bills of several types
 };
-std::span<const ItemColumn> ItemColumns();
+// A table of its own in this header: the Windows tool's adapter reads it
+// without the schema.
+// clang-format off
+inline constexpr ItemColumn kItemColumns[] = {
+    {"ICStockBill",     "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICStockBill_Cust",     true},
+    {"ICStockBill",     "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICStockBill_Supply",   true},
+    {"ICPurchase",      "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_ICPurchase_Supply",    true},
+    {"ICSale",          "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_ICSale_Cust",          true},
+    {"t_RP_CheckInfo",  "FInterID", "FCustomerID", "t_Organization", "FItemID",    "ix_RP_CheckInfo_Cust",    false},
+    {"t_RP_CheckInfo",  "FInterID", "FVendorID",   "t_supplier",     "FItemID",    "ix_RP_CheckInfo_Vendor",  false},
+    {"POOrder",         "FInterID", "FSupplyID",   "t_supplier",     "FItemID",    "ix_POOrder_Supply",       false},
+    {"SEOrder",         "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_SEOrder_Cust",         false},
+    {"PORFQ",           "FInterID", "FCustID",     "t_Organization", "FItemID",    "ix_PORFQ_Cust",           false},
+    {"t_RP_RBill",      "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_RBill_Cust",        false},
+    {"t_RP_RBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_RBill_Acct",        false},
+    {"t_RP_PBill",      "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_PBill_Supply",      false},
+    {"t_RP_PBill",      "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_PBill_Acct",        false},
+    {"t_RP_ROtherBill", "FBillID",  "FCustomerID", "t_Organization", "FItemID",    "ix_RP_ROtherBill_Cust",   false},
+    {"t_RP_ROtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_ROtherBill_Acct",   false},
+    {"t_RP_POtherBill", "FBillID",  "FSupplyID",   "t_supplier",     "FItemID",    "ix_RP_POtherBill_Supply", false},
+    {"t_RP_POtherBill", "FBillID",  "FAcctID",     "t_Account",      "FAccountID", "ix_RP_POtherBill_Acct",   false},
+};
+// clang-format on
+inline std::span<const ItemColumn> ItemColumns() {
+  return kItemColumns;
+}
 
 // A table of bills, registered in t_ZetBillRegister under its place in
 // BillTables() counted from 1 (FSource). `kind` is the column that holds the
